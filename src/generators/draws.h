@@ -1,0 +1,48 @@
+#pragma once
+// What a generator sees of the tables and the dice: OV, D and D4.
+
+#include "tables/messages.h"
+#include "tables/tabledraw.h"
+
+#include <QString>
+
+namespace ov {
+
+class Draws {
+public:
+    virtual ~Draws() = default;
+    // Draws from the table into result; on failure shows the message, leaves result untouched,
+    // and returns false.
+    virtual bool OV(const QString& id, QString& result) = 0;
+    virtual int D(int n) = 0;
+    virtual int D4() = 0;
+};
+
+// The real draws: the random tables of the database and the dice of one random source.
+class TableDraws : public Draws {
+public:
+    TableDraws(TableDraw& draw, MessageSink& messages) : m_draw(draw), m_messages(messages) {}
+
+    bool OV(const QString& id, QString& result) override {
+        const DrawOutcome outcome = m_draw.draw(id);
+        if (!outcome.drawn()) {
+            m_messages.showMessage(outcome.message);
+            return false;
+        }
+        result = outcome.text;
+        m_lastTable = id;
+        return true;
+    }
+    int D(int n) override { return m_draw.dice().D(n); }
+    int D4() override { return m_draw.dice().D4(); }
+
+    // The table of the last successful draw (empty before one).
+    const QString& lastTable() const { return m_lastTable; }
+
+private:
+    TableDraw& m_draw;
+    MessageSink& m_messages;
+    QString m_lastTable;
+};
+
+} // namespace ov

@@ -1,0 +1,69 @@
+#include "generators.h"
+
+#include "perso.h"
+#include "rencontre.h"
+#include "tables/errors.h"
+#include "tresor.h"
+#include "village.h"
+
+namespace ov {
+
+GeneratorBody generatorBody(OutputKind kind) {
+    switch (kind) {
+    case OutputKind::Perso:
+        return &generatePerso;
+    case OutputKind::Tresor:
+        return &generateTresor;
+    case OutputKind::Rencontre:
+        return &generateRencontre;
+    case OutputKind::Village:
+        return &generateVillage;
+    }
+    return &generatePerso;
+}
+
+namespace {
+
+// Passes messages on and keeps those of the current run.
+class RecordingRelay : public MessageSink {
+public:
+    explicit RecordingRelay(MessageSink& target) : m_target(target) {}
+    void showMessage(const QString& text) override {
+        messages.append(text);
+        m_target.showMessage(text);
+    }
+    QStringList messages;
+
+private:
+    MessageSink& m_target;
+};
+
+} // namespace
+
+RunReport Generation::run(OutputKind kind, RunHost& host, bool store) {
+    RecordingRelay relay(m_messages);
+    TableDraws draws(m_draw, relay);
+    GenerationRun run(kind, m_database, m_count, m_clock, host, store);
+    RunReport report;
+    report.kind = kind;
+    try {
+        generatorBody(kind)(run, draws);
+    } catch (const Error& error) {
+        report.error = error.message();
+        relay.showMessage(error.message());
+        try {
+            run.recover();
+        } catch (const Error& again) {
+            relay.showMessage(again.message());
+        }
+    }
+    report.id = run.n();
+    report.lines = run.lines();
+    report.type = run.storedValue();
+    report.messages = relay.messages;
+    report.stored = run.stored();
+    report.lastTable = draws.lastTable();
+    return report;
+}
+
+} // namespace ov

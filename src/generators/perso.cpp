@@ -1,0 +1,13 @@
+#include "perso.h"
+
+namespace ov {
+
+void generatePerso(GenerationRun& run, Draws& draws) {
+    // Frame only until the body lands.
+    Q_UNUSED(draws);
+    run.begin();
+    run.addHeader();
+    run.finish(QStringLiteral(" "));
+}
+
+} // namespace ov

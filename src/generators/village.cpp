@@ -1,0 +1,13 @@
+#include "village.h"
+
+namespace ov {
+
+void generateVillage(GenerationRun& run, Draws& draws) {
+    // Frame only until the body lands.
+    Q_UNUSED(draws);
+    run.begin();
+    run.addHeader();
+    run.finish(QStringLiteral(" "));
+}
+
+} // namespace ov

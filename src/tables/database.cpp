@@ -1,0 +1,278 @@
+#include "database.h"
+
+#include "errors.h"
+#include "startertables.h"
+
+#include <QAtomicInt>
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+#include <QSqlError>
+#include <QStandardPaths>
+
+namespace ov {
+
+namespace {
+
+QString engineMessage(const QSqlError& error) {
+    const QString text = error.text().trimmed();
+    return text.isEmpty() ? QStringLiteral("Erreur de la base de données") : text;
+}
+
+QString locationFor(QStandardPaths::StandardLocation location) {
+    // The organisation and application names of the program, also when a tool or a test runs.
+    const QString base = QStandardPaths::writableLocation(
+        location == QStandardPaths::AppDataLocation ? QStandardPaths::GenericDataLocation
+                                                    : QStandardPaths::GenericConfigLocation);
+    return base + QStringLiteral("/Orvanthe/orvanthe");
+}
+
+const char* const schemaStatements[] = {
+    // Random tables and their elements; elements are walked in insertion order (rowid).
+    "CREATE TABLE OVmaster (Id TEXT NOT NULL PRIMARY KEY, Nom TEXT NOT NULL DEFAULT '',"
+    " NbrElement REAL NOT NULL DEFAULT 0, TotProba REAL NOT NULL DEFAULT 0)",
+    "CREATE TABLE OVslave (Proba REAL NOT NULL DEFAULT 0, Element TEXT NOT NULL DEFAULT '',"
+    " ID TEXT NOT NULL DEFAULT '')",
+    "CREATE INDEX siSlave ON OVslave (ID, Element)",
+    "CREATE INDEX ixSlaveTable ON OVslave (ID)",
+
+    // Generated records, with a partial index that keeps the unprinted count fast.
+    "CREATE TABLE OVperso (Id REAL, Perso TEXT, Sexe_Cel_Mel_Stat TEXT, DateCreation TEXT,"
+    " DateImprime TEXT)",
+    "CREATE TABLE OVtresor (Id REAL, Tresor TEXT, Type TEXT, DateCreation TEXT, DateImprime TEXT)",
+    "CREATE TABLE OVrencontre (Id REAL, Rencontre TEXT, Type TEXT, DateCreation TEXT,"
+    " DateImprime TEXT)",
+    "CREATE TABLE OVvillage (Id REAL, Village TEXT, Type TEXT, DateCreation TEXT,"
+    " DateImprime TEXT)",
+    "CREATE INDEX ixPersoUnprinted ON OVperso (DateImprime) WHERE DateImprime IS NULL",
+    "CREATE INDEX ixTresorUnprinted ON OVtresor (DateImprime) WHERE DateImprime IS NULL",
+    "CREATE INDEX ixRencontreUnprinted ON OVrencontre (DateImprime) WHERE DateImprime IS NULL",
+    "CREATE INDEX ixVillageUnprinted ON OVvillage (DateImprime) WHERE DateImprime IS NULL",
+
+    // Field widths are counted in characters; a longer text is cut, whoever writes it.
+    "CREATE TRIGGER OVmaster_width_ins AFTER INSERT ON OVmaster"
+    " WHEN length(NEW.Id) > 4 OR length(NEW.Nom) > 40 BEGIN"
+    " UPDATE OVmaster SET Id = substr(Id, 1, 4), Nom = substr(Nom, 1, 40) WHERE rowid = NEW.rowid;"
+    " END",
+    "CREATE TRIGGER OVmaster_width_upd AFTER UPDATE OF Id, Nom ON OVmaster"
+    " WHEN length(NEW.Id) > 4 OR length(NEW.Nom) > 40 BEGIN"
+    " UPDATE OVmaster SET Id = substr(Id, 1, 4), Nom = substr(Nom, 1, 40) WHERE rowid = NEW.rowid;"
+    " END",
+    "CREATE TRIGGER OVslave_width_ins AFTER INSERT ON OVslave"
+    " WHEN length(NEW.ID) > 4 OR length(NEW.Element) > 60 BEGIN"
+    " UPDATE OVslave SET ID = substr(ID, 1, 4), Element = substr(Element, 1, 60)"
+    " WHERE rowid = NEW.rowid; END",
+    "CREATE TRIGGER OVslave_width_upd AFTER UPDATE OF ID, Element ON OVslave"
+    " WHEN length(NEW.ID) > 4 OR length(NEW.Element) > 60 BEGIN"
+    " UPDATE OVslave SET ID = substr(ID, 1, 4), Element = substr(Element, 1, 60)"
+    " WHERE rowid = NEW.rowid; END",
+
+    // Elements follow their table when its Id is edited.
+    "CREATE TRIGGER OVmaster_carry_elements AFTER UPDATE OF Id ON OVmaster"
+    " WHEN NEW.Id IS NOT OLD.Id BEGIN UPDATE OVslave SET ID = NEW.Id WHERE ID = OLD.Id; END",
+
+    // The totals of a table stay right whenever one of its elements is posted or deleted.
+    "CREATE TRIGGER OVslave_totals_ins AFTER INSERT ON OVslave BEGIN"
+    " UPDATE OVmaster SET NbrElement = (SELECT count(*) FROM OVslave WHERE ID = NEW.ID),"
+    " TotProba = (SELECT coalesce(sum(Proba), 0) FROM OVslave WHERE ID = NEW.ID)"
+    " WHERE Id = NEW.ID; END",
+    "CREATE TRIGGER OVslave_totals_del AFTER DELETE ON OVslave BEGIN"
+    " UPDATE OVmaster SET NbrElement = (SELECT count(*) FROM OVslave WHERE ID = OLD.ID),"
+    " TotProba = (SELECT coalesce(sum(Proba), 0) FROM OVslave WHERE ID = OLD.ID)"
+    " WHERE Id = OLD.ID; END",
+    "CREATE TRIGGER OVslave_totals_upd AFTER UPDATE OF Proba, ID ON OVslave BEGIN"
+    " UPDATE OVmaster SET NbrElement = (SELECT count(*) FROM OVslave WHERE ID = OVmaster.Id),"
+    " TotProba = (SELECT coalesce(sum(Proba), 0) FROM OVslave WHERE ID = OVmaster.Id)"
+    " WHERE Id IN (OLD.ID, NEW.ID); END",
+
+    // A counter that tells cached draws that a random table changed.
+    "CREATE TABLE ovTablesVersion (version INTEGER NOT NULL)",
+    "INSERT INTO ovTablesVersion VALUES (0)",
+    "CREATE TRIGGER OVmaster_version_ins AFTER INSERT ON OVmaster BEGIN"
+    " UPDATE ovTablesVersion SET version = version + 1; END",
+    "CREATE TRIGGER OVmaster_version_upd AFTER UPDATE ON OVmaster BEGIN"
+    " UPDATE ovTablesVersion SET version = version + 1; END",
+    "CREATE TRIGGER OVmaster_version_del AFTER DELETE ON OVmaster BEGIN"
+    " UPDATE ovTablesVersion SET version = version + 1; END",
+    "CREATE TRIGGER OVslave_version_ins AFTER INSERT ON OVslave BEGIN"
+    " UPDATE ovTablesVersion SET version = version + 1; END",
+    "CREATE TRIGGER OVslave_version_upd AFTER UPDATE ON OVslave BEGIN"
+    " UPDATE ovTablesVersion SET version = version + 1; END",
+    "CREATE TRIGGER OVslave_version_del AFTER DELETE ON OVslave BEGIN"
+    " UPDATE ovTablesVersion SET version = version + 1; END",
+
+    "PRAGMA user_version = 1",
+};
+
+} // namespace
+
+QString aliasFilePath() {
+    return locationFor(QStandardPaths::AppConfigLocation) + QStringLiteral("/alias.ini");
+}
+
+QString defaultDatabasePath() {
+    return locationFor(QStandardPaths::AppDataLocation) + QStringLiteral("/orvanthe.db");
+}
+
+QString resolveAlias(const QString& alias) {
+    if (alias.compare(QStringLiteral("OV"), Qt::CaseInsensitive) != 0)
+        throw DatabaseError(QStringLiteral("Alias inconnu : ") + alias);
+    QSettings settings(aliasFilePath(), QSettings::IniFormat);
+    const QStringList keys = settings.allKeys();
+    for (const QString& key : keys) {
+        if (key.compare(QStringLiteral("OV"), Qt::CaseInsensitive) == 0 ||
+            key.compare(QStringLiteral("alias/OV"), Qt::CaseInsensitive) == 0) {
+            const QString target = settings.value(key).toString().trimmed();
+            if (target.isEmpty())
+                break;
+            // A relative path is taken from the alias file's folder.
+            return QFileInfo(QFileInfo(aliasFilePath()).dir(), target).absoluteFilePath();
+        }
+    }
+    return defaultDatabasePath();
+}
+
+Database::Database(const QString& path) : m_path(path) {
+    static QAtomicInt counter;
+    m_connectionName = QStringLiteral("ov-%1").arg(counter.fetchAndAddRelaxed(1));
+
+    const bool exists = QFileInfo::exists(path);
+    if (!exists) {
+        const QDir folder = QFileInfo(path).absoluteDir();
+        if (!folder.exists() && !QDir().mkpath(folder.absolutePath()))
+            throw DatabaseError(QStringLiteral("Impossible de créer le dossier ") +
+                                folder.absolutePath());
+    }
+
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
+    if (!db.isValid()) {
+        QSqlDatabase::removeDatabase(m_connectionName);
+        throw DatabaseError(QStringLiteral("Le pilote SQLite de Qt est introuvable"));
+    }
+    db.setDatabaseName(path);
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    if (!db.open()) {
+        const QString message = engineMessage(db.lastError());
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(m_connectionName);
+        throw DatabaseError(message);
+    }
+    try {
+        run(QStringLiteral("PRAGMA journal_mode=WAL"));
+        run(QStringLiteral("PRAGMA synchronous=NORMAL"));
+        if (!exists) {
+            createSchema();
+            m_created = true;
+        }
+    } catch (...) {
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(m_connectionName);
+        if (!exists)
+            QFile::remove(path);
+        throw;
+    }
+}
+
+Database::~Database() {
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+        if (db.isOpen())
+            db.close();
+    }
+    QSqlDatabase::removeDatabase(m_connectionName);
+}
+
+std::unique_ptr<Database> Database::openAlias(const QString& alias) {
+    return std::make_unique<Database>(resolveAlias(alias));
+}
+
+QSqlDatabase Database::connection() const {
+    return QSqlDatabase::database(m_connectionName, false);
+}
+
+void Database::createSchema() const {
+    transaction([this] {
+        for (const char* statement : schemaStatements)
+            run(QString::fromLatin1(statement));
+        loadStarterTables(*this);
+    });
+}
+
+bool Database::hasTable(const QString& name) const {
+    return scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table'"
+                                 " AND name = ? COLLATE NOCASE"),
+                  {name})
+               .toInt() > 0;
+}
+
+void Database::requireTable(const QString& name) const {
+    if (!hasTable(name))
+        throw DatabaseError(QStringLiteral("La table %1 est introuvable dans la base %2.")
+                                .arg(name, QDir::toNativeSeparators(m_path)));
+}
+
+void Database::requireAllTables() const {
+    for (const QString& name : storeTableNames())
+        requireTable(name);
+}
+
+QSqlQuery Database::run(const QString& sql, const QVariantList& values) const {
+    QSqlQuery query(connection());
+    query.setForwardOnly(true);
+    if (!query.prepare(sql))
+        throw DatabaseError(engineMessage(query.lastError()));
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    if (!query.exec())
+        throw DatabaseError(engineMessage(query.lastError()));
+    return query;
+}
+
+QVariant Database::scalar(const QString& sql, const QVariantList& values) const {
+    QSqlQuery query = run(sql, values);
+    return query.next() ? query.value(0) : QVariant();
+}
+
+void Database::transaction(const std::function<void()>& work) const {
+    // Nested calls become savepoints of the outer transaction.
+    if (m_depth > 0) {
+        const QString name = QStringLiteral("ov_sp%1").arg(m_depth);
+        run(QStringLiteral("SAVEPOINT ") + name);
+        ++m_depth;
+        try {
+            work();
+        } catch (...) {
+            --m_depth;
+            run(QStringLiteral("ROLLBACK TO ") + name);
+            run(QStringLiteral("RELEASE ") + name);
+            throw;
+        }
+        --m_depth;
+        run(QStringLiteral("RELEASE ") + name);
+        return;
+    }
+    QSqlDatabase db = connection();
+    if (!db.transaction())
+        throw DatabaseError(engineMessage(db.lastError()));
+    ++m_depth;
+    try {
+        work();
+    } catch (...) {
+        m_depth = 0;
+        db.rollback();
+        throw;
+    }
+    m_depth = 0;
+    if (!db.commit()) {
+        const QString message = engineMessage(db.lastError());
+        db.rollback();
+        throw DatabaseError(message);
+    }
+}
+
+qint64 Database::randomTablesVersion() const {
+    return scalar(QStringLiteral("SELECT version FROM ovTablesVersion")).toLongLong();
+}
+
+} // namespace ov

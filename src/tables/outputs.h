@@ -1,0 +1,63 @@
+#pragma once
+// The four output tables of generated records, the unprinted count, and appending a record.
+
+#include <QDateTime>
+#include <QString>
+#include <optional>
+
+namespace ov {
+
+class Database;
+
+enum class OutputKind { Perso, Tresor, Rencontre, Village };
+
+inline constexpr OutputKind allOutputKinds[] = {OutputKind::Perso, OutputKind::Tresor,
+                                                OutputKind::Rencontre, OutputKind::Village};
+
+struct OutputTable {
+    OutputKind kind;
+    QString name;         // the kind's name on the command line: perso, tresor, ...
+    QString table;        // OVperso, ...
+    QString sqlName;      // ovPerso, ... (the name its statements use)
+    QString textField;    // Perso, Tresor, Rencontre, Village
+    QString stringField;  // Sexe_Cel_Mel_Stat or Type
+    QString headerLeadIn; // what stands before the sequence number in the header line
+};
+
+const OutputTable& outputTable(OutputKind kind);
+std::optional<OutputKind> outputKindFromName(const QString& name);
+
+// "SELECT COUNT(*) as NonImprime FROM <sql name> WHERE DateImprime IS NULL"
+QString unprintedCountStatement(OutputKind kind);
+
+// Number of rows of the output table.
+int recordCount(const Database& database, OutputKind kind);
+
+// Appends and commits one generated record; the string value is cut to its 9 characters.
+void appendRecord(const Database& database, OutputKind kind, int id, const QString& text,
+                  const QString& stringValue, const QDateTime& created);
+
+// The unprinted-count query: a statement that can be replaced, closed and reopened.
+class UnprintedCount {
+public:
+    explicit UnprintedCount(const Database& database);
+
+    // The statement it holds at start: the characters, over several lines.
+    static QString initialStatement();
+
+    const QString& statement() const { return m_statement; }
+    void setStatement(const QString& statement) { m_statement = statement; }
+
+    void open(); // runs the statement; raises DatabaseError
+    void close() { m_open = false; }
+    bool isOpen() const { return m_open; }
+    qint64 value() const { return m_value; } // NonImprime, when open
+
+private:
+    const Database& m_database;
+    QString m_statement;
+    bool m_open = false;
+    qint64 m_value = 0;
+};
+
+} // namespace ov

@@ -1,0 +1,85 @@
+#include "textrules.h"
+
+#include "errors.h"
+
+#include <cmath>
+#include <limits>
+
+namespace ov {
+
+qint64 roundHalfEven(double value) {
+    return static_cast<qint64>(std::nearbyint(value)); // default rounding mode: ties to even
+}
+
+QString cutToWidth(const QString& text, int width) {
+    // Count characters, not UTF-16 units, so that a character outside the BMP is never split.
+    if (text.size() <= width)
+        return text;
+    int units = 0;
+    for (int chars = 0; chars < width && units < text.size(); ++chars)
+        units += (text.at(units).isHighSurrogate() && units + 1 < text.size()) ? 2 : 1;
+    return text.left(units);
+}
+
+std::optional<int> parseInteger(const QString& text) {
+    int i = 0;
+    while (i < text.size() && text.at(i) == QLatin1Char(' '))
+        ++i;
+    if (i == text.size())
+        return std::nullopt;
+
+    qint64 value = 0;
+    const auto overflow = [&value] { return value > qint64(std::numeric_limits<int>::max()) + 1; };
+    if (text.at(i) == QLatin1Char('$')) {
+        ++i;
+        if (i == text.size())
+            return std::nullopt;
+        for (; i < text.size(); ++i) {
+            const char16_t c = text.at(i).unicode();
+            int digit = 0;
+            if (c >= u'0' && c <= u'9')
+                digit = c - u'0';
+            else if (c >= u'a' && c <= u'f')
+                digit = c - u'a' + 10;
+            else if (c >= u'A' && c <= u'F')
+                digit = c - u'A' + 10;
+            else
+                return std::nullopt;
+            value = value * 16 + digit;
+            if (value > 0xFFFFFFFFLL)
+                return std::nullopt;
+        }
+        // Hexadecimal text names the 32-bit pattern: $FFFFFFFF is -1.
+        return static_cast<int>(static_cast<quint32>(value));
+    }
+
+    bool negative = false;
+    if (text.at(i) == QLatin1Char('+') || text.at(i) == QLatin1Char('-')) {
+        negative = text.at(i) == QLatin1Char('-');
+        ++i;
+    }
+    if (i == text.size())
+        return std::nullopt;
+    for (; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return std::nullopt;
+        value = value * 10 + (c.unicode() - '0');
+        if (overflow())
+            return std::nullopt;
+    }
+    if (negative)
+        value = -value;
+    if (value > std::numeric_limits<int>::max())
+        return std::nullopt;
+    return static_cast<int>(value);
+}
+
+int toInteger(const QString& text) {
+    if (const auto value = parseInteger(text))
+        return *value;
+    throw ConversionError(QLatin1Char('\'') + text +
+                          QStringLiteral("' is not a valid integer value"));
+}
+
+} // namespace ov

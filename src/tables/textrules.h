@@ -1,0 +1,31 @@
+#pragma once
+// Text and number rules shared by every subsystem: rounding, field widths, integer conversion.
+
+#include <QString>
+#include <optional>
+
+namespace ov {
+
+// Rounds to the nearest whole number, an exact half going to the even neighbour.
+qint64 roundHalfEven(double value);
+
+// Cuts a text to a field width counted in characters.
+QString cutToWidth(const QString& text, int width);
+
+// Integer conversion: leading blanks, then an optional sign and decimal digits, or "$" and
+// hexadecimal digits; nothing may follow. Returns nothing when the text is no number.
+std::optional<int> parseInteger(const QString& text);
+
+// The same, raising ConversionError "'text' is not a valid integer value" on failure.
+int toInteger(const QString& text);
+
+// Field widths of the store, in characters.
+namespace width {
+inline constexpr int TableId = 4;
+inline constexpr int TableName = 40;
+inline constexpr int Element = 60;
+inline constexpr int RecordType = 9;
+inline constexpr int PrintDate = 8;
+} // namespace width
+
+} // namespace ov

@@ -1,0 +1,49 @@
+#include "testsupport.h"
+
+#include <QDir>
+#include <QTest>
+
+namespace ovtest {
+
+QString isolateUserFolders() {
+    static QTemporaryDir home;
+    const QString root = home.path();
+    QDir(root).mkpath(QStringLiteral("data"));
+    QDir(root).mkpath(QStringLiteral("config"));
+    QDir(root).mkpath(QStringLiteral("runtime"));
+    QFile::setPermissions(root + QStringLiteral("/runtime"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("HOME", root.toLocal8Bit());
+    qputenv("XDG_DATA_HOME", (root + QStringLiteral("/data")).toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", (root + QStringLiteral("/config")).toLocal8Bit());
+    qputenv("XDG_RUNTIME_DIR", (root + QStringLiteral("/runtime")).toLocal8Bit());
+    return root;
+}
+
+TempDatabase::TempDatabase() {
+    path = dir.path() + QStringLiteral("/test.db");
+    db = std::make_unique<ov::Database>(path);
+}
+
+void clearRandomTables(const ov::Database& db) {
+    db.run(QStringLiteral("DELETE FROM OVslave"));
+    db.run(QStringLiteral("DELETE FROM OVmaster"));
+}
+
+void addTable(const ov::Database& db, const QString& id,
+              const QVector<QPair<QString, double>>& elements, const QString& name) {
+    db.transaction([&] {
+        db.run(QStringLiteral("INSERT INTO OVmaster (Id, Nom) VALUES (?, ?)"),
+               {id, name.isEmpty() ? id : name});
+        for (const auto& element : elements)
+            db.run(QStringLiteral("INSERT INTO OVslave (ID, Element, Proba) VALUES (?, ?, ?)"),
+                   {id, element.first, element.second});
+    });
+}
+
+void setTotals(const ov::Database& db, const QString& id, double count, double total) {
+    db.run(QStringLiteral("UPDATE OVmaster SET NbrElement = ?, TotProba = ? WHERE Id = ?"),
+           {count, total, id});
+}
+
+} // namespace ovtest

@@ -1,0 +1,214 @@
+// The store: alias, creation, missing tables, width cuts, kept totals and the weighted draw.
+
+#include "tables/errors.h"
+#include "tables/outputs.h"
+#include "tables/tabledraw.h"
+#include "testsupport.h"
+
+#include <QSettings>
+#include <QTest>
+
+using namespace ov;
+using ovtest::addTable;
+using ovtest::setTotals;
+
+class TestStore : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase() { m_home = ovtest::isolateUserFolders(); }
+
+    void aliasDefaultFollowsXdgDataHome() {
+        QFile::remove(aliasFilePath());
+        QCOMPARE(resolveAlias(QStringLiteral("OV")),
+                 m_home + QStringLiteral("/data/Orvanthe/orvanthe/orvanthe.db"));
+        QCOMPARE(resolveAlias(QStringLiteral("ov")), resolveAlias(QStringLiteral("Ov")));
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, resolveAlias(QStringLiteral("OW")));
+    }
+    void aliasFilePointsElsewhere() {
+        QTemporaryDir elsewhere;
+        {
+            QSettings settings(aliasFilePath(), QSettings::IniFormat);
+            settings.setValue(QStringLiteral("ov"),
+                              QString(elsewhere.path() + QStringLiteral("/mes.db")));
+        }
+        QCOMPARE(resolveAlias(QStringLiteral("OV")), elsewhere.path() + QStringLiteral("/mes.db"));
+        auto db = Database::openAlias(QStringLiteral("oV"));
+        QVERIFY(db->wasCreated());
+        QVERIFY(QFile::exists(elsewhere.path() + QStringLiteral("/mes.db")));
+        db.reset();
+        QFile::remove(aliasFilePath());
+    }
+    void firstOpenCreatesEverything() {
+        ovtest::TempDatabase t;
+        QVERIFY(t.db->wasCreated());
+        t.db->requireAllTables();
+        QVERIFY(t.db->scalar(QStringLiteral("SELECT count(*) FROM OVmaster")).toInt() > 0);
+        // A second open keeps what the first wrote and creates nothing.
+        Database again(t.path);
+        QVERIFY(!again.wasCreated());
+    }
+    void missingTableFailsWithItsName() {
+        ovtest::TempDatabase t;
+        t.db->run(QStringLiteral("DROP TABLE OVtresor"));
+        Database reopened(t.path);
+        reopened.requireTable(QStringLiteral("OVperso"));
+        try {
+            reopened.requireAllTables();
+            QFAIL("no error");
+        } catch (const DatabaseError& error) {
+            QVERIFY(error.message().contains(QStringLiteral("OVtresor")));
+        }
+    }
+    void widthsAreCutInCharacters() {
+        ovtest::TempDatabase t;
+        addTable(*t.db, QStringLiteral("abcdefg"), {{QString(70, QChar(0xE9)), 1}},
+                 QString(50, QLatin1Char('n')));
+        QCOMPARE(t.db->scalar(QStringLiteral("SELECT Id FROM OVmaster WHERE Id LIKE 'abc%'")),
+                 QVariant(QStringLiteral("abcd")));
+        QCOMPARE(t.db->scalar(QStringLiteral("SELECT length(Nom) FROM OVmaster WHERE Id = 'abcd'"))
+                     .toInt(),
+                 40);
+        QCOMPARE(t.db->scalar(QStringLiteral("SELECT Element FROM OVslave WHERE ID = 'abcd'")),
+                 QVariant(QString(60, QChar(0xE9))));
+        appendRecord(*t.db, OutputKind::Village, 0, QStringLiteral("x"),
+                     QStringLiteral("AChâteauxM160"), QDateTime::currentDateTime());
+        QCOMPARE(t.db->scalar(QStringLiteral("SELECT Type FROM OVvillage")),
+                 QVariant(QStringLiteral("AChâteaux")));
+    }
+    void totalsFollowElementChanges() {
+        ovtest::TempDatabase t;
+        addTable(*t.db, QStringLiteral("t"), {{QStringLiteral("a"), 2}, {QStringLiteral("b"), 3}});
+        const auto totals = [&] {
+            QSqlQuery q = t.db->run(
+                QStringLiteral("SELECT NbrElement, TotProba FROM OVmaster WHERE Id = 't'"));
+            q.next();
+            return qMakePair(q.value(0).toInt(), q.value(1).toInt());
+        };
+        QCOMPARE(totals(), qMakePair(2, 5));
+        t.db->run(QStringLiteral("DELETE FROM OVslave WHERE Element = 'a'"));
+        QCOMPARE(totals(), qMakePair(1, 3));
+        t.db->run(QStringLiteral("UPDATE OVslave SET Proba = 7 WHERE Element = 'b'"));
+        QCOMPARE(totals(), qMakePair(1, 7));
+        // Renaming the table carries its elements along.
+        t.db->run(QStringLiteral("UPDATE OVmaster SET Id = 'u' WHERE Id = 't'"));
+        QCOMPARE(t.db->scalar(QStringLiteral("SELECT ID FROM OVslave WHERE Element = 'b'")),
+                 QVariant(QStringLiteral("u")));
+    }
+    void unprintedCountFollowsItsStatement() {
+        ovtest::TempDatabase t;
+        UnprintedCount count(*t.db);
+        count.open();
+        QCOMPARE(count.value(), 0);
+        appendRecord(*t.db, OutputKind::Tresor, 0, QStringLiteral("x\r\n"), QStringLiteral(" "),
+                     QDateTime::currentDateTime());
+        count.open();
+        QCOMPARE(count.value(), 0); // still counting characters
+        count.setStatement(unprintedCountStatement(OutputKind::Tresor));
+        count.open();
+        QCOMPARE(count.value(), 1);
+    }
+
+    // The walk: rolls are forced by choosing the random state that yields them.
+    void walk_data() {
+        QTest::addColumn<QVector<double>>("weights");
+        QTest::addColumn<int>("total");
+        QTest::addColumn<int>("roll");
+        QTest::addColumn<int>("expected"); // index of the drawn element
+        const QVector<double> ab{1, 3};
+        QTest::newRow("a b roll 1") << ab << 4 << 1 << 0;
+        QTest::newRow("a b roll 2") << ab << 4 << 2 << 1;
+        QTest::newRow("a b roll 4") << ab << 4 << 4 << 1;
+        QTest::newRow("single") << QVector<double>{5} << 5 << 3 << 0;
+        QTest::newRow("zero first") << QVector<double>{0, 2} << 2 << 1 << 1;
+        QTest::newRow("zero only") << QVector<double>{0} << 0 << 1 << 0;
+        QTest::newRow("total 0") << QVector<double>{0, 1, 1} << 0 << 1 << 1;
+        QTest::newRow("total smaller") << QVector<double>{2, 2, 2} << 4 << 4 << 1;
+        QTest::newRow("total larger") << QVector<double>{1, 1} << 10 << 9 << 1;
+        QTest::newRow("trailing zeros") << QVector<double>{1, 0, 0} << 5 << 5 << 2;
+        QTest::newRow("negative") << QVector<double>{3, -2, 4} << 5 << 3 << 0;
+        QTest::newRow("negative passed") << QVector<double>{3, -2, 4} << 5 << 4 << 2;
+    }
+    void walk() {
+        QFETCH(QVector<double>, weights);
+        QFETCH(int, total);
+        QFETCH(int, roll);
+        QFETCH(int, expected);
+        ovtest::TempDatabase t;
+        QVector<QPair<QString, double>> elements;
+        for (int i = 0; i < weights.size(); ++i)
+            elements.append({QStringLiteral("e%1").arg(i), weights[i]});
+        addTable(*t.db, QStringLiteral("w"), elements);
+        setTotals(*t.db, QStringLiteral("w"), weights.size(), total);
+
+        const quint32 state = stateGiving(total, roll);
+        RandomSource source(state);
+        Dice dice(source);
+        TableDraw draw(*t.db, dice);
+        const DrawOutcome outcome = draw.draw(QStringLiteral("w"));
+        QVERIFY(outcome.drawn());
+        QCOMPARE(outcome.text, QStringLiteral("e%1").arg(expected));
+    }
+    void weightedDrawFrequencies() {
+        ovtest::TempDatabase t;
+        addTable(*t.db, QStringLiteral("f"), {{QStringLiteral("a"), 1}, {QStringLiteral("b"), 3}});
+        RandomSource source(2024);
+        Dice dice(source);
+        TableDraw draw(*t.db, dice);
+        int a = 0;
+        for (int i = 0; i < 4000; ++i)
+            a += draw.draw(QStringLiteral("f")).text == QStringLiteral("a");
+        QVERIFY2(a > 850 && a < 1150, qPrintable(QString::number(a)));
+    }
+    void failedDrawsConsumeNothing() {
+        ovtest::TempDatabase t;
+        addTable(*t.db, QStringLiteral("vide"), {});
+        RandomSource source(5);
+        Dice dice(source);
+        TableDraw draw(*t.db, dice);
+        DrawOutcome missing = draw.draw(QStringLiteral("nope"));
+        QCOMPARE(missing.status, DrawOutcome::Status::NoTable);
+        QCOMPARE(missing.message, QStringLiteral("Pas de table \"nope\""));
+        DrawOutcome empty = draw.draw(QStringLiteral("vide"));
+        QCOMPARE(empty.status, DrawOutcome::Status::NoElements);
+        QCOMPARE(empty.message, QStringLiteral("Aucun élément dans la table \"vide\""));
+        QCOMPARE(draw.draw(QString()).message, QStringLiteral("Pas de table \"\""));
+        QCOMPARE(source.state(), 5u);
+    }
+    void drawSeesChangesMadeAfterACachedDraw() {
+        ovtest::TempDatabase t;
+        addTable(*t.db, QStringLiteral("c"), {{QStringLiteral("old"), 1}});
+        RandomSource source(1);
+        Dice dice(source);
+        TableDraw draw(*t.db, dice);
+        QCOMPARE(draw.draw(QStringLiteral("c")).text, QStringLiteral("old"));
+        // A second connection (another cursor or process) edits the table.
+        Database other(t.path);
+        other.run(QStringLiteral("UPDATE OVslave SET Element = 'new' WHERE ID = 'c'"));
+        QCOMPARE(draw.draw(QStringLiteral("c")).text, QStringLiteral("new"));
+        other.run(QStringLiteral("DELETE FROM OVmaster WHERE Id = 'c'"));
+        QCOMPARE(draw.draw(QStringLiteral("c")).status, DrawOutcome::Status::NoTable);
+    }
+    void caseOfTheIdMatters() {
+        ovtest::TempDatabase t;
+        addTable(*t.db, QStringLiteral("trjo"), {{QStringLiteral("x"), 1}});
+        RandomSource source(1);
+        Dice dice(source);
+        TableDraw draw(*t.db, dice);
+        QVERIFY(!draw.draw(QStringLiteral("TRJO")).drawn());
+    }
+
+private:
+    // A state whose next roll of D(total) is the wanted one.
+    static quint32 stateGiving(int total, int roll) {
+        for (quint32 s = 0;; ++s) {
+            RandomSource probe(s);
+            Dice dice(probe);
+            if (dice.D(total) == roll)
+                return s;
+        }
+    }
+    QString m_home;
+};
+
+QTEST_GUILESS_MAIN(TestStore)
+#include "test_store.moc"
