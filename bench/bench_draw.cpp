@@ -1,0 +1,66 @@
+// One weighted draw from a table of 10,000 elements (target: under 1 ms), cold and cached.
+
+#include "tables/database.h"
+#include "tables/tabledraw.h"
+#include "testsupport.h"
+
+#include <QCoreApplication>
+#include <benchmark/benchmark.h>
+
+namespace {
+
+struct DrawFixture {
+    DrawFixture() {
+        ovtest::isolateUserFolders();
+        ovtest::clearRandomTables(*t.db);
+        t.db->transaction([&] {
+            t.db->run(QStringLiteral("INSERT INTO OVmaster (Id, Nom) VALUES ('big', 'Grande')"));
+            for (int i = 0; i < 10000; ++i)
+                t.db->run(QStringLiteral("INSERT INTO OVslave (ID, Element, Proba) VALUES"
+                                         " ('big', ?, ?)"),
+                          {QStringLiteral("élément %1").arg(i), 1 + i % 7});
+        });
+    }
+    ovtest::TempDatabase t;
+};
+
+DrawFixture& fixture() {
+    static DrawFixture f;
+    return f;
+}
+
+// Every draw after a change of the tables: the table is read again.
+void BM_DrawAfterChange(benchmark::State& state) {
+    auto& f = fixture();
+    ov::RandomSource source(1);
+    ov::Dice dice(source);
+    ov::TableDraw draw(*f.t.db, dice);
+    for (auto _ : state) {
+        state.PauseTiming();
+        f.t.db->run(QStringLiteral("UPDATE OVmaster SET Nom = Nom WHERE Id = 'big'"));
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(draw.draw(QStringLiteral("big")));
+    }
+}
+BENCHMARK(BM_DrawAfterChange)->Unit(benchmark::kMicrosecond);
+
+// Draws in a row from unchanged tables, as a generation run makes them.
+void BM_Draw(benchmark::State& state) {
+    auto& f = fixture();
+    ov::RandomSource source(1);
+    ov::Dice dice(source);
+    ov::TableDraw draw(*f.t.db, dice);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(draw.draw(QStringLiteral("big")));
+}
+BENCHMARK(BM_Draw)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,102 @@
+// The tool's first verbs, run as a real process: init, draw, and usage errors.
+
+#include "testsupport.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestCliBasic : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase() { ovtest::isolateUserFolders(); }
+
+    void initCreatesADatabaseOnce() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("neuve.db"));
+        QCOMPARE(tool({QStringLiteral("init"), QStringLiteral("--database"), path}).exitCode, 0);
+        ov::Database db(path);
+        db.requireAllTables();
+        const Result again = tool({QStringLiteral("init"), QStringLiteral("--database"), path});
+        QCOMPARE(again.exitCode, 1);
+        QVERIFY(again.err.contains(QStringLiteral("existe déjà")));
+    }
+
+    void drawIsRepeatableWithASeed() {
+        ovtest::TempDatabase t;
+        ovtest::addTable(*t.db, QStringLiteral("dés"),
+                         {{QStringLiteral("un"), 1},
+                          {QStringLiteral("deux"), 1},
+                          {QStringLiteral("trois"), 1},
+                          {QStringLiteral("quatre"), 1}});
+        QSet<QString> seen;
+        for (quint32 seed : {0u, 1u, 7u, 99u, 4294967295u}) {
+            const QStringList args{QStringLiteral("draw"),       QStringLiteral("dés"),
+                                   QStringLiteral("--database"), t.path,
+                                   QStringLiteral("--seed"),     QString::number(seed)};
+            const Result first = tool(args);
+            QCOMPARE(first.exitCode, 0);
+            QCOMPARE(tool(args).out, first.out);
+            seen.insert(first.out.trimmed());
+        }
+        QVERIFY(seen.size() > 1);
+    }
+
+    void drawFailures_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("missing table") << QStringList{QStringLiteral("draw"), QStringLiteral("zzz")}
+                                       << 1 << QStringLiteral("Pas de table \"zzz\"");
+        QTest::newRow("empty table") << QStringList{QStringLiteral("draw"), QStringLiteral("vide")}
+                                     << 1 << QStringLiteral("Aucun élément dans la table \"vide\"");
+        QTest::newRow("seed too large")
+            << QStringList{QStringLiteral("draw"), QStringLiteral("vide"), QStringLiteral("--seed"),
+                           QStringLiteral("4294967296")}
+            << 2 << QStringLiteral("Usage");
+        QTest::newRow("no id") << QStringList{QStringLiteral("draw")} << 2
+                               << QStringLiteral("Usage");
+        QTest::newRow("unknown option")
+            << QStringList{QStringLiteral("draw"), QStringLiteral("x"), QStringLiteral("--vite")}
+            << 2 << QStringLiteral("option inconnue");
+        QTest::newRow("unknown verb")
+            << QStringList{QStringLiteral("danser")} << 2 << QStringLiteral("commande inconnue");
+    }
+    void drawFailures() {
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        QFETCH(QString, message);
+        ovtest::TempDatabase t;
+        ovtest::addTable(*t.db, QStringLiteral("vide"), {});
+        if (args.size() > 1 && args.first() == QStringLiteral("draw"))
+            args << QStringLiteral("--database") << t.path;
+        const Result result = tool(args);
+        QCOMPARE(result.exitCode, exitCode);
+        QVERIFY2(result.err.contains(message), qPrintable(result.err));
+        QVERIFY(result.out.isEmpty());
+    }
+
+    void drawUsesTheAliasByDefault() {
+        // The alias "OV" designates a new database in the isolated data folder.
+        const Result result = tool({QStringLiteral("draw"), QStringLiteral("inconnue")});
+        QCOMPARE(result.exitCode, 1);
+        QVERIFY(QFile::exists(ov::defaultDatabasePath()));
+    }
+
+private:
+    struct Result {
+        int exitCode = -1;
+        QString out;
+        QString err;
+    };
+    static Result tool(const QStringList& args) {
+        QProcess process;
+        process.start(QString::fromLocal8Bit(qgetenv("OV_CLI")), args);
+        process.waitForFinished(60000);
+        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+                QString::fromUtf8(process.readAllStandardError())};
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCliBasic)
+#include "test_cli_basic.moc"
