@@ -1,5 +1,5 @@
 #pragma once
-// The village generator's body.
+// The village generator's body: a sheet of labelled lines ending with the numbered trades.
 
 #include "draws.h"
 #include "generationrun.h"
