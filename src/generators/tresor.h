@@ -1,5 +1,5 @@
 #pragma once
-// The tresor generator's body.
+// The treasure generator's body: a treasure type, its item with details, and two fixed lines.
 
 #include "draws.h"
 #include "generationrun.h"
