@@ -1,5 +1,5 @@
 #pragma once
-// The rencontre generator's body.
+// The encounter generator's body: one to four encounters, each closed by a separator line.
 
 #include "draws.h"
 #include "generationrun.h"
