@@ -1,31 +1,42 @@
 #include "startertables.h"
 
 #include "database.h"
+#include "errors.h"
+#include "tablefile.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+// The set is compiled into the library as a resource, registered before its first use.
+static void registerStarterResource() {
+    Q_INIT_RESOURCE(starter_tables);
+}
 
 namespace ov {
 
+QStringList starterTableFiles() {
+    registerStarterResource();
+    const QDir folder(QStringLiteral(":/starter"));
+    QStringList files;
+    for (const QString& name : folder.entryList({QStringLiteral("*.csv")}, QDir::Files, QDir::Name))
+        files.append(folder.filePath(name));
+    return files;
+}
+
 void loadStarterTables(const Database& database) {
-    // A small placeholder set until the full French starter set lands.
-    struct Row {
-        const char* id;
-        const char* name;
-        const char* element;
-        int weight;
-    };
-    static const Row rows[] = {
-        {"sexe", "Sexe", "Homme", 1},
-        {"sexe", "Sexe", "Femme", 1},
-        {"yeux", "Couleur des yeux", "bleus", 2},
-        {"yeux", "Couleur des yeux", "verts", 1},
-        {"yeux", "Couleur des yeux", "marron", 3},
-    };
-    for (const Row& row : rows) {
-        const QString id = QString::fromUtf8(row.id);
-        database.run(QStringLiteral("INSERT OR IGNORE INTO OVmaster (Id, Nom) VALUES (?, ?)"),
-                     {id, QString::fromUtf8(row.name)});
-        database.run(QStringLiteral("INSERT INTO OVslave (ID, Element, Proba) VALUES (?, ?, ?)"),
-                     {id, QString::fromUtf8(row.element), row.weight});
-    }
+    const QStringList files = starterTableFiles();
+    if (files.isEmpty())
+        throw DatabaseError(QStringLiteral("Le jeu de tables de départ manque au programme."));
+    database.transaction([&] {
+        for (const QString& file : files) {
+            try {
+                importTables(database, readTableFile(file), ImportMode::AddOnly);
+            } catch (const TableFileError& error) {
+                throw DatabaseError(QStringLiteral("Jeu de tables de départ, fichier %1 :\n%2")
+                                        .arg(QFileInfo(file).fileName(), error.message()));
+            }
+        }
+    });
 }
 
 } // namespace ov

@@ -1,11 +1,17 @@
 #pragma once
-// The random tables that every new database starts with.
+// The French random tables that every new database starts with.
+
+#include <QStringList>
 
 namespace ov {
 
 class Database;
 
-// Loads the starter tables into a new, empty database (inside its creation transaction).
+// The table files of the starter set, compiled into the program, in the order they are loaded.
+QStringList starterTableFiles();
+
+// Loads the starter tables into a new, empty database (inside its creation transaction), through
+// the same import as a user's table file.
 void loadStarterTables(const Database& database);
 
 } // namespace ov

@@ -190,6 +190,7 @@ private Q_SLOTS:
     }
     void caseOfTheIdMatters() {
         ovtest::TempDatabase t;
+        ovtest::clearRandomTables(*t.db);
         addTable(*t.db, QStringLiteral("trjo"), {{QStringLiteral("x"), 1}});
         RandomSource source(1);
         Dice dice(source);
