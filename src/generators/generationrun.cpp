@@ -17,6 +17,7 @@ void GenerationRun::switchCount() {
 }
 
 void GenerationRun::hideGrids() {
+    m_gridsShown = false;
     m_host.gridsHidden();
 }
 
@@ -56,6 +57,7 @@ QString GenerationRun::text() const {
 }
 
 void GenerationRun::finish(const QString& stringValue) {
+    m_gridsShown = true;
     m_host.gridsShown();
     m_storedValue = cutToWidth(stringValue, width::RecordType);
     if (m_store) {
@@ -67,7 +69,10 @@ void GenerationRun::finish(const QString& stringValue) {
 }
 
 void GenerationRun::recover() {
-    m_host.gridsShown();
+    if (!m_gridsShown) {
+        m_gridsShown = true;
+        m_host.gridsShown();
+    }
     m_count.open();
     m_host.countReopened(m_count.value());
 }

@@ -41,7 +41,8 @@ public:
     // switchCount, hideGrids, clearMemo and countRecords in a row.
     void begin();
 
-    // After an error ended the run: grids shown again and the count reopened; nothing stored.
+    // After an error ended the run: grids shown again (unless finish already showed them) and the
+    // count reopened; nothing more is stored.
     void recover();
 
     OutputKind kind() const { return m_kind; }
@@ -64,6 +65,7 @@ private:
     QStringList m_lines;
     QString m_storedValue;
     bool m_stored = false;
+    bool m_gridsShown = false;
 };
 
 } // namespace ov

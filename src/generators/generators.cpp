@@ -41,13 +41,18 @@ private:
 } // namespace
 
 RunReport Generation::run(OutputKind kind, RunHost& host, bool store) {
+    return run(kind, generatorBody(kind), host, store);
+}
+
+RunReport Generation::run(OutputKind kind, const std::function<void(GenerationRun&, Draws&)>& body,
+                          RunHost& host, bool store) {
     RecordingRelay relay(m_messages);
     TableDraws draws(m_draw, relay);
     GenerationRun run(kind, m_database, m_count, m_clock, host, store);
     RunReport report;
     report.kind = kind;
     try {
-        generatorBody(kind)(run, draws);
+        body(run, draws);
     } catch (const Error& error) {
         report.error = error.message();
         relay.showMessage(error.message());

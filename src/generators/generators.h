@@ -5,6 +5,7 @@
 #include "generationrun.h"
 
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 namespace ov {
@@ -35,6 +36,10 @@ public:
     // One run, as a press of the generator's button. An error ends it: its message is shown,
     // nothing is stored, the grids are shown again and the count reopened.
     RunReport run(OutputKind kind, RunHost& host, bool store = true);
+
+    // The same guarded run with a body of the caller's choosing.
+    RunReport run(OutputKind kind, const std::function<void(GenerationRun&, Draws&)>& body,
+                  RunHost& host, bool store = true);
 
 private:
     const Database& m_database;
