@@ -1,5 +1,5 @@
 #pragma once
-// The perso generator's body.
+// The character generator: the body of the run behind the "&Perso" button.
 
 #include "draws.h"
 #include "generationrun.h"
