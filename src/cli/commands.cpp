@@ -4,11 +4,13 @@ namespace ov::cli {
 
 std::unique_ptr<Command> makeInitCommand();
 std::unique_ptr<Command> makeDrawCommand();
+std::unique_ptr<Command> makeGenerateCommand();
 
 std::vector<std::unique_ptr<Command>> allCommands() {
     std::vector<std::unique_ptr<Command>> commands;
     commands.push_back(makeInitCommand());
     commands.push_back(makeDrawCommand());
+    commands.push_back(makeGenerateCommand());
     return commands;
 }
 

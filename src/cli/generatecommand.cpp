@@ -1,0 +1,156 @@
+// The verb generate: generation runs as presses of a generator button, without a window.
+
+#include "command.h"
+#include "generators/generators.h"
+#include "session.h"
+#include "tables/errors.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace ov::cli {
+
+namespace {
+
+// From this many runs on, a terminal shows how far the runs have gone.
+constexpr int progressThreshold = 100;
+
+// The progress line on standard error, which messages clear before they are written.
+class ProgressLine : public MessageSink {
+public:
+    ProgressLine(QTextStream& err, bool shown) : m_err(err), m_shown(shown) {}
+
+    void showMessage(const QString& text) override {
+        clear();
+        m_err << text << '\n';
+        m_err.flush();
+    }
+
+    void update(int done, int total) {
+        // About two hundred steps, however many runs.
+        if (!m_shown || (done != total && done % qMax(1, total / 200) != 0))
+            return;
+        const QString text = QStringLiteral("Génération %1/%2").arg(done).arg(total);
+        m_err << '\r' << text;
+        if (text.size() < m_width)
+            m_err << QString(m_width - text.size(), QLatin1Char(' '));
+        m_width = int(text.size());
+        m_err.flush();
+    }
+
+    void end() {
+        if (m_width > 0) {
+            m_err << '\n';
+            m_err.flush();
+            m_width = 0;
+        }
+    }
+
+private:
+    void clear() {
+        if (m_width > 0) {
+            m_err << '\r' << QString(m_width, QLatin1Char(' ')) << '\r';
+            m_width = 0;
+        }
+    }
+
+    QTextStream& m_err;
+    bool m_shown;
+    int m_width = 0; // characters of the progress line on screen
+};
+
+QByteArray jsonLine(const RunReport& report) {
+    QJsonObject object;
+    object.insert(QStringLiteral("kind"), outputTable(report.kind).name);
+    object.insert(QStringLiteral("id"), report.id);
+    object.insert(QStringLiteral("lines"), QJsonArray::fromStringList(report.lines));
+    object.insert(QStringLiteral("type"), report.type);
+    object.insert(QStringLiteral("messages"), QJsonArray::fromStringList(report.messages));
+    if (report.error)
+        object.insert(QStringLiteral("error"), *report.error);
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+class GenerateCommand : public Command {
+public:
+    QString name() const override { return QStringLiteral("generate"); }
+    QString usage() const override {
+        return QStringLiteral("orvanthe-cli generate perso|tresor|rencontre|village"
+                              " [--database FICHIER] [--seed N] [--count K] [--no-store] [--json]");
+    }
+
+    int run(const QStringList& args, Streams& io) override {
+        Options options;
+        if (auto problem = Options::parse(
+                args,
+                {QStringLiteral("--database"), QStringLiteral("--seed"), QStringLiteral("--count")},
+                {QStringLiteral("--no-store"), QStringLiteral("--json")}, options))
+            return usageError(io, *problem, *this);
+        if (options.positional.size() != 1)
+            return usageError(io, QStringLiteral("donnez un seul type de texte à générer"), *this);
+        const auto kind = outputKindFromName(options.positional.first());
+        if (!kind)
+            return usageError(io, QStringLiteral("type inconnu : ") + options.positional.first(),
+                              *this);
+        int count = 1;
+        if (options.has(QStringLiteral("--count"))) {
+            const QString text = options.value(QStringLiteral("--count"));
+            bool ok = false;
+            count = text.toInt(&ok, 10);
+            if (!ok || count < 1 || text.startsWith(QLatin1Char('+')))
+                return usageError(io, QStringLiteral("--count attend un entier positif"), *this);
+        }
+        RandomSource source;
+        if (!seedRandom(options, source))
+            return usageError(io, QStringLiteral("--seed attend un entier de 0 à 4294967295"),
+                              *this);
+        const bool store = !options.has(QStringLiteral("--no-store"));
+        const bool json = options.has(QStringLiteral("--json"));
+
+        std::unique_ptr<Database> database;
+        try {
+            database = openDatabase(options);
+        } catch (const Error& error) {
+            io.err << error.message() << '\n';
+            return ExitFailure;
+        }
+
+        ProgressLine progress(io.err, io.errIsTerminal && count >= progressThreshold);
+        Dice dice(source);
+        TableDraw draw(*database, dice);
+        UnprintedCount unprinted(*database);
+        const Clock clock;
+        Generation generation(*database, unprinted, clock, draw, progress);
+        RunHost host; // nobody watches: no grids, no memo, no count box
+
+        int status = ExitOk;
+        for (int i = 0; i < count; ++i) {
+            const RunReport report = generation.run(*kind, host, store);
+            if (json) {
+                io.out << QString::fromUtf8(jsonLine(report)) << '\n';
+            } else {
+                if (i > 0)
+                    io.out << '\n';
+                for (const QString& line : report.lines)
+                    io.out << line << '\n';
+            }
+            io.out.flush();
+            progress.update(i + 1, count);
+            if (report.error) {
+                status = ExitFailure;
+                break;
+            }
+        }
+        progress.end();
+        return status;
+    }
+};
+
+} // namespace
+
+std::unique_ptr<Command> makeGenerateCommand() {
+    return std::make_unique<GenerateCommand>();
+}
+
+} // namespace ov::cli
