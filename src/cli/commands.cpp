@@ -5,12 +5,14 @@ namespace ov::cli {
 std::unique_ptr<Command> makeInitCommand();
 std::unique_ptr<Command> makeDrawCommand();
 std::unique_ptr<Command> makeGenerateCommand();
+std::unique_ptr<Command> makeTablesCommand();
 
 std::vector<std::unique_ptr<Command>> allCommands() {
     std::vector<std::unique_ptr<Command>> commands;
     commands.push_back(makeInitCommand());
     commands.push_back(makeDrawCommand());
     commands.push_back(makeGenerateCommand());
+    commands.push_back(makeTablesCommand());
     return commands;
 }
 

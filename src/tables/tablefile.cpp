@@ -123,6 +123,18 @@ enum Column { IdColumn, NameColumn, ElementColumn, WeightColumn, ColumnCount };
 
 const char* const columnNames[ColumnCount] = {"Id", "Nom", "Element", "Proba"};
 
+QString moreProblems(int count) {
+    return QStringLiteral("… et %1 autre(s) problème(s)").arg(count);
+}
+
+// The first problems of a list, the others counted.
+QStringList listed(const QStringList& problems) {
+    if (problems.size() <= maxListedProblems)
+        return problems;
+    return problems.mid(0, maxListedProblems)
+           << moreProblems(int(problems.size()) - maxListedProblems);
+}
+
 // Collects problems; past the limit they are only counted.
 class Problems {
 public:
@@ -139,7 +151,7 @@ public:
     [[noreturn]] void raise() const {
         QStringList all = m_list;
         if (m_more > 0)
-            all.append(QStringLiteral("… et %1 autre(s) problème(s)").arg(m_more));
+            all.append(moreProblems(m_more));
         throw TableFileError(all);
     }
 
@@ -405,9 +417,9 @@ ImportSummary importTables(const Database& database, const RandomTables& tables,
             }
         }
         if (!duplicates.isEmpty())
-            throw TableFileError(duplicates);
+            throw TableFileError(listed(duplicates));
         if (!conflicts.isEmpty())
-            throw TableConflictError(conflicts);
+            throw TableConflictError(listed(conflicts));
 
         QSqlQuery insertElement(database.connection());
         if (!insertElement.prepare(

@@ -1,0 +1,227 @@
+// The verb tables: check of a new and of a damaged database, export and import, usage errors.
+
+#include "cli/command.h"
+#include "tables/tablefile.h"
+#include "testsupport.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTest>
+
+using namespace ov;
+
+namespace {
+
+struct Result {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+// Runs the verb in this process.
+Result tables(const QStringList& args) {
+    Result result;
+    QTextStream out(&result.out);
+    QTextStream err(&result.err);
+    cli::Streams io{out, err, false};
+    result.exitCode = cli::runTool(QStringList{QStringLiteral("tables")} + args, io);
+    out.flush();
+    err.flush();
+    return result;
+}
+
+QByteArray contents(const Database& db) {
+    return formatTableFile(loadRandomTables(db)) +
+           db.scalar(QStringLiteral("SELECT group_concat(t) FROM (SELECT Id || ':' || NbrElement"
+                                    " || '/' || TotProba AS t FROM OVmaster ORDER BY Id)"))
+               .toString()
+               .toUtf8();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+} // namespace
+
+class TestCliTables : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase() { ovtest::isolateUserFolders(); }
+
+    void aDatabaseMadeByInitChecksClean() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("neuve.db"));
+        const QString tool = QString::fromLocal8Bit(qgetenv("OV_CLI"));
+        QCOMPARE(
+            QProcess::execute(tool, {QStringLiteral("init"), QStringLiteral("--database"), path}),
+            0);
+        QProcess check;
+        check.start(tool, {QStringLiteral("tables"), QStringLiteral("check"),
+                           QStringLiteral("--database"), path});
+        QVERIFY(check.waitForFinished(60000));
+        QCOMPARE(QString::fromUtf8(check.readAllStandardOutput()),
+                 QStringLiteral("Aucun problème : les tables des quatre générateurs sont "
+                                "complètes.\n"));
+        QCOMPARE(check.exitCode(), 0);
+    }
+
+    void checkListsEveryProblem() {
+        ovtest::TempDatabase t;
+        const Database& db = *t.db;
+        for (const char* id : {"stat", "tret"}) {
+            db.run(QStringLiteral("DELETE FROM OVslave WHERE ID = ?"), {QString::fromLatin1(id)});
+            db.run(QStringLiteral("DELETE FROM OVmaster WHERE Id = ?"), {QString::fromLatin1(id)});
+        }
+        db.run(QStringLiteral("DELETE FROM OVslave WHERE ID = 'tale'"));
+        const auto add = [&db](const char* id, const QString& text) {
+            db.run(QStringLiteral("INSERT INTO OVslave (ID, Element, Proba) VALUES (?, ?, 1)"),
+                   {QString::fromLatin1(id), text});
+        };
+        add("age", QStringLiteral("adulte"));
+        add("cel", QStringLiteral("5"));
+        add("tytr", QStringLiteral("trzz Truc"));
+        add("tytr", QStringLiteral("trjoJoyau"));
+        add("renc", QStringLiteral("RCRE Dragon"));
+        add("trmo", QStringLiteral("5 p pièces"));
+        add("trmo", QStringLiteral("-12 dettes"));
+        ovtest::setTotals(db, QStringLiteral("sexe"), 5, 99);
+
+        const Result result =
+            tables({QStringLiteral("check"), QStringLiteral("--database"), t.path});
+        QCOMPARE(result.exitCode, 1);
+        QCOMPARE(result.out.split(QLatin1Char('\n')),
+                 (QStringList{
+                     QStringLiteral("Table « stat » absente (tirée par le générateur de "
+                                    "personnages)"),
+                     QStringLiteral("Table « tale » vide (tirée par le générateur de personnages)"),
+                     QStringLiteral("Table « tret » absente (tirée par les générateurs de trésors "
+                                    "et de rencontres)"),
+                     QStringLiteral("Table « age », élément « adulte » : le texte doit commencer "
+                                    "par un chiffre de 1 à 7 (nombre de talents)"),
+                     QStringLiteral("Table « cel », élément « 5 » : le texte doit commencer par "
+                                    "0, 1, 3 ou 7 (nombre d'armes)"),
+                     QStringLiteral("Table « tytr », élément « trzz Truc » : le code « trzz » ne "
+                                    "désigne aucune table"),
+                     QStringLiteral("Table « tytr », élément « trjoJoyau » : le code doit être "
+                                    "suivi d'un séparateur (un blanc) avant le texte"),
+                     QStringLiteral("Table « renc », élément « RCRE Dragon » : le code « RCRE » "
+                                    "n'est pas une catégorie (rcre, rhum, rani, rcon, rmet, rter, "
+                                    "reve, robj)"),
+                     QStringLiteral("Table « trmo », élément « 5 p pièces » : les trois premiers "
+                                    "caractères « 5 p » ne forment pas un nombre entier "
+                                    "(quantité)"),
+                     QStringLiteral("Table « trmo », élément « -12 dettes » : la quantité « -12 » "
+                                    "est négative"),
+                     QStringLiteral("Table « sexe » : totaux enregistrés (5 éléments, total 99) "
+                                    "différents des éléments (6 éléments, total 99)"),
+                     QStringLiteral("11 problèmes trouvés."), QString()}));
+        QVERIFY(result.err.isEmpty());
+    }
+
+    void exportThenImportGivesIdenticalTables() {
+        ovtest::TempDatabase source;
+        ovtest::addTable(*source.db, QStringLiteral("mien"),
+                         {{QStringLiteral("un, deux"), 2}, {QStringLiteral(" « trois »"), 5}},
+                         QStringLiteral("Ma table"));
+        const QString file = source.dir.filePath(QStringLiteral("export.csv"));
+        const Result exported =
+            tables({QStringLiteral("export"), file, QStringLiteral("--database"), source.path});
+        QCOMPARE(exported.exitCode, 0);
+        QVERIFY2(exported.out.startsWith(QStringLiteral("Exporté : 100 tables, ")),
+                 qPrintable(exported.out));
+
+        ovtest::TempDatabase target;
+        const QByteArray before = contents(*target.db);
+        const QStringList importArgs{QStringLiteral("import"), file, QStringLiteral("--database"),
+                                     target.path};
+        const Result refused = tables(importArgs);
+        QCOMPARE(refused.exitCode, 1);
+        QVERIFY2(refused.err.startsWith(QStringLiteral("ligne 2 : la table « age » existe déjà "
+                                                       "dans la base\n")),
+                 qPrintable(refused.err));
+        QVERIFY(refused.err.contains(QStringLiteral("… et 79 autre(s) problème(s)\n")));
+        QVERIFY(refused.err.endsWith(QStringLiteral("Rien n'a été importé ; --replace remplace "
+                                                    "les tables qui existent déjà.\n")));
+        QCOMPARE(contents(*target.db), before);
+
+        const Result replaced = tables(importArgs + QStringList{QStringLiteral("--replace")});
+        QCOMPARE(replaced.exitCode, 0);
+        QVERIFY2(replaced.out.startsWith(QStringLiteral("Importé : 100 tables, ")) &&
+                     replaced.out.endsWith(QStringLiteral(" éléments (99 tables remplacées)\n")),
+                 qPrintable(replaced.out));
+        QCOMPARE(contents(*target.db), contents(*source.db));
+    }
+
+    void malformedFileIsRefusedWithItsLine() {
+        ovtest::TempDatabase t;
+        const QString file = t.dir.filePath(QStringLiteral("abime.csv"));
+        writeFile(file, "Id,Nom,Element,Proba\nneuf,Neuf,a,1\nage,\xC3\x82ge,20,vingt\n");
+        const QByteArray before = contents(*t.db);
+        const Result result = tables({QStringLiteral("import"), file, QStringLiteral("--replace"),
+                                      QStringLiteral("--database"), t.path});
+        QCOMPARE(result.exitCode, 1);
+        QCOMPARE(result.err, QStringLiteral("ligne 3 : poids « vingt » incorrect (un nombre entier "
+                                            "est attendu)\nRien n'a été importé.\n"));
+        QCOMPARE(contents(*t.db), before);
+    }
+
+    void refusals_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no action") << QStringList{} << 2 << QStringLiteral("donnez une action");
+        QTest::newRow("unknown action") << QStringList{QStringLiteral("trier")} << 2
+                                        << QStringLiteral("action inconnue : trier");
+        QTest::newRow("export without file") << QStringList{QStringLiteral("export")} << 2
+                                             << QStringLiteral("le fichier des tables manque");
+        QTest::newRow("two files")
+            << QStringList{QStringLiteral("import"), QStringLiteral("a"), QStringLiteral("b")} << 2
+            << QStringLiteral("argument en trop : b");
+        QTest::newRow("check with a file")
+            << QStringList{QStringLiteral("check"), QStringLiteral("x")} << 2
+            << QStringLiteral("argument en trop : x");
+        QTest::newRow("replace on export")
+            << QStringList{QStringLiteral("export"), QStringLiteral("f"),
+                           QStringLiteral("--replace")}
+            << 2 << QStringLiteral("option inconnue : --replace");
+        QTest::newRow("database without value")
+            << QStringList{QStringLiteral("import"), QStringLiteral("f"),
+                           QStringLiteral("--database")}
+            << 2 << QStringLiteral("l'option --database attend une valeur");
+        QTest::newRow("missing database")
+            << QStringList{QStringLiteral("check"), QStringLiteral("--database"),
+                           QStringLiteral("@DIR@/absente.db")}
+            << 1 << QStringLiteral("/absente.db n'existe pas (orvanthe-cli init la crée).");
+        QTest::newRow("missing file to import")
+            << QStringList{QStringLiteral("import"), QStringLiteral("@DIR@/rien.csv"),
+                           QStringLiteral("--database"), QStringLiteral("@DB@")}
+            << 1 << QStringLiteral("Impossible de lire le fichier");
+        QTest::newRow("export where nothing can be written")
+            << QStringList{QStringLiteral("export"), QStringLiteral("@DIR@/pas/de/dossier.csv"),
+                           QStringLiteral("--database"), QStringLiteral("@DB@")}
+            << 1 << QStringLiteral("Impossible d'écrire le fichier");
+    }
+    void refusals() {
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        QFETCH(QString, message);
+        ovtest::TempDatabase t;
+        for (QString& arg : args)
+            arg.replace(QStringLiteral("@DIR@"), t.dir.path())
+                .replace(QStringLiteral("@DB@"), t.path);
+        const Result result = tables(args);
+        QCOMPARE(result.exitCode, exitCode);
+        QVERIFY2(result.err.contains(message), qPrintable(result.err));
+        if (exitCode == 2)
+            QVERIFY(result.err.contains(QStringLiteral(
+                "Usage : orvanthe-cli tables export FICHIER [--database FICHIER]\n")));
+        QVERIFY(result.out.isEmpty());
+        QVERIFY(!QFile::exists(t.dir.filePath(QStringLiteral("absente.db"))));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCliTables)
+#include "test_cli_tables.moc"
