@@ -1,0 +1,90 @@
+// One character run, storing included and no window, on tables of 1,000 elements each.
+
+#include "generators/generators.h"
+#include "tables/database.h"
+#include "testsupport.h"
+
+#include <QCoreApplication>
+#include <QSqlQuery>
+#include <benchmark/benchmark.h>
+
+namespace {
+
+const char* const characterTables[] = {
+    "age",  "cel",  "mel",  "sexe", "rich", "orig", "pays", "lieu", "terr", "etci",
+    "reli", "carr", "tail", "poid", "chco", "chlo", "chty", "yeux", "pilo", "pico",
+    "stat", "arje", "arco", "tale", "brav", "disp", "econ", "ener", "honn", "mate",
+    "mora", "perb", "perc", "pers", "natu", "piet", "tena", "tenb"};
+
+constexpr int elementsPerTable = 1000;
+
+// Every table the character draws from, with weights 1 to 10; the "age" and "cel" texts begin
+// with the digits that give talents and weapons.
+void fillTables(const ov::Database& db) {
+    db.transaction([&] {
+        ovtest::clearRandomTables(db);
+        QSqlQuery master(db.connection());
+        master.prepare(QStringLiteral("INSERT INTO OVmaster (Id, Nom) VALUES (?, ?)"));
+        QSqlQuery element(db.connection());
+        element.prepare(
+            QStringLiteral("INSERT INTO OVslave (ID, Element, Proba) VALUES (?, ?, ?)"));
+        for (const char* name : characterTables) {
+            const QString id = QString::fromLatin1(name);
+            master.addBindValue(id);
+            master.addBindValue(QString(QStringLiteral("Table ") + id));
+            master.exec();
+            for (int i = 0; i < elementsPerTable; ++i) {
+                QString text;
+                if (id == QStringLiteral("age"))
+                    text = QStringLiteral("%1 ans, élément %2").arg(1 + i % 7).arg(i);
+                else if (id == QStringLiteral("cel"))
+                    text = QStringLiteral("%1 niveau %2").arg(QLatin1Char("0137"[i % 4])).arg(i);
+                else
+                    text = QStringLiteral("%1 élément numéro %2").arg(id).arg(i);
+                element.addBindValue(id);
+                element.addBindValue(text);
+                element.addBindValue(double(1 + i % 10));
+                element.exec();
+            }
+        }
+    });
+}
+
+void BM_PersoRun(benchmark::State& state) {
+    ovtest::TempDatabase t;
+    fillTables(*t.db);
+    ov::RandomSource source(12345);
+    ov::Dice dice(source);
+    ov::TableDraw draw(*t.db, dice);
+    ov::UnprintedCount count(*t.db);
+    const ov::Clock clock;
+    ov::RecordingMessageSink sink;
+    ov::RunHost host;
+    ov::Generation generation(*t.db, count, clock, draw, sink);
+    generation.run(ov::OutputKind::Perso, host); // the first run reads the tables
+
+    for (auto _ : state) {
+        const ov::RunReport report = generation.run(ov::OutputKind::Perso, host);
+        benchmark::DoNotOptimize(report.lines.size());
+        if (report.error || !report.stored) {
+            state.SkipWithError("the run did not store its record");
+            break;
+        }
+    }
+    if (!sink.messages.isEmpty())
+        state.SkipWithError("a draw failed");
+}
+BENCHMARK(BM_PersoRun)->Unit(benchmark::kMillisecond)->Repetitions(10);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ovtest::isolateUserFolders();
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
