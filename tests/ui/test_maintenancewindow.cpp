@@ -1,0 +1,298 @@
+// The table maintenance driven through the main screen: new tables, new elements, deletions,
+// the recount, and edits in the two grids.
+#include "tables/database.h"
+#include "tables/maintenance.h"
+#include "testsupport.h"
+#include "ui/mainscreen.h"
+#include "ui/messages.h"
+#include "ui/navigator.h"
+#include "ui/tablecursor.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+#include <QToolButton>
+
+using ov::ui::DbNavigator;
+using ov::ui::TovMainPerso;
+namespace msg = ov::maintenance;
+
+class TestMaintenanceWindow : public QObject {
+    Q_OBJECT
+
+    QStringList messages;
+    std::unique_ptr<ovtest::TempDatabase> temp;
+    std::unique_ptr<TovMainPerso> screen;
+
+    QLineEdit* edit(const char* name) const {
+        return screen->findChild<QLineEdit*>(QString::fromLatin1(name));
+    }
+    void press(const char* name) const {
+        screen->findChild<QPushButton*>(QString::fromLatin1(name))->click();
+    }
+    void navigate(const char* navigator, DbNavigator::Button button) const {
+        screen->findChild<DbNavigator*>(QString::fromLatin1(navigator))->button(button)->click();
+    }
+    QVariantList storedTotals(const QString& id) const {
+        QSqlQuery q = temp->db->run(
+            QStringLiteral("SELECT NbrElement, TotProba FROM OVmaster WHERE Id = ?"), {id});
+        return q.next() ? QVariantList{q.value(0).toInt(), q.value(1).toInt()} : QVariantList{};
+    }
+    QVariantList shownTotals() const {
+        ov::ui::TableCursor* master = screen->tblMaster_();
+        return {master->value(QStringLiteral("NbrElement")).toInt(),
+                master->value(QStringLiteral("TotProba")).toInt()};
+    }
+    static QVariantList pair(int count, int total) { return {count, total}; }
+    QString elementsOf(const QString& id) const {
+        return temp->db
+            ->scalar(QStringLiteral("SELECT group_concat(Element, ',') FROM"
+                                    " (SELECT Element FROM OVslave WHERE ID = ? ORDER BY rowid)"),
+                     {id})
+            .toString();
+    }
+    QString masterId() const {
+        return screen->tblMaster_()->value(QStringLiteral("Id")).toString();
+    }
+    void selectTable(const QString& id) const {
+        QVERIFY(screen->tblMaster_()->locate(id));
+        screen->SlaveRefresh();
+    }
+    // Edits a cell of a grid as the grid's editor does.
+    bool editCell(const char* grid, const QString& field, const QVariant& value) const {
+        ov::ui::TableCursor* cursor =
+            QByteArray(grid) == "dbgMaster" ? screen->tblMaster_() : screen->tblSlave_();
+        QAbstractItemModel* model =
+            screen->findChild<QTableView*>(QString::fromLatin1(grid))->model();
+        return model->setData(model->index(cursor->row(), cursor->model()->fieldIndex(field)),
+                              value);
+    }
+
+private Q_SLOTS:
+    void initTestCase() {
+        ovtest::isolateUserFolders();
+        ov::ui::setMessageRecorder([this](const QString& text) { messages << text; });
+    }
+    void init() {
+        messages.clear();
+        ov::ui::setNextConfirmation(nullptr);
+        temp = std::make_unique<ovtest::TempDatabase>();
+        ovtest::clearRandomTables(*temp->db);
+        ovtest::addTable(*temp->db, QStringLiteral("aaa"), {{QStringLiteral("a1"), 1}});
+        ovtest::addTable(*temp->db, QStringLiteral("t"),
+                         {{QStringLiteral("a"), 2}, {QStringLiteral("b"), 3}});
+        ovtest::addTable(*temp->db, QStringLiteral("u"), {});
+        screen = std::make_unique<TovMainPerso>(temp->path);
+        screen->show();
+        QVERIFY(QTest::qWaitForWindowActive(screen.get()));
+    }
+    void cleanup() {
+        screen.reset();
+        temp.reset();
+    }
+
+    void newTable() {
+        edit("edtNom")->setText(QStringLiteral("Armement"));
+        press("btnNouvelleTable");
+        QCOMPARE(messages, QStringList{msg::enterValues()});
+
+        edit("edtID")->setText(QStringLiteral("t"));
+        edit("edtNom")->setText(QStringLiteral("Doublon"));
+        press("btnNouvelleTable");
+        QCOMPARE(messages.last(), msg::tableExists());
+        QCOMPARE(masterId(), QStringLiteral("t"));
+        QCOMPARE(edit("edtID")->text(), QStringLiteral("t"));
+
+        messages.clear();
+        edit("edtID")->setText(QStringLiteral("armement"));
+        edit("edtNom")->setText(QStringLiteral("Armement"));
+        press("btnNouvelleTable");
+        QCOMPARE(messages, QStringList());
+        QCOMPARE(storedTotals(QStringLiteral("arme")), pair(0, 0));
+        QCOMPARE(masterId(), QStringLiteral("arme"));
+        QCOMPARE(edit("edtID")->text(), QString());
+        QCOMPARE(edit("edtNom")->text(), QString());
+        QCOMPARE(QApplication::focusWidget(), edit("edtElem"));
+
+        // The next element goes to the new table.
+        edit("edtElem")->setText(QStringLiteral("épée"));
+        edit("edtProba")->setText(QStringLiteral("4"));
+        press("btnAjouter");
+        QCOMPARE(elementsOf(QStringLiteral("arme")), QStringLiteral("épée"));
+        QCOMPARE(storedTotals(QStringLiteral("arme")), pair(1, 4));
+    }
+
+    void addAnElement() {
+        selectTable(QStringLiteral("t"));
+        ovtest::setTotals(*temp->db, QStringLiteral("t"), 2, 5);
+        edit("edtElem")->setText(QStringLiteral("x"));
+        edit("edtProba")->setText(QStringLiteral("3"));
+        press("btnAjouter");
+        QCOMPARE(messages, QStringList());
+        QCOMPARE(storedTotals(QStringLiteral("t")), pair(3, 8));
+        QCOMPARE(shownTotals(), pair(3, 8));
+        QCOMPARE(edit("edtElem")->text(), QString());
+        QCOMPARE(edit("edtProba")->text(), QString());
+        QCOMPARE(screen->tblSlave_()->filter(), QStringLiteral("ID = 't'"));
+        QCOMPARE(screen->tblSlave_()->value(QStringLiteral("Element")).toString(),
+                 QStringLiteral("x"));
+        QCOMPARE(QApplication::focusWidget(), edit("edtElem"));
+    }
+
+    void theSameElementTwice() {
+        selectTable(QStringLiteral("t"));
+        edit("edtElem")->setText(QStringLiteral("a"));
+        edit("edtProba")->setText(QStringLiteral("1"));
+        press("btnAjouter");
+        QCOMPARE(messages, QStringList{msg::elementExists()});
+        QCOMPARE(elementsOf(QStringLiteral("t")), QStringLiteral("a,b"));
+        QCOMPARE(edit("edtElem")->text(), QStringLiteral("a"));
+
+        selectTable(QStringLiteral("u"));
+        press("btnAjouter");
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(elementsOf(QStringLiteral("u")), QStringLiteral("a"));
+    }
+
+    void weights_data() {
+        QTest::addColumn<QString>("weight");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("elements");
+        QTest::newRow("abc") << QStringLiteral("abc") << msg::badWeight() << QStringLiteral("a,b");
+        QTest::newRow("12 ") << QStringLiteral("12 ") << msg::badWeight() << QStringLiteral("a,b");
+        QTest::newRow("empty") << QString() << msg::enterElementValues() << QStringLiteral("a,b");
+        QTest::newRow("$1F") << QStringLiteral("$1F") << QString() << QStringLiteral("a,b,x");
+    }
+    void weights() {
+        QFETCH(QString, weight);
+        QFETCH(QString, message);
+        QFETCH(QString, elements);
+        selectTable(QStringLiteral("t"));
+        edit("edtElem")->setText(QStringLiteral("x"));
+        edit("edtProba")->setText(weight);
+        press("btnAjouter");
+        QCOMPARE(elementsOf(QStringLiteral("t")), elements);
+        if (message.isEmpty()) {
+            QCOMPARE(messages, QStringList());
+            QCOMPARE(storedTotals(QStringLiteral("t")), pair(3, 36));
+            return;
+        }
+        QCOMPARE(messages, QStringList{message});
+        QCOMPARE(storedTotals(QStringLiteral("t")), pair(2, 5));
+        QCOMPARE(edit("edtElem")->text(), QStringLiteral("x"));
+        QCOMPARE(edit("edtProba")->text(), weight);
+    }
+
+    void noCurrentTable() {
+        ovtest::clearRandomTables(*temp->db);
+        screen->tblMaster_()->refresh();
+        edit("edtElem")->setText(QStringLiteral("x"));
+        edit("edtProba")->setText(QStringLiteral("1"));
+        press("btnAjouter");
+        QCOMPARE(messages, QStringList{msg::noTableSelected()});
+
+        screen->tblMaster_()->close();
+        press("btnAjouter");
+        QCOMPARE(messages.last(), msg::masterInactive());
+        QCOMPARE(temp->db->scalar(QStringLiteral("SELECT count(*) FROM OVslave")).toInt(), 0);
+    }
+
+    void deleteATableWithTheNavigator() {
+        selectTable(QStringLiteral("t"));
+        ov::ui::setNextConfirmation([](const QString&) { return false; });
+        navigate("dbnMaster", DbNavigator::Delete);
+        QCOMPARE(elementsOf(QStringLiteral("t")), QStringLiteral("a,b"));
+
+        ov::ui::setNextConfirmation([](const QString&) { return true; });
+        navigate("dbnMaster", DbNavigator::Delete);
+        QCOMPARE(messages, QStringList());
+        QCOMPARE(elementsOf(QStringLiteral("t")), QString());
+        QVERIFY(storedTotals(QStringLiteral("t")).isEmpty());
+        QCOMPARE(masterId(), QStringLiteral("u"));
+        // The navigator's click refreshed the element grid to the new current table.
+        QCOMPARE(screen->tblSlave_()->filter(), QStringLiteral("ID = 'u'"));
+    }
+
+    void aFailedDeletionDeletesNothing() {
+        selectTable(QStringLiteral("t"));
+        screen->database()->run(QStringLiteral("CREATE TEMP TRIGGER keep BEFORE DELETE ON OVmaster"
+                                               " BEGIN SELECT RAISE(ABORT, 'table gardée'); END"));
+        ov::ui::setNextConfirmation([](const QString&) { return true; });
+        navigate("dbnMaster", DbNavigator::Delete);
+        QCOMPARE(messages.size(), 1);
+        QVERIFY2(messages.first().contains(QStringLiteral("table gardée")),
+                 qPrintable(messages.first()));
+        QCOMPARE(elementsOf(QStringLiteral("t")), QStringLiteral("a,b"));
+        QCOMPARE(storedTotals(QStringLiteral("t")), pair(2, 5));
+        QCOMPARE(screen->tblSlave_()->model()->rowCount(), 2);
+    }
+
+    void recount() {
+        ovtest::setTotals(*temp->db, QStringLiteral("t"), 7, 70);
+        ovtest::setTotals(*temp->db, QStringLiteral("u"), 2, 5);
+        press("btnRafraichir");
+        QCOMPARE(messages, QStringList());
+        QCOMPARE(storedTotals(QStringLiteral("t")), pair(2, 5));
+        QCOMPARE(storedTotals(QStringLiteral("u")), pair(0, 0));
+        QCOMPARE(masterId(), QStringLiteral("u"));
+        QCOMPARE(shownTotals(), pair(0, 0));
+        QCOMPARE(screen->tblSlave_()->filter(), QStringLiteral("ID = 'u'"));
+    }
+
+    void editingAWeightKeepsTheTotalsRight() {
+        selectTable(QStringLiteral("t"));
+        QVERIFY(!editCell("dbgSlave", QStringLiteral("Proba"), QStringLiteral("1,5")));
+        QCOMPARE(messages, QStringList{msg::badWeight()});
+        QVERIFY(!screen->tblSlave_()->isDirty());
+
+        QVERIFY(editCell("dbgSlave", QStringLiteral("Proba"), QStringLiteral("$A")));
+        navigate("dbnEsclave", DbNavigator::Post);
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(storedTotals(QStringLiteral("t")), pair(2, 13));
+        QCOMPARE(shownTotals(), pair(2, 13));
+        QCOMPARE(screen->tblSlave_()->value(QStringLiteral("Proba")).toInt(), 10);
+
+        // Cancel drops a change that was not posted.
+        QVERIFY(editCell("dbgSlave", QStringLiteral("Proba"), QStringLiteral("4")));
+        navigate("dbnEsclave", DbNavigator::Cancel);
+        QCOMPARE(storedTotals(QStringLiteral("t")), pair(2, 13));
+        QCOMPARE(screen->tblSlave_()->value(QStringLiteral("Proba")).toInt(), 10);
+    }
+
+    void deletingAnElementKeepsTheTotalsRight() {
+        selectTable(QStringLiteral("t"));
+        ov::ui::setNextConfirmation([](const QString&) { return true; });
+        navigate("dbnEsclave", DbNavigator::Delete);
+        QCOMPARE(elementsOf(QStringLiteral("t")), QStringLiteral("b"));
+        QCOMPARE(storedTotals(QStringLiteral("t")), pair(1, 3));
+        QCOMPARE(shownTotals(), pair(1, 3));
+        // The draw uses the new totals: every roll now gives "b".
+        QString drawn;
+        for (int i = 0; i < 5; ++i) {
+            QVERIFY(screen->OV(QStringLiteral("t"), drawn));
+            QCOMPARE(drawn, QStringLiteral("b"));
+        }
+    }
+
+    void editingATableIdCarriesItsElements() {
+        selectTable(QStringLiteral("t"));
+        QVERIFY(!editCell("dbgMaster", QStringLiteral("Id"), QStringLiteral("aaa")));
+        QCOMPARE(messages, QStringList{msg::tableIdTaken(QStringLiteral("aaa"))});
+        QVERIFY(!screen->tblMaster_()->isDirty());
+        QCOMPARE(elementsOf(QStringLiteral("t")), QStringLiteral("a,b"));
+
+        QVERIFY(editCell("dbgMaster", QStringLiteral("Id"), QStringLiteral("tnew-cut")));
+        navigate("dbnMaster", DbNavigator::Post);
+        QCOMPARE(messages.size(), 1);
+        QVERIFY(storedTotals(QStringLiteral("t")).isEmpty());
+        QCOMPARE(elementsOf(QStringLiteral("tnew")), QStringLiteral("a,b"));
+        QCOMPARE(storedTotals(QStringLiteral("tnew")), pair(2, 5));
+        QCOMPARE(masterId(), QStringLiteral("tnew"));
+        QCOMPARE(screen->tblSlave_()->filter(), QStringLiteral("ID = 'tnew'"));
+        QCOMPARE(screen->tblSlave_()->model()->rowCount(), 2);
+    }
+};
+
+QTEST_MAIN(TestMaintenanceWindow)
+#include "test_maintenancewindow.moc"
