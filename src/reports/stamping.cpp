@@ -1,10 +1,62 @@
 #include "stamping.h"
 
+#include "tables/database.h"
+
+#include <QStringList>
+
 namespace ov {
+
+namespace {
+
+const QString printedRowsTable = QStringLiteral("temp.ovPrintedRows");
+
+constexpr int rowsPerInsert = 400; // well under the engine's limit of bound values
+
+} // namespace
 
 QString stampStatementHead(OutputKind kind) {
     return QStringLiteral("UPDATE ") + outputTable(kind).sqlName +
            QStringLiteral(" SET DateImprime = ");
+}
+
+QString stampStatement(OutputKind kind) {
+    const QString onlyUnprinted =
+        kind == OutputKind::Village ? QString() : QStringLiteral("DateImprime IS NULL AND ");
+    return stampStatementHead(kind) + QStringLiteral("? WHERE ") + onlyUnprinted +
+           QStringLiteral("rowid IN (SELECT id FROM ") + printedRowsTable + QLatin1Char(')');
+}
+
+int ModificationQuery::execSql(const QVariantList& values) {
+    QSqlQuery query = m_database.run(m_statement, values);
+    m_open = true;
+    return query.numRowsAffected();
+}
+
+int stampPrintedRows(const Database& database, OutputKind kind, const QVector<qint64>& rowids,
+                     const QString& date, ModificationQuery& queMod) {
+    int changed = 0;
+    queMod.close();
+    queMod.setStatement(stampStatement(kind));
+    database.transaction([&] {
+        database.run(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS ovPrintedRows"
+                                    " (id INTEGER PRIMARY KEY)"));
+        database.run(QStringLiteral("DELETE FROM ") + printedRowsTable);
+        for (int from = 0; from < rowids.size(); from += rowsPerInsert) {
+            const int count = std::min(rowsPerInsert, int(rowids.size()) - from);
+            QStringList marks;
+            QVariantList values;
+            for (int i = 0; i < count; ++i) {
+                marks.append(QStringLiteral("(?)"));
+                values.append(rowids.at(from + i));
+            }
+            database.run(QStringLiteral("INSERT OR IGNORE INTO ") + printedRowsTable +
+                             QStringLiteral(" (id) VALUES ") + marks.join(QLatin1Char(',')),
+                         values);
+        }
+        changed = queMod.execSql({date});
+        database.run(QStringLiteral("DELETE FROM ") + printedRowsTable);
+    });
+    return changed;
 }
 
 } // namespace ov
