@@ -1,21 +1,92 @@
 #include "reportforms.h"
 
-#include "tables/outputs.h"
+#include "messages.h"
+#include "preview.h"
+#include "reports/reportfonts.h"
+#include "reports/reportform.h"
+#include "tables/errors.h"
 
 namespace ov::ui {
 
 ReportForms::ReportForms(const Database& database, QObject* parent)
-    : QObject(parent), m_database(database) {}
+    : QObject(parent), m_database(database),
+      m_presenter(std::make_unique<WindowPreviewPresenter>()), m_clock(std::make_shared<Clock>()) {
+    ensureReportFonts();
+    for (OutputKind kind : allOutputKinds) {
+        auto form = std::make_unique<ReportForm>(database, kind);
+        // A table missing at start-up is reported by the main screen; the cursor opens again
+        // when its report is asked for, and its message is shown then.
+        try {
+            form->cursor().open();
+        } catch (const Error&) {
+        }
+        m_forms[static_cast<size_t>(kind)] = std::move(form);
+    }
+}
 
 ReportForms::~ReportForms() = default;
 
+ReportForm& ReportForms::form(OutputKind kind) {
+    return *m_forms[static_cast<size_t>(kind)];
+}
+
+void ReportForms::setPreviewPresenter(std::unique_ptr<PreviewPresenter> presenter) {
+    m_presenter = std::move(presenter);
+}
+
+void ReportForms::setClock(std::shared_ptr<const Clock> clock) {
+    m_clock = clock ? std::move(clock) : std::make_shared<Clock>();
+}
+
 void ReportForms::print(OutputKind kind, UnprintedCount& count, QWidget* parent) {
-    // The preview comes with the report layouts; until then only the count is refreshed.
-    Q_UNUSED(kind);
-    Q_UNUSED(parent);
-    count.close();
-    count.open();
-    Q_EMIT countRefreshed(count.value());
+    guarded([&] {
+        const ReportDocument document = form(kind).build(m_clock->now());
+        m_presenter->present(document, parent, [this, kind] { afterPrint(kind); });
+    });
+    guarded([&] {
+        count.close();
+        count.open();
+        Q_EMIT countRefreshed(count.value());
+    });
+}
+
+void ReportForms::afterPrint(OutputKind kind) {
+    guarded([&] {
+        switch (kind) {
+        case OutputKind::Perso:
+            qrePersoAfterPrint();
+            break;
+        case OutputKind::Tresor:
+            ovTresorReportAfterPrint();
+            break;
+        case OutputKind::Rencontre:
+            qreRencontreAfterPrint();
+            break;
+        case OutputKind::Village:
+            qreVillageAfterPrint();
+            break;
+        }
+    });
+}
+
+void ReportForms::stamp(OutputKind kind) {
+    form(kind).afterPrint(m_clock->now().date());
+}
+
+void ReportForms::qrePersoAfterPrint() {
+    stamp(OutputKind::Perso);
+}
+
+void ReportForms::ovTresorReportAfterPrint() {
+    stamp(OutputKind::Tresor);
+}
+
+void ReportForms::qreRencontreAfterPrint() {
+    stamp(OutputKind::Rencontre);
+}
+
+void ReportForms::qreVillageAfterPrint() {
+    stamp(OutputKind::Village);
 }
 
 } // namespace ov::ui
