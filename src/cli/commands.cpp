@@ -5,6 +5,7 @@ namespace ov::cli {
 std::unique_ptr<Command> makeInitCommand();
 std::unique_ptr<Command> makeDrawCommand();
 std::unique_ptr<Command> makeGenerateCommand();
+std::unique_ptr<Command> makePrintCommand();
 std::unique_ptr<Command> makeTablesCommand();
 
 std::vector<std::unique_ptr<Command>> allCommands() {
@@ -12,6 +13,7 @@ std::vector<std::unique_ptr<Command>> allCommands() {
     commands.push_back(makeInitCommand());
     commands.push_back(makeDrawCommand());
     commands.push_back(makeGenerateCommand());
+    commands.push_back(makePrintCommand());
     commands.push_back(makeTablesCommand());
     return commands;
 }

@@ -1,12 +1,17 @@
 #include "command.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QLocale>
 #include <cstdio>
 #include <unistd.h>
 
 int main(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
+    // Reports are painted with fonts, which needs a GUI application; without a display the tool
+    // still runs, on the platform that paints off screen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Orvanthe"));
     QCoreApplication::setApplicationName(QStringLiteral("orvanthe"));
     QTextStream out(stdout);

@@ -1,0 +1,174 @@
+// The verb print: a report written to a PDF file as a completed print job.
+
+#include "cli/command.h"
+#include "tables/clock.h"
+#include "tables/database.h"
+#include "tables/outputs.h"
+#include "testsupport.h"
+
+#include <QFileInfo>
+#include <QProcess>
+#include <QTest>
+
+using namespace ov;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct Result {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+Result inProcess(const QStringList& args) {
+    Result result;
+    QTextStream out(&result.out);
+    QTextStream err(&result.err);
+    cli::Streams io{out, err, false};
+    result.exitCode = cli::runTool(args, io);
+    out.flush();
+    err.flush();
+    return result;
+}
+
+QString pdfText(const QString& path) {
+    QProcess process;
+    process.start(u"pdftotext"_s, {path, u"-"_s});
+    process.waitForFinished(60000);
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+const QDateTime created(QDate(2026, 12, 1), QTime(10, 0));
+
+} // namespace
+
+class TestCliPrint : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<ovtest::TempDatabase> m_temp;
+    QString m_pdf;
+
+    const Database& db() { return *m_temp->db; }
+    int unprinted(OutputKind kind) { return db().scalar(unprintedCountStatement(kind)).toInt(); }
+    void fill(OutputKind kind, int count) {
+        for (int i = 0; i < count; ++i)
+            appendRecord(db(), kind, i,
+                         u"OV -%1- 01/12/2026\r\nRencontre %1 : des loups\r\n"_s.arg(i), u" "_s,
+                         created);
+    }
+
+private Q_SLOTS:
+    void initTestCase() { ovtest::isolateUserFolders(); }
+    void init() {
+        m_temp = std::make_unique<ovtest::TempDatabase>();
+        m_pdf = m_temp->dir.filePath(u"rapport.pdf"_s);
+    }
+    void cleanup() { m_temp.reset(); }
+
+    void printsAndStamps() {
+        fill(OutputKind::Rencontre, 3);
+        const Result result = inProcess(
+            {u"print"_s, u"rencontre"_s, u"--pdf"_s, m_pdf, u"--database"_s, m_temp->path});
+        QCOMPARE(result.exitCode, 0);
+        QVERIFY2(result.err.isEmpty(), qPrintable(result.err));
+        QVERIFY(result.out.contains(u"3 enregistrement(s) sur 1 page(s)"_s));
+        const QString stamp = printDateStamp(QDate::currentDate());
+        QVERIFY(result.out.contains(u"3 enregistrement(s) marqué(s) imprimé(s) le "_s + stamp));
+        QCOMPARE(unprinted(OutputKind::Rencontre), 0);
+        QCOMPARE(db().scalar(u"SELECT DateImprime FROM OVrencontre WHERE Id = 2"_s).toString(),
+                 stamp);
+        const QString text = pdfText(m_pdf);
+        QVERIFY(text.contains(u"OV rencontres"_s));
+        QVERIFY(text.indexOf(u"Rencontre 0"_s) < text.indexOf(u"Rencontre 2"_s));
+
+        // Everything is printed now: nothing left, no file, nothing stamped, success.
+        QFile::remove(m_pdf);
+        const Result again = inProcess(
+            {u"print"_s, u"rencontre"_s, u"--pdf"_s, m_pdf, u"--database"_s, m_temp->path});
+        QCOMPARE(again.exitCode, 0);
+        QCOMPARE(again.err, u"Rien à imprimer.\n"_s);
+        QVERIFY(!QFile::exists(m_pdf));
+    }
+
+    void noStampLeavesRecordsUnprinted() {
+        fill(OutputKind::Tresor, 2);
+        const Result result = inProcess({u"print"_s, u"tresor"_s, u"--no-stamp"_s, u"--pdf"_s,
+                                         m_pdf, u"--database"_s, m_temp->path});
+        QCOMPARE(result.exitCode, 0);
+        QVERIFY(QFileInfo(m_pdf).size() > 0);
+        QCOMPARE(unprinted(OutputKind::Tresor), 2);
+        QVERIFY(result.out.contains(u"Aucune date d'impression enregistrée."_s));
+    }
+
+    void refusedArguments_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("problem");
+        QTest::newRow("unknown kind") << QStringList{u"print"_s, u"dragon"_s, u"--pdf"_s, u"X"_s}
+                                      << u"genre de rapport inconnu : dragon"_s;
+        QTest::newRow("no kind") << QStringList{u"print"_s, u"--pdf"_s, u"X"_s}
+                                 << u"donnez un seul genre de rapport"_s;
+        QTest::newRow("two kinds")
+            << QStringList{u"print"_s, u"perso"_s, u"tresor"_s, u"--pdf"_s, u"X"_s}
+            << u"donnez un seul genre de rapport"_s;
+        QTest::newRow("no pdf") << QStringList{u"print"_s, u"perso"_s}
+                                << u"--pdf FICHIER est obligatoire"_s;
+        QTest::newRow("pdf without value") << QStringList{u"print"_s, u"perso"_s, u"--pdf"_s}
+                                           << u"l'option --pdf attend une valeur"_s;
+        QTest::newRow("unknown option")
+            << QStringList{u"print"_s, u"perso"_s, u"--pdf"_s, u"X"_s, u"--couleur"_s}
+            << u"option inconnue : --couleur"_s;
+    }
+    void refusedArguments() {
+        QFETCH(QStringList, args);
+        QFETCH(QString, problem);
+        fill(OutputKind::Perso, 1);
+        const Result result =
+            inProcess(QStringList{args.first(), u"--database"_s, m_temp->path} + args.mid(1));
+        QCOMPARE(result.exitCode, 2);
+        QVERIFY2(result.err.startsWith(u"Erreur : "_s + problem + u"\n"_s), qPrintable(result.err));
+        QVERIFY(result.err.contains(u"Usage : orvanthe-cli print"_s));
+        QVERIFY(!QFile::exists(u"X"_s));
+        QCOMPARE(unprinted(OutputKind::Perso), 1);
+    }
+
+    void unwritableFileStampsNothing() {
+        fill(OutputKind::Village, 2);
+        const QString path = m_temp->dir.filePath(u"absent/rapport.pdf"_s);
+        const Result result =
+            inProcess({u"print"_s, u"village"_s, u"--pdf"_s, path, u"--database"_s, m_temp->path});
+        QCOMPARE(result.exitCode, 1);
+        QVERIFY2(result.err.startsWith(u"Impossible d'écrire le fichier "_s + path),
+                 qPrintable(result.err));
+        QVERIFY(result.out.isEmpty());
+        QCOMPARE(unprinted(OutputKind::Village), 2);
+    }
+
+    void missingTableReported() {
+        db().run(u"DROP TABLE OVvillage"_s);
+        const Result result =
+            inProcess({u"print"_s, u"perso"_s, u"--pdf"_s, m_pdf, u"--database"_s, m_temp->path});
+        QCOMPARE(result.exitCode, 1);
+        QVERIFY(result.err.contains(u"OVvillage"_s));
+        QVERIFY(!QFile::exists(m_pdf));
+    }
+
+    // The tool itself, on a machine without a display: it picks the off-screen platform.
+    void runsWithoutDisplay() {
+        fill(OutputKind::Perso, 1);
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+            env.remove(QString::fromLatin1(name));
+        process.setProcessEnvironment(env);
+        process.start(qEnvironmentVariable("OV_CLI"),
+                      {u"print"_s, u"perso"_s, u"--pdf"_s, m_pdf, u"--database"_s, m_temp->path});
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitCode(), 0);
+        QVERIFY(pdfText(m_pdf).contains(u"OV personnage"_s));
+        QCOMPARE(unprinted(OutputKind::Perso), 0);
+    }
+};
+
+QTEST_MAIN(TestCliPrint)
+#include "test_cli_print.moc"
