@@ -1,0 +1,121 @@
+// The village report of 1,000 of the largest villages (METIERS lines of about 7,400 characters)
+// read from the store, laid out and written to a PDF file (targets: under 3 s, under 300 MB).
+
+#include "reports/reportfonts.h"
+#include "reports/reportform.h"
+#include "tables/database.h"
+#include "tables/outputs.h"
+#include "testsupport.h"
+
+#include <QGuiApplication>
+#include <QPdfWriter>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+namespace {
+
+QString filler(const QString& lead, int i) {
+    return QString(lead + QStringLiteral(" %1 ").arg(i)).leftJustified(60, QLatin1Char('x'));
+}
+
+// A village as the generator writes it, every drawn text 60 characters long.
+QString largestVillage(int n) {
+    QStringList lines;
+    lines << QStringLiteral("OV -%1- 08/12/2026").arg(n);
+    lines << QStringLiteral("NOM(") + filler(QStringLiteral("nom"), n) +
+                 QStringLiteral(")__________ CONSTRUIT(") + filler(QStringLiteral("site"), n) +
+                 QLatin1Char(')');
+    for (int i = 0; i < 12; ++i)
+        lines << QStringLiteral("RUBRIQUE %1 : ").arg(i) + filler(QStringLiteral("texte"), i) +
+                     QStringLiteral("    ") + filler(QStringLiteral("suite"), i);
+    QString terrain = QStringLiteral("TERRAIN : ");
+    for (int i = 0; i < 7; ++i)
+        terrain += filler(QStringLiteral("terrain"), i) + QStringLiteral(" / ");
+    lines << terrain + QStringLiteral("__________    ");
+    for (int i = 0; i < 3; ++i)
+        lines << QStringLiteral("RESSOURCE : ") + filler(QStringLiteral("ressource"), i) +
+                     QStringLiteral("____________________________");
+    lines << QStringLiteral("> METIERS : ");
+    QString metiers;
+    for (int i = 1; i <= 112; ++i)
+        metiers += (i < 10 ? QStringLiteral(" ") : QString()) + QString::number(i) +
+                   QLatin1Char('-') + filler(QStringLiteral("métier"), i);
+    lines << metiers;
+    return lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
+}
+
+struct ReportFixture {
+    ReportFixture() {
+        ovtest::isolateUserFolders();
+        ov::ensureReportFonts();
+        const QDateTime created(QDate(2026, 12, 8), QTime(10, 0));
+        t.db->transaction([&] {
+            for (int i = 0; i < 1000; ++i)
+                ov::appendRecord(*t.db, ov::OutputKind::Village, i, largestVillage(i),
+                                 QStringLiteral("Avill160"), created);
+        });
+    }
+    ovtest::TempDatabase t;
+    QTemporaryDir out;
+};
+
+ReportFixture& fixture() {
+    static ReportFixture f;
+    return f;
+}
+
+double peakRssMegabytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024.0; // kilobytes on Linux
+}
+
+void BM_VillageReportToPdf(benchmark::State& state) {
+    ReportFixture& f = fixture();
+    ov::ReportForm form(*f.t.db, ov::OutputKind::Village);
+    const QString path = f.out.filePath(QStringLiteral("villages.pdf"));
+    int pages = 0;
+    qint64 bytes = 0;
+    for (auto _ : state) {
+        const ov::ReportDocument document = form.build(QDateTime::currentDateTime());
+        QPdfWriter writer(path);
+        pages = document.print(writer);
+        benchmark::DoNotOptimize(pages);
+    }
+    bytes = QFileInfo(path).size();
+    if (pages == 0)
+        state.SkipWithError("no page written");
+    state.counters["pages"] = pages;
+    state.counters["pdf_MB"] = bytes / 1048576.0;
+    state.counters["peak_rss_MB"] = peakRssMegabytes();
+}
+BENCHMARK(BM_VillageReportToPdf)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The same report laid out only: where the text wraps and the bands fall, nothing painted.
+void BM_VillageReportLayoutOnly(benchmark::State& state) {
+    ReportFixture& f = fixture();
+    ov::ReportForm form(*f.t.db, ov::OutputKind::Village);
+    QPdfWriter writer(f.out.filePath(QStringLiteral("unused.pdf")));
+    for (auto _ : state) {
+        const ov::ReportDocument document = form.build(QDateTime::currentDateTime());
+        const ov::ReportLayout layout = document.layOut(&writer);
+        benchmark::DoNotOptimize(layout.pages.size());
+    }
+}
+BENCHMARK(BM_VillageReportLayoutOnly)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
