@@ -1,6 +1,7 @@
 #include "database.h"
 
 #include "errors.h"
+#include "outputs.h"
 #include "startertables.h"
 
 #include <QAtomicInt>
@@ -163,6 +164,8 @@ Database::Database(const QString& path) : m_path(path) {
         if (!exists) {
             createSchema();
             m_created = true;
+        } else {
+            addRecordIndexes();
         }
     } catch (...) {
         db.close();
@@ -195,8 +198,18 @@ void Database::createSchema() const {
     transaction([this] {
         for (const char* statement : schemaStatements)
             run(QString::fromLatin1(statement));
+        addRecordIndexes();
         loadStarterTables(*this);
     });
+}
+
+void Database::addRecordIndexes() const {
+    // The record count of an output table reads a small index instead of every text.
+    for (OutputKind kind : allOutputKinds) {
+        const QString table = outputTable(kind).table;
+        if (hasTable(table))
+            run(QStringLiteral("CREATE INDEX IF NOT EXISTS ix%1Id ON %1 (Id)").arg(table));
+    }
 }
 
 bool Database::hasTable(const QString& name) const {

@@ -65,6 +65,7 @@ public:
 
 private:
     void createSchema() const;
+    void addRecordIndexes() const;
 
     QString m_path;
     QString m_connectionName;
