@@ -79,6 +79,11 @@ public:
 
 private:
     static int exportTables(const Database& database, const QString& path, Streams& io) {
+        if (QFileInfo(path).canonicalFilePath() == QFileInfo(database.path()).canonicalFilePath()) {
+            io.err << QStringLiteral("Le fichier d'export ne peut pas être la base elle-même : "
+                                     "rien n'a été écrit.\n");
+            return ExitFailure;
+        }
         const RandomTables tables = loadRandomTables(database);
         writeTableFile(path, tables);
         int elements = 0;

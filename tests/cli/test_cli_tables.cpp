@@ -203,6 +203,10 @@ private Q_SLOTS:
             << QStringList{QStringLiteral("export"), QStringLiteral("@DIR@/pas/de/dossier.csv"),
                            QStringLiteral("--database"), QStringLiteral("@DB@")}
             << 1 << QStringLiteral("Impossible d'écrire le fichier");
+        QTest::newRow("export over the database itself")
+            << QStringList{QStringLiteral("export"), QStringLiteral("@DB@"),
+                           QStringLiteral("--database"), QStringLiteral("@DB@")}
+            << 1 << QStringLiteral("ne peut pas être la base elle-même");
     }
     void refusals() {
         QFETCH(QStringList, args);
@@ -220,6 +224,7 @@ private Q_SLOTS:
                 "Usage : orvanthe-cli tables export FICHIER [--database FICHIER]\n")));
         QVERIFY(result.out.isEmpty());
         QVERIFY(!QFile::exists(t.dir.filePath(QStringLiteral("absente.db"))));
+        t.db->requireAllTables();
     }
 };
 
