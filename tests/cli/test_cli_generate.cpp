@@ -294,12 +294,6 @@ private Q_SLOTS:
         QCOMPARE(recordCount(*t.db, OutputKind::Perso), 0);
     }
 
-    void verbIsListedInTheToolsUsage() {
-        const Result result = inProcess({});
-        QCOMPARE(result.exitCode, 2);
-        QVERIFY(result.err.contains(QStringLiteral("  orvanthe-cli generate perso|tresor|")));
-    }
-
     void missingTableFailsBeforeAnyRun() {
         ovtest::TempDatabase t;
         t.db->run(QStringLiteral("DROP TABLE OVvillage"));

@@ -148,23 +148,6 @@ private Q_SLOTS:
         QVERIFY(!rows.last().printed);
     }
 
-    void headerFollowsTheShortDateFormat() {
-        const QLocale saved;
-        QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
-        ovtest::TempDatabase t;
-        UnprintedCount count(*t.db);
-        FixedClock clock(runTime);
-        RunHost host;
-        GenerationRun run(OutputKind::Tresor, *t.db, count, clock, host);
-        run.begin();
-        run.addHeader();
-        QLocale::setDefault(saved);
-        const QString date = QLocale(QLocale::French, QLocale::France)
-                                 .toString(runTime.date(), QLocale::ShortFormat);
-        QVERIFY(date.startsWith(QStringLiteral("05/03/")));
-        QCOMPARE(run.lines(), QStringList{QStringLiteral("OV -0- ") + date});
-    }
-
     void twoRunsNumberOnFromAnEmptyTable() {
         ovtest::TempDatabase t;
         UnprintedCount count(*t.db);

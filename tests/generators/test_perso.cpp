@@ -484,44 +484,6 @@ private Q_SLOTS:
         QCOMPARE(recordCount(*t.db, OutputKind::Perso), 1);
         QCOMPARE(count.value(), 1);
     }
-
-    void sameStateGivesTheSameSheet() {
-        ovtest::TempDatabase t;
-        addSingleElementTables(*t.db, QStringLiteral("3"), QStringLiteral("1"));
-        // Tables of several weighted elements, so that the numbers drawn matter.
-        for (const char* id : {"age", "cel", "sexe", "stat", "tale", "arco", "honn"}) {
-            const QString table = QString::fromLatin1(id);
-            t.db->run(QStringLiteral("DELETE FROM OVslave WHERE ID = ?"), {table});
-            QVector<QPair<QString, double>> elements;
-            for (int i = 1; i <= 7; ++i)
-                elements.append({QStringLiteral("%1%2 %3").arg(i).arg(table).arg(i), double(i)});
-            t.db->run(QStringLiteral("DELETE FROM OVmaster WHERE Id = ?"), {table});
-            ovtest::addTable(*t.db, table, elements);
-        }
-        RandomSource source;
-        Dice dice(source);
-        TableDraw draw(*t.db, dice);
-        UnprintedCount count(*t.db);
-        FixedClock clock(runTime);
-        RecordingMessageSink sink;
-        RunHost host;
-        Generation generation(*t.db, count, clock, draw, sink);
-        source.setState(2024);
-        const RunReport first = generation.run(OutputKind::Perso, host);
-        source.setState(2024);
-        const RunReport second = generation.run(OutputKind::Perso, host);
-        source.setState(2025);
-        const RunReport other = generation.run(OutputKind::Perso, host);
-
-        QCOMPARE(first.id, 0);
-        QCOMPARE(second.id, 1);
-        QVERIFY(
-            second.lines.first().endsWith(QStringLiteral("OV -1- ") + shortDate(runTime.date())));
-        QCOMPARE(second.lines.mid(1), first.lines.mid(1));
-        QCOMPARE(second.type, first.type);
-        QVERIFY(other.lines.mid(1) != first.lines.mid(1));
-        QVERIFY(sink.messages.isEmpty());
-    }
 };
 
 QTEST_GUILESS_MAIN(TestPerso)
