@@ -166,13 +166,6 @@ private Q_SLOTS:
         QCOMPARE(form.afterPrint(QDate(2026, 12, 8)), 3);
     }
 
-    void missingTableRefused() {
-        db().run(u"DROP TABLE OVrencontre"_s);
-        ReportForm form(db(), OutputKind::Rencontre);
-        QVERIFY_THROWS_EXCEPTION(DatabaseError, form.cursor().open());
-        QVERIFY(!form.cursor().isOpen());
-    }
-
     // Thousands of printed rows go through one statement.
     void manyRowsStamped() {
         db().transaction([&] { fill(OutputKind::Rencontre, 1500); });

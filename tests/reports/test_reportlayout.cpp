@@ -147,22 +147,6 @@ private Q_SLOTS:
         QCOMPARE(row, 30);
     }
 
-    void headerCaption_data() {
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<QString>("caption");
-        QTest::newRow("perso") << int(OutputKind::Perso) << u"OV personnage"_s;
-        QTest::newRow("tresor") << int(OutputKind::Tresor) << u"OV trésor"_s;
-        QTest::newRow("rencontre") << int(OutputKind::Rencontre) << u"OV rencontres"_s;
-        QTest::newRow("village") << int(OutputKind::Village) << u"OV village"_s;
-    }
-    void headerCaption() {
-        QFETCH(int, kind);
-        QFETCH(QString, caption);
-        const ReportLayout layout = layOut(OutputKind(kind), {lines(1)});
-        QCOMPARE(layout.pages.size(), 1);
-        QCOMPARE(layout.pages.first().header.first().text, caption);
-    }
-
     void bandGrowsWithItsText() {
         // Treasure: text box 17.1 high in a band of 20.3.
         const ReportLayout layout = layOut(OutputKind::Tresor, {lines(2), lines(12), lines(2)});

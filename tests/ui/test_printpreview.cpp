@@ -9,7 +9,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
-#include <QPrintPreviewWidget>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -71,18 +70,8 @@ private Q_SLOTS:
         QCOMPARE(window.currentPage(), 2);
         window.findChild<QAction*>(u"firstPage"_s)->trigger();
         QCOMPARE(window.currentPage(), 1);
-        const qreal zoom = window.previewWidget()->zoomFactor();
-        window.findChild<QAction*>(u"zoomIn"_s)->trigger();
-        QVERIFY(window.previewWidget()->zoomFactor() > zoom);
         QVERIFY(window.printAction()->isEnabled());
         QCOMPARE(asked, 0);
-    }
-
-    void encounterCaption() {
-        const ReportDocument document(reportDefinition(OutputKind::Rencontre),
-                                      {{1, u"OV -0-\r\n"_s}}, QDateTime::currentDateTime());
-        ui::PreviewWindow window(document);
-        QCOMPARE(window.windowTitle(), u"Rapport sur les rencontres - OV"_s);
     }
 
     void emptyReportHasNothingToPrint() {

@@ -168,17 +168,6 @@ private Q_SLOTS:
         QCOMPARE(count.value(), 0);
     }
 
-    void villagesPrintedEveryRun() {
-        fill(OutputKind::Village, 2);
-        UnprintedCount count(db());
-        m_presenter->answer = ScriptedPresenter::PrintToPdf;
-        m_forms->print(OutputKind::Village, count, nullptr);
-        fill(OutputKind::Village, 1, 2);
-        m_forms->print(OutputKind::Village, count, nullptr);
-        QCOMPARE(m_presenter->lastRows, 3);
-        QCOMPARE(unprinted(OutputKind::Village), 0);
-    }
-
     // A stamp that fails shows the engine's message; the rows stay unstamped and the count is
     // reopened all the same.
     void failedStampShownAndCountReopened() {
