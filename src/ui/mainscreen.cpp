@@ -19,6 +19,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSqlRecord>
+#include <QStyle>
 #include <QTableView>
 
 namespace ov::ui {
@@ -37,9 +38,24 @@ void setDisplayWidth(QTableView* grid, const QString& field, int characters) {
     if (column < 0)
         return;
     const QFontMetrics metrics = grid->fontMetrics();
+    const int padding = metrics.horizontalAdvance(QStringLiteral("00"));
     const int forText = metrics.horizontalAdvance(QLatin1Char('0')) * characters;
-    const int forTitle = metrics.horizontalAdvance(field);
-    grid->setColumnWidth(column, qMax(forText, forTitle) + 12);
+    const int forTitle = grid->horizontalHeader()->fontMetrics().horizontalAdvance(field);
+    grid->setColumnWidth(column, qMax(forText, forTitle) + padding);
+}
+
+// The text column takes the width that the other visible columns leave.
+void fillWidth(QTableView* grid, const QString& field) {
+    auto* model = qobject_cast<QSqlTableModel*>(grid->model());
+    if (!model || model->fieldIndex(field) < 0)
+        return;
+    const int column = model->fieldIndex(field);
+    int available = grid->width() - 2 * grid->frameWidth() -
+                    grid->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, grid);
+    for (int c = 0; c < model->columnCount(); ++c)
+        if (c != column && !grid->isColumnHidden(c))
+            available -= grid->columnWidth(c);
+    grid->setColumnWidth(column, qMax(available, grid->fontMetrics().horizontalAdvance(field)));
 }
 
 void hideField(QTableView* grid, const QString& field) {
@@ -205,9 +221,9 @@ void TovMainPerso::buildControls() {
         },
         [](QTableView* view) {
             setDisplayWidth(view, QStringLiteral("Id"), 4);
-            setDisplayWidth(view, QStringLiteral("Nom"), 20);
-            setDisplayWidth(view, QStringLiteral("NbrElement"), 10);
-            setDisplayWidth(view, QStringLiteral("TotProba"), 10);
+            setDisplayWidth(view, QStringLiteral("NbrElement"), 3);
+            setDisplayWidth(view, QStringLiteral("TotProba"), 3);
+            fillWidth(view, QStringLiteral("Nom"));
         });
     m_slave->showIn(
         dbgSlave,
@@ -217,8 +233,8 @@ void TovMainPerso::buildControls() {
         [](QTableView* view) {
             hideField(view, QStringLiteral("ID"));
             hideField(view, QStringLiteral("rowid"));
-            setDisplayWidth(view, QStringLiteral("Proba"), 10);
-            setDisplayWidth(view, QStringLiteral("Element"), 20);
+            setDisplayWidth(view, QStringLiteral("Proba"), 3);
+            fillWidth(view, QStringLiteral("Element"));
         });
 }
 
