@@ -5,6 +5,7 @@
 #include "ui/reportforms.h"
 
 #include <QApplication>
+#include <memory>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -14,11 +15,15 @@ int main(int argc, char* argv[]) {
     ov::ui::installFrenchTranslation(app);
     ov::ui::installFonts();
 
-    // The main screen first, then the report forms, which stay hidden.
+    // The main screen first, then the report forms, which stay hidden. The forms go before the
+    // screen, whose store they read.
     ov::ui::TovMainPerso screen;
+    std::unique_ptr<ov::ui::ReportForms> forms;
     if (ov::Database* database = screen.database()) {
-        ov::ui::guarded(
-            [&] { screen.setReportForms(new ov::ui::ReportForms(*database, &screen)); });
+        ov::ui::guarded([&] {
+            forms = std::make_unique<ov::ui::ReportForms>(*database);
+            screen.setReportForms(forms.get());
+        });
     }
     screen.show();
     return app.exec();
