@@ -5,6 +5,7 @@
 #include <QGlyphRun>
 #include <QLocale>
 #include <QPaintDevice>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QRawFont>
 #include <QTextLayout>
@@ -85,12 +86,14 @@ void wrapWords(const QString& text, int from, int length, const QFont& font, QPa
 }
 
 // Paints the lines of a fixed-pitch face as glyph runs: every character sits on its column, no
-// shaping is needed, and blanks are left out of the run. A line with a character that the face
-// lacks is painted as text, so that a fallback face can show it.
+// shaping is needed, and blanks are left out of the run. Only PDF output gains from it (the
+// preview's recording engine keeps glyph runs at a high cost, so it gets plain text). A line with
+// a character that the face lacks is painted as text, so that a fallback face can show it.
 class ColumnPainter {
 public:
-    ColumnPainter(const QFont& font, const QPaintDevice* device) {
-        if (!isFixedPitch(font, device))
+    ColumnPainter(const QPainter& painter, const QFont& font, const QPaintDevice* device) {
+        if (painter.paintEngine() == nullptr ||
+            painter.paintEngine()->type() != QPaintEngine::Pdf || !isFixedPitch(font, device))
             return;
         m_raw = QRawFont::fromFont(font);
         if (!m_raw.isValid())
@@ -256,7 +259,7 @@ void paintReportPage(QPainter& painter, const ReportDefinition& d, const QVector
 
     const QFont textFont = reportTextFont(d);
     painter.setFont(textFont);
-    ColumnPainter columns(textFont, device);
+    ColumnPainter columns(painter, textFont, device);
     const double x = origin.x() + d.textLeft * ux;
     for (const BandPiece& band : page.bands) {
         const QString& text = rows.at(band.row).text;
