@@ -47,13 +47,6 @@ public:
         if (options.positional.size() > wanted)
             return usageError(io, QStringLiteral("argument en trop : ") + options.positional.last(),
                               *this);
-        if (options.has(QStringLiteral("--database")) &&
-            !QFileInfo::exists(options.value(QStringLiteral("--database")))) {
-            io.err << QStringLiteral("La base %1 n'existe pas (orvanthe-cli init la crée).\n")
-                          .arg(options.value(QStringLiteral("--database")));
-            return ExitFailure;
-        }
-
         try {
             // A file to import is read whole before the database is opened.
             const RandomTables incoming =

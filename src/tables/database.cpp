@@ -68,23 +68,28 @@ const char* const schemaStatements[] = {
     " UPDATE OVslave SET ID = substr(ID, 1, 4), Element = substr(Element, 1, 60)"
     " WHERE rowid = NEW.rowid; END",
 
-    // Elements follow their table when its Id is edited.
+    // Elements follow their table when its Id is edited; the table keeps the totals of exactly
+    // the elements it now has.
     "CREATE TRIGGER OVmaster_carry_elements AFTER UPDATE OF Id ON OVmaster"
-    " WHEN NEW.Id IS NOT OLD.Id BEGIN UPDATE OVslave SET ID = NEW.Id WHERE ID = OLD.Id; END",
+    " WHEN NEW.Id IS NOT OLD.Id BEGIN UPDATE OVslave SET ID = NEW.Id WHERE ID = OLD.Id;"
+    " UPDATE OVmaster SET NbrElement = (SELECT count(*) FROM OVslave WHERE ID = NEW.Id),"
+    " TotProba = (SELECT coalesce(sum(Proba), 0) FROM OVslave WHERE ID = NEW.Id)"
+    " WHERE Id = NEW.Id; END",
 
     // The totals of a table stay right whenever one of its elements is posted or deleted.
+    // Each change adjusts them by its own weight, so loading or deleting many elements costs
+    // one step per element.
     "CREATE TRIGGER OVslave_totals_ins AFTER INSERT ON OVslave BEGIN"
-    " UPDATE OVmaster SET NbrElement = (SELECT count(*) FROM OVslave WHERE ID = NEW.ID),"
-    " TotProba = (SELECT coalesce(sum(Proba), 0) FROM OVslave WHERE ID = NEW.ID)"
+    " UPDATE OVmaster SET NbrElement = NbrElement + 1, TotProba = TotProba + NEW.Proba"
     " WHERE Id = NEW.ID; END",
     "CREATE TRIGGER OVslave_totals_del AFTER DELETE ON OVslave BEGIN"
-    " UPDATE OVmaster SET NbrElement = (SELECT count(*) FROM OVslave WHERE ID = OLD.ID),"
-    " TotProba = (SELECT coalesce(sum(Proba), 0) FROM OVslave WHERE ID = OLD.ID)"
+    " UPDATE OVmaster SET NbrElement = NbrElement - 1, TotProba = TotProba - OLD.Proba"
     " WHERE Id = OLD.ID; END",
     "CREATE TRIGGER OVslave_totals_upd AFTER UPDATE OF Proba, ID ON OVslave BEGIN"
-    " UPDATE OVmaster SET NbrElement = (SELECT count(*) FROM OVslave WHERE ID = OVmaster.Id),"
-    " TotProba = (SELECT coalesce(sum(Proba), 0) FROM OVslave WHERE ID = OVmaster.Id)"
-    " WHERE Id IN (OLD.ID, NEW.ID); END",
+    " UPDATE OVmaster SET NbrElement = NbrElement - 1, TotProba = TotProba - OLD.Proba"
+    " WHERE Id = OLD.ID;"
+    " UPDATE OVmaster SET NbrElement = NbrElement + 1, TotProba = TotProba + NEW.Proba"
+    " WHERE Id = NEW.ID; END",
 
     // A counter that tells cached draws that a random table changed.
     "CREATE TABLE ovTablesVersion (version INTEGER NOT NULL)",

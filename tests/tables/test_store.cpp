@@ -93,6 +93,20 @@ private Q_SLOTS:
         t.db->run(QStringLiteral("UPDATE OVmaster SET Id = 'u' WHERE Id = 't'"));
         QCOMPARE(t.db->scalar(QStringLiteral("SELECT ID FROM OVslave WHERE Element = 'b'")),
                  QVariant(QStringLiteral("u")));
+        QSqlQuery renamed =
+            t.db->run(QStringLiteral("SELECT NbrElement, TotProba FROM OVmaster WHERE Id = 'u'"));
+        QVERIFY(renamed.next());
+        QCOMPARE(renamed.value(0).toInt(), 1);
+        QCOMPARE(renamed.value(1).toInt(), 7);
+        // An element moved to another table leaves one total and joins the other.
+        addTable(*t.db, QStringLiteral("v"), {{QStringLiteral("c"), 4}});
+        t.db->run(QStringLiteral("UPDATE OVslave SET ID = 'v' WHERE Element = 'b'"));
+        QCOMPARE(
+            t.db->scalar(QStringLiteral("SELECT TotProba FROM OVmaster WHERE Id = 'v'")).toInt(),
+            11);
+        QCOMPARE(
+            t.db->scalar(QStringLiteral("SELECT NbrElement FROM OVmaster WHERE Id = 'u'")).toInt(),
+            0);
     }
     void unprintedCountFollowsItsStatement() {
         ovtest::TempDatabase t;
