@@ -153,17 +153,26 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(m_pdf));
     }
 
-    // The tool itself, on a machine without a display: it picks the off-screen platform.
+    // The tool itself paints off screen: it runs without a display, or with one it cannot reach.
+    void runsWithoutDisplay_data() {
+        QTest::addColumn<QString>("display");
+        QTest::newRow("no display") << QString();
+        QTest::newRow("unreachable display") << u":4242"_s;
+    }
     void runsWithoutDisplay() {
+        QFETCH(QString, display);
         fill(OutputKind::Perso, 1);
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
             env.remove(QString::fromLatin1(name));
+        if (!display.isEmpty())
+            env.insert(u"DISPLAY"_s, display);
         process.setProcessEnvironment(env);
         process.start(qEnvironmentVariable("OV_CLI"),
                       {u"print"_s, u"perso"_s, u"--pdf"_s, m_pdf, u"--database"_s, m_temp->path});
         QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
         QCOMPARE(process.exitCode(), 0);
         QVERIFY(pdfText(m_pdf).contains(u"OV personnage"_s));
         QCOMPARE(unprinted(OutputKind::Perso), 0);
