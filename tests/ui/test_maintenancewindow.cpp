@@ -275,6 +275,21 @@ private Q_SLOTS:
         }
     }
 
+    void leavingARowPostsItsChange() {
+        selectTable(QStringLiteral("aaa"));
+        QVERIFY(editCell("dbgMaster", QStringLiteral("Nom"), QStringLiteral("Renommée")));
+        QCOMPARE(temp->db->scalar(QStringLiteral("SELECT Nom FROM OVmaster WHERE Id = 'aaa'"))
+                     .toString(),
+                 QStringLiteral("aaa"));
+        QTest::keyClick(screen->findChild<QTableView*>(QStringLiteral("dbgMaster")), Qt::Key_Down);
+        QCOMPARE(masterId(), QStringLiteral("t"));
+        QCOMPARE(temp->db->scalar(QStringLiteral("SELECT Nom FROM OVmaster WHERE Id = 'aaa'"))
+                     .toString(),
+                 QStringLiteral("Renommée"));
+        QVERIFY(!screen->tblMaster_()->isDirty());
+        QCOMPARE(messages, QStringList());
+    }
+
     void editingATableIdCarriesItsElements() {
         selectTable(QStringLiteral("t"));
         QVERIFY(!editCell("dbgMaster", QStringLiteral("Id"), QStringLiteral("aaa")));
