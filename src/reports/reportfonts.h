@@ -1,5 +1,6 @@
 #pragma once
-// Makes the report faces available: "Tahoma" lives in a folder that the system does not search.
+// Makes the faces the program names available: "Tahoma" lives in a folder the system does not
+// search.
 
 namespace ov {
 

@@ -1,7 +1,8 @@
 #include "application.h"
 
+#include "reports/reportfonts.h"
+
 #include <QApplication>
-#include <QDir>
 #include <QFont>
 #include <QFontDatabase>
 #include <QLibraryInfo>
@@ -22,16 +23,9 @@ bool installFrenchTranslation(QApplication& application) {
 }
 
 bool installFonts() {
-    // fontconfig does not search this folder, so its faces are added one by one.
-    const QDir folder(QStringLiteral("/usr/share/wine/fonts"));
-    bool tahoma = false;
-    const QStringList files = folder.entryList(
-        {QStringLiteral("tahoma*.ttf"), QStringLiteral("Tahoma*.ttf")}, QDir::Files);
-    for (const QString& file : files)
-        if (QFontDatabase::addApplicationFont(folder.filePath(file)) >= 0)
-            tahoma = true;
+    ensureReportFonts();
     QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("Tahoma"));
-    return tahoma;
+    return QFontDatabase::families().contains(QStringLiteral("Tahoma"), Qt::CaseInsensitive);
 }
 
 } // namespace ov::ui
