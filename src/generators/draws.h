@@ -31,6 +31,7 @@ public:
         }
         result = outcome.text;
         m_lastTable = id;
+        m_lastElement = outcome.text;
         return true;
     }
     int D(int n) override { return m_draw.dice().D(n); }
@@ -38,11 +39,14 @@ public:
 
     // The table of the last successful draw (empty before one).
     const QString& lastTable() const { return m_lastTable; }
+    // The element of the last successful draw.
+    const QString& lastElement() const { return m_lastElement; }
 
 private:
     TableDraw& m_draw;
     MessageSink& m_messages;
     QString m_lastTable;
+    QString m_lastElement;
 };
 
 } // namespace ov

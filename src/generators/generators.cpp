@@ -68,6 +68,7 @@ RunReport Generation::run(OutputKind kind, const std::function<void(GenerationRu
     report.messages = relay.messages;
     report.stored = run.stored();
     report.lastTable = draws.lastTable();
+    report.lastElement = draws.lastElement();
     return report;
 }
 

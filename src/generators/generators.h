@@ -22,7 +22,8 @@ struct RunReport {
     QStringList messages;
     std::optional<QString> error; // set when an error ended the run
     bool stored = false;
-    QString lastTable; // the table of the last successful draw
+    QString lastTable;   // the table of the last successful draw
+    QString lastElement; // and the element it gave
 };
 
 // Everything a run needs: the store, the count query, the clock, the draw, the messages.

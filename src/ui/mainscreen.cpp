@@ -608,9 +608,9 @@ void TovMainPerso::runGenerator(OutputKind kind) {
         postPendingEdits();
         Generation generation(*m_db, *m_count, *m_clock, *m_draw, m_sink);
         m_lastRun = generation.run(kind, *this);
-        // The grids stand where the run's draws left them: on the table drawn from last.
+        // The grids stand where the run's draws left them: on the element drawn last.
         if (!m_lastRun.lastTable.isEmpty())
-            standOnTable(m_lastRun.lastTable);
+            standOnTable(m_lastRun.lastTable, m_lastRun.lastElement);
     });
 }
 
