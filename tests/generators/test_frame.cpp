@@ -1,6 +1,7 @@
 // The generation run shared by the four generators: its steps, its header, storing and recovery.
 
 #include "generators/generators.h"
+#include "runrecorder.h"
 #include "scripteddraws.h"
 #include "tables/database.h"
 #include "tables/errors.h"
@@ -15,24 +16,17 @@ Q_DECLARE_METATYPE(ov::OutputKind)
 
 namespace {
 
-// A host that writes down what the run tells it, with the count statement at each step.
-class RecordingHost : public RunHost {
+// Records the run's steps in the list of events, and the count statement when the count closes.
+class RecordingHost : public ovtest::EventHost {
 public:
-    explicit RecordingHost(const UnprintedCount& count) : m_count(count) {}
+    RecordingHost(QStringList& events, const UnprintedCount& count)
+        : EventHost(events), m_count(count) {}
     void countClosed() override {
-        events << QStringLiteral("countClosed");
+        EventHost::countClosed();
         statementWhenClosed = m_count.statement();
         countOpenAfterClose = m_count.isOpen();
     }
-    void gridsHidden() override { events << QStringLiteral("gridsHidden"); }
-    void memoCleared() override { events << QStringLiteral("memoCleared"); }
-    void lineAdded(const QString& line) override { events << QStringLiteral("line ") + line; }
-    void gridsShown() override { events << QStringLiteral("gridsShown"); }
-    void countReopened(qint64 count) override {
-        events << QStringLiteral("countReopened %1").arg(count);
-    }
 
-    QStringList events;
     QString statementWhenClosed;
     bool countOpenAfterClose = true;
 
@@ -120,16 +114,17 @@ private Q_SLOTS:
         UnprintedCount count(*t.db);
         count.open();
         FixedClock clock(runTime);
-        RecordingHost host(count);
+        QStringList events;
+        RecordingHost host(events, count);
         GenerationRun run(kind, *t.db, count, clock, host);
         frameOnly(run, {QStringLiteral("ligne é")}, QStringLiteral("abcdefghijkl"));
 
         const QString header = leadIn + QStringLiteral("12- ") + shortDate(runTime.date());
-        QCOMPARE(host.events,
-                 QStringList({QStringLiteral("countClosed"), QStringLiteral("gridsHidden"),
-                              QStringLiteral("memoCleared"), QStringLiteral("line ") + header,
-                              QStringLiteral("line ligne é"), QStringLiteral("gridsShown"),
-                              QStringLiteral("countReopened 8")}));
+        QCOMPARE(events,
+                 QStringList({QStringLiteral("count closed"), QStringLiteral("grids hidden"),
+                              QStringLiteral("memo cleared"), QStringLiteral("line ") + header,
+                              QStringLiteral("line ligne é"), QStringLiteral("grids shown"),
+                              QStringLiteral("count 8")}));
         QCOMPARE(host.statementWhenClosed, statement);
         QVERIFY(!host.countOpenAfterClose);
         QCOMPARE(count.statement(), statement);
@@ -152,15 +147,16 @@ private Q_SLOTS:
         ovtest::TempDatabase t;
         UnprintedCount count(*t.db);
         FixedClock clock(runTime);
-        RecordingHost host(count);
+        QStringList events;
+        RecordingHost host(events, count);
         for (int i = 0; i < 2; ++i) {
-            host.events.clear();
+            events.clear();
             GenerationRun run(OutputKind::Perso, *t.db, count, clock, host);
             frameOnly(run, {}, QStringLiteral(" "));
             QCOMPARE(run.n(), i);
             QVERIFY(run.lines().first().endsWith(QStringLiteral("OV -%1- ").arg(i) +
                                                  shortDate(runTime.date())));
-            QCOMPARE(host.events.last(), QStringLiteral("countReopened %1").arg(i + 1));
+            QCOMPARE(events.last(), QStringLiteral("count %1").arg(i + 1));
         }
         const QList<StoredRow> rows = storedRows(*t.db, OutputKind::Perso);
         QCOMPARE(rows.size(), 2);
@@ -173,7 +169,8 @@ private Q_SLOTS:
         addPrintedAndUnprinted(*t.db, OutputKind::Perso, 0, 4);
         UnprintedCount count(*t.db);
         FixedClock clock(runTime);
-        RecordingHost host(count);
+        QStringList events;
+        RecordingHost host(events, count);
         GenerationRun tresor(OutputKind::Tresor, *t.db, count, clock, host);
         frameOnly(tresor, {}, QStringLiteral(" "));
         QCOMPARE(count.value(), 1);
@@ -204,7 +201,8 @@ private Q_SLOTS:
         addPrintedAndUnprinted(*t.db, OutputKind::Perso, 1, 2);
         UnprintedCount count(*t.db);
         FixedClock clock(runTime);
-        RecordingHost host(count);
+        QStringList events;
+        RecordingHost host(events, count);
         for (int i = 0; i < 2; ++i) {
             GenerationRun run(OutputKind::Perso, *t.db, count, clock, host, false);
             frameOnly(run, {QStringLiteral("x")}, QStringLiteral("0123456789"));
@@ -213,7 +211,7 @@ private Q_SLOTS:
             QCOMPARE(run.storedValue(), QStringLiteral("012345678"));
         }
         QCOMPARE(storedRows(*t.db, OutputKind::Perso).size(), 3);
-        QCOMPARE(host.events.last(), QStringLiteral("countReopened 2"));
+        QCOMPARE(events.last(), QStringLiteral("count 2"));
     }
 
     // An error that ends the body: message shown, nothing stored, grids and count back,
@@ -228,7 +226,8 @@ private Q_SLOTS:
         Dice dice(source);
         TableDraw draw(*t.db, dice);
         RecordingMessageSink sink;
-        RecordingHost host(count);
+        QStringList events;
+        RecordingHost host(events, count);
         Generation generation(*t.db, count, clock, draw, sink);
         const RunReport report = generation.run(
             OutputKind::Tresor,
@@ -251,9 +250,9 @@ private Q_SLOTS:
         QCOMPARE(report.lines.size(), 2);
         QCOMPARE(report.lines.last(), QStringLiteral("avant"));
         QCOMPARE(report.type, QString());
-        QCOMPARE(host.events.mid(host.events.size() - 3),
-                 QStringList({QStringLiteral("line avant"), QStringLiteral("gridsShown"),
-                              QStringLiteral("countReopened 3")}));
+        QCOMPARE(events.mid(events.size() - 3),
+                 QStringList({QStringLiteral("line avant"), QStringLiteral("grids shown"),
+                              QStringLiteral("count 3")}));
         QCOMPARE(storedRows(*t.db, OutputKind::Tresor).size(), 3);
         QVERIFY(count.isOpen());
     }
@@ -272,7 +271,8 @@ private Q_SLOTS:
         Dice dice(source);
         TableDraw draw(*t.db, dice);
         RecordingMessageSink sink;
-        RecordingHost host(count);
+        QStringList events;
+        RecordingHost host(events, count);
         Generation generation(*t.db, count, clock, draw, sink);
         const RunReport report = generation.run(OutputKind::Perso, host);
 
@@ -284,8 +284,8 @@ private Q_SLOTS:
                  QStringLiteral("Femme"));
         QCOMPARE(report.lastTable, QStringLiteral("sexe"));
         QCOMPARE(sink.messages.last(), *report.error);
-        QCOMPARE(host.events.count(QStringLiteral("gridsShown")), 1);
-        QCOMPARE(host.events.last(), QStringLiteral("countReopened 1"));
+        QCOMPARE(events.count(QStringLiteral("grids shown")), 1);
+        QCOMPARE(events.last(), QStringLiteral("count 1"));
         QCOMPARE(storedRows(*t.db, OutputKind::Perso).size(), 3);
 
         // The next run, once the store accepts rows again, numbers on as before.
@@ -294,7 +294,7 @@ private Q_SLOTS:
         QVERIFY(!next.error);
         QVERIFY(next.stored);
         QCOMPARE(next.id, 3);
-        QCOMPARE(host.events.last(), QStringLiteral("countReopened 2"));
+        QCOMPARE(events.last(), QStringLiteral("count 2"));
     }
 };
 

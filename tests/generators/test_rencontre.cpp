@@ -2,6 +2,7 @@
 // slots that failed draws leave as they were, and the stored record.
 
 #include "generators/rencontre.h"
+#include "runrecorder.h"
 #include "scripteddraws.h"
 #include "tables/random.h"
 #include "testsupport.h"
@@ -16,42 +17,6 @@ namespace {
 
 const QDateTime runTime(QDate(2001, 3, 5), QTime(9, 15));
 const QString separator = u"............"_s;
-
-// Records what the frame tells its host, in one list shared with the draws.
-class EventHost : public RunHost {
-public:
-    explicit EventHost(QStringList& events) : m_events(events) {}
-    void countClosed() override { m_events.append(u"count closed"_s); }
-    void gridsHidden() override { m_events.append(u"grids hidden"_s); }
-    void memoCleared() override { m_events.append(u"memo cleared"_s); }
-    void lineAdded(const QString& line) override { m_events.append(u"line "_s + line); }
-    void gridsShown() override { m_events.append(u"grids shown"_s); }
-    void countReopened(qint64 count) override {
-        m_events.append(u"count "_s + QString::number(count));
-    }
-
-private:
-    QStringList& m_events;
-};
-
-// Scripted draws whose calls also go into the shared list of events.
-class TracedDraws : public ovtest::ScriptedDraws {
-public:
-    explicit TracedDraws(QStringList& events) : m_events(events) {}
-    bool OV(const QString& id, QString& result) override {
-        const bool drawn = ScriptedDraws::OV(id, result);
-        m_events.append(log().last());
-        return drawn;
-    }
-    int D(int n) override {
-        const int value = ScriptedDraws::D(n);
-        m_events.append(log().last());
-        return value;
-    }
-
-private:
-    QStringList& m_events;
-};
 
 // Every table that an encounter draws from, as "id=text|text|..."; tests leave some out.
 const QStringList allTables{u"rnom=Grok|Brak"_s,     u"rfor=bipède"_s,
@@ -84,36 +49,9 @@ QStringList drawCalls(const QStringList& ids) {
     return calls;
 }
 
-// One database for the whole program, emptied of random tables and records for each run.
-std::unique_ptr<ovtest::TempDatabase> sharedStore;
-
-ovtest::TempDatabase& freshStore() {
-    if (!sharedStore)
-        sharedStore = std::make_unique<ovtest::TempDatabase>();
-    const ov::Database& db = *sharedStore->db;
-    ovtest::clearRandomTables(db);
-    for (const OutputKind kind : allOutputKinds)
-        db.run(u"DELETE FROM "_s + outputTable(kind).table);
-    return *sharedStore;
-}
-
-// One scripted encounter run on a temporary database.
-struct ScriptedRun {
-    ScriptedRun() : count(*t.db), clock(runTime), host(events), draws(events) {}
-
-    void go() {
-        GenerationRun run(OutputKind::Rencontre, *t.db, count, clock, host);
-        generateRencontre(run, draws);
-        lines = run.lines();
-    }
-
-    ovtest::TempDatabase& t = freshStore();
-    UnprintedCount count;
-    FixedClock clock;
-    QStringList events;
-    EventHost host;
-    TracedDraws draws;
-    QStringList lines;
+// One scripted encounter run on the shared store.
+struct ScriptedRun : ovtest::RecordedRun {
+    ScriptedRun() : RecordedRun(OutputKind::Rencontre, runTime, generateRencontre) {}
 };
 
 } // namespace
@@ -122,7 +60,7 @@ class TestRencontre : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase() { ovtest::isolateUserFolders(); }
-    void cleanupTestCase() { sharedStore.reset(); }
+    void cleanupTestCase() { ovtest::closeSharedStore(); }
 
     // One encounter of each kind: its lines and its draws and rolls in order.
     void categories_data() {
@@ -360,7 +298,7 @@ private Q_SLOTS:
     // The tool's generate verb runs the same body: as many encounters as the first roll of its
     // seed gives, on standard output and stored.
     void commandLineRun() {
-        ovtest::TempDatabase& t = freshStore();
+        ovtest::TempDatabase& t = ovtest::freshStore();
         ovtest::clearRandomTables(*t.db);
         ovtest::addTable(*t.db, u"renc"_s, {{u"rmet Ciel"_s, 1}});
         ovtest::addTable(*t.db, u"rmet"_s, {{u"orage"_s, 1}});

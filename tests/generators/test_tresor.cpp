@@ -3,6 +3,7 @@
 
 #include "generators/generators.h"
 #include "generators/tresor.h"
+#include "runrecorder.h"
 #include "scripteddraws.h"
 #include "testsupport.h"
 
@@ -11,51 +12,12 @@
 
 using namespace ov;
 using namespace Qt::Literals::StringLiterals;
+using ovtest::EventHost;
+using ovtest::TracedDraws;
 
 namespace {
 
 const QDateTime runTime(QDate(2001, 3, 5), QTime(14, 30));
-
-// Records what the frame tells its host, in one list shared with the draws.
-class EventHost : public RunHost {
-public:
-    explicit EventHost(QStringList& events) : m_events(events) {}
-    void countClosed() override { m_events.append(u"count closed"_s); }
-    void gridsHidden() override { m_events.append(u"grids hidden"_s); }
-    void memoCleared() override { m_events.append(u"memo cleared"_s); }
-    void lineAdded(const QString& line) override { m_events.append(u"line "_s + line); }
-    void gridsShown() override { m_events.append(u"grids shown"_s); }
-    void countReopened(qint64 count) override {
-        m_events.append(u"count "_s + QString::number(count));
-    }
-
-private:
-    QStringList& m_events;
-};
-
-// Scripted draws whose calls also go into the shared list of events.
-class TracedDraws : public ovtest::ScriptedDraws {
-public:
-    explicit TracedDraws(QStringList& events) : m_events(events) {}
-    bool OV(const QString& id, QString& result) override {
-        const bool drawn = ScriptedDraws::OV(id, result);
-        m_events.append(log().last());
-        return drawn;
-    }
-    int D(int n) override {
-        const int value = ScriptedDraws::D(n);
-        m_events.append(log().last());
-        return value;
-    }
-    int D4() override {
-        const int value = ScriptedDraws::D4();
-        m_events.append(log().last());
-        return value;
-    }
-
-private:
-    QStringList& m_events;
-};
 
 // Tables given as "id=text|text|..." (a table with no text after "=" is empty).
 void setTables(ovtest::ScriptedDraws& draws, const QStringList& tables) {
@@ -82,36 +44,9 @@ QString header(int n) {
     return u"OV -"_s + QString::number(n) + u"- "_s + shortDate(runTime.date());
 }
 
-// One database for the whole program, emptied of random tables and records for each run.
-std::unique_ptr<ovtest::TempDatabase> sharedStore;
-
-ovtest::TempDatabase& freshStore() {
-    if (!sharedStore)
-        sharedStore = std::make_unique<ovtest::TempDatabase>();
-    const ov::Database& db = *sharedStore->db;
-    ovtest::clearRandomTables(db);
-    for (const OutputKind kind : allOutputKinds)
-        db.run(u"DELETE FROM "_s + outputTable(kind).table);
-    return *sharedStore;
-}
-
-// One scripted treasure run on a temporary database.
-struct ScriptedRun {
-    ScriptedRun() : count(*t.db), clock(runTime), host(events), draws(events) {}
-
-    void go() {
-        GenerationRun run(OutputKind::Tresor, *t.db, count, clock, host);
-        generateTresor(run, draws);
-        lines = run.lines();
-    }
-
-    ovtest::TempDatabase& t = freshStore();
-    UnprintedCount count;
-    FixedClock clock;
-    QStringList events;
-    EventHost host;
-    TracedDraws draws;
-    QStringList lines;
+// One scripted treasure run on the shared store.
+struct ScriptedRun : ovtest::RecordedRun {
+    ScriptedRun() : RecordedRun(OutputKind::Tresor, runTime, generateTresor) {}
 };
 
 // A whole run on real tables and real dice, through the guarded run.
@@ -123,7 +58,7 @@ struct RealRun {
         return generation.run(OutputKind::Tresor, host);
     }
 
-    ovtest::TempDatabase& t = freshStore();
+    ovtest::TempDatabase& t = ovtest::freshStore();
     UnprintedCount count;
     FixedClock clock;
     RandomSource source{12345};
@@ -147,7 +82,7 @@ class TestTresor : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase() { ovtest::isolateUserFolders(); }
-    void cleanupTestCase() { sharedStore.reset(); }
+    void cleanupTestCase() { ovtest::closeSharedStore(); }
 
     void lineTwo_data() {
         QTest::addColumn<QString>("type");

@@ -1,0 +1,70 @@
+#pragma once
+// Scripted generator runs: one shared store, and a run's steps and draws recorded in one list.
+
+#include "generators/generationrun.h"
+#include "scripteddraws.h"
+#include "tables/clock.h"
+#include "tables/outputs.h"
+#include "testsupport.h"
+
+#include <QDateTime>
+#include <QStringList>
+
+namespace ovtest {
+
+// Records each step the frame tells its host: "count closed", "grids hidden", "memo cleared",
+// "line <text>", "grids shown", "count <n>" (the count shown again with n).
+class EventHost : public ov::RunHost {
+public:
+    explicit EventHost(QStringList& events) : m_events(events) {}
+    void countClosed() override;
+    void gridsHidden() override;
+    void memoCleared() override;
+    void lineAdded(const QString& line) override;
+    void gridsShown() override;
+    void countReopened(qint64 count) override;
+
+private:
+    QStringList& m_events;
+};
+
+// Scripted draws that also write each call, as their log() spells it, into the list of events.
+class TracedDraws : public ScriptedDraws {
+public:
+    explicit TracedDraws(QStringList& events) : m_events(events) {}
+    bool OV(const QString& id, QString& result) override;
+    int D(int n) override;
+    int D4() override;
+
+private:
+    QStringList& m_events;
+};
+
+// One database for the whole program, emptied of random tables and records at each call.
+TempDatabase& freshStore();
+// Closes that database; call it from cleanupTestCase(), while the application still stands.
+void closeSharedStore();
+
+// One run of a generator body on the fresh store at a fixed time, with scripted draws: the
+// frame's steps and the draws go into events, in order.
+struct RecordedRun {
+    using Body = void (*)(ov::GenerationRun&, ov::Draws&);
+    RecordedRun(ov::OutputKind kind, const QDateTime& time, Body body);
+
+    // Runs the body once and keeps its lines.
+    void go();
+
+    TempDatabase& t = freshStore();
+    ov::UnprintedCount count;
+    ov::FixedClock clock;
+    QStringList events;
+    EventHost host;
+    TracedDraws draws;
+    QStringList lines;
+
+private:
+    ov::OutputKind m_kind;
+    Body m_body;
+};
+
+} // namespace ovtest
