@@ -1,10 +1,13 @@
 // The tool's first verbs, run as a real process: init, draw, and usage errors.
 
+#include "clirunner.h"
 #include "testsupport.h"
 
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+using ovtest::tool;
+using ovtest::ToolResult;
 
 class TestCliBasic : public QObject {
     Q_OBJECT
@@ -17,7 +20,7 @@ private Q_SLOTS:
         QCOMPARE(tool({QStringLiteral("init"), QStringLiteral("--database"), path}).exitCode, 0);
         ov::Database db(path);
         db.requireAllTables();
-        const Result again = tool({QStringLiteral("init"), QStringLiteral("--database"), path});
+        const ToolResult again = tool({QStringLiteral("init"), QStringLiteral("--database"), path});
         QCOMPARE(again.exitCode, 1);
         QVERIFY(again.err.contains(QStringLiteral("existe déjà")));
     }
@@ -34,7 +37,7 @@ private Q_SLOTS:
             const QStringList args{QStringLiteral("draw"),       QStringLiteral("dés"),
                                    QStringLiteral("--database"), t.path,
                                    QStringLiteral("--seed"),     QString::number(seed)};
-            const Result first = tool(args);
+            const ToolResult first = tool(args);
             QCOMPARE(first.exitCode, 0);
             QCOMPARE(tool(args).out, first.out);
             seen.insert(first.out.trimmed());
@@ -70,7 +73,7 @@ private Q_SLOTS:
         ovtest::addTable(*t.db, QStringLiteral("vide"), {});
         if (args.size() > 1 && args.first() == QStringLiteral("draw"))
             args << QStringLiteral("--database") << t.path;
-        const Result result = tool(args);
+        const ToolResult result = tool(args);
         QCOMPARE(result.exitCode, exitCode);
         QVERIFY2(result.err.contains(message), qPrintable(result.err));
         QVERIFY(result.out.isEmpty());
@@ -78,23 +81,9 @@ private Q_SLOTS:
 
     void drawUsesTheAliasByDefault() {
         // The alias "OV" designates a new database in the isolated data folder.
-        const Result result = tool({QStringLiteral("draw"), QStringLiteral("inconnue")});
+        const ToolResult result = tool({QStringLiteral("draw"), QStringLiteral("inconnue")});
         QCOMPARE(result.exitCode, 1);
         QVERIFY(QFile::exists(ov::defaultDatabasePath()));
-    }
-
-private:
-    struct Result {
-        int exitCode = -1;
-        QString out;
-        QString err;
-    };
-    static Result tool(const QStringList& args) {
-        QProcess process;
-        process.start(QString::fromLocal8Bit(qgetenv("OV_CLI")), args);
-        process.waitForFinished(60000);
-        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
     }
 };
 

@@ -1,6 +1,6 @@
 // The verb generate: runs as presses of a generator button, their output, storing and errors.
 
-#include "cli/command.h"
+#include "clirunner.h"
 #include "tables/database.h"
 #include "tables/outputs.h"
 #include "testsupport.h"
@@ -8,42 +8,15 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QSqlQuery>
 #include <QTest>
 
 using namespace ov;
+using ovtest::inProcess;
+using ovtest::tool;
+using ovtest::ToolResult;
 
 namespace {
-
-struct Result {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-// The real tool, as a process.
-Result tool(const QStringList& args) {
-    QProcess process;
-    process.start(qEnvironmentVariable("OV_CLI"), args);
-    if (!process.waitForFinished(60000))
-        return {};
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
-}
-
-// The tool in this process, with standard error on a terminal or not.
-Result inProcess(const QStringList& args, bool terminal = false) {
-    Result result;
-    QTextStream out(&result.out);
-    QTextStream err(&result.err);
-    cli::Streams io{out, err, terminal};
-    result.exitCode = cli::runTool(args, io);
-    out.flush();
-    err.flush();
-    return result;
-}
 
 const QStringList characterTables{
     QStringLiteral("sexe"), QStringLiteral("mel"),  QStringLiteral("rich"), QStringLiteral("orig"),
@@ -131,7 +104,7 @@ private Q_SLOTS:
     void jsonRunsAreStoredInTurn() {
         ovtest::TempDatabase t;
         addCharacterTables(*t.db);
-        const Result result = tool(generateArgs(
+        const ToolResult result = tool(generateArgs(
             t.path, {QStringLiteral("--seed"), QStringLiteral("7"), QStringLiteral("--count"),
                      QStringLiteral("3"), QStringLiteral("--json")}));
         QCOMPARE(result.exitCode, 0);
@@ -175,8 +148,8 @@ private Q_SLOTS:
         const QStringList args = generateArgs(
             t.path, {QStringLiteral("--seed"), QStringLiteral("123456"), QStringLiteral("--count"),
                      QStringLiteral("2"), QStringLiteral("--no-store")});
-        const Result first = tool(args);
-        const Result second = tool(args);
+        const ToolResult first = tool(args);
+        const ToolResult second = tool(args);
         QCOMPARE(first.exitCode, 0);
         QCOMPARE(second.out, first.out);
         QCOMPARE(characters(*t.db).size(), 1);
@@ -192,7 +165,7 @@ private Q_SLOTS:
         QVERIFY(lines.at(18).startsWith(QStringLiteral("TALENTS : ")));
 
         // The same seed with storing gives the same sheets.
-        const Result stored =
+        const ToolResult stored =
             tool(generateArgs(t.path, {QStringLiteral("--seed"), QStringLiteral("123456"),
                                        QStringLiteral("--count"), QStringLiteral("2")}));
         QCOMPARE(stored.exitCode, 0);
@@ -204,7 +177,7 @@ private Q_SLOTS:
     void messagesGoToStandardError() {
         ovtest::TempDatabase t;
         addCharacterTables(*t.db, {QStringLiteral("stat")});
-        const Result result =
+        const ToolResult result =
             tool(generateArgs(t.path, {QStringLiteral("--seed"), QStringLiteral("1"),
                                        QStringLiteral("--count"), QStringLiteral("2")}));
         QCOMPARE(result.exitCode, 0);
@@ -213,7 +186,7 @@ private Q_SLOTS:
             QStringLiteral("\ns: - st: - d: - a: - i: - w: - e: - em: - c: - ap:\n")));
         QCOMPARE(characters(*t.db).size(), 2);
 
-        const Result json = tool(generateArgs(t.path, {QStringLiteral("--json")}));
+        const ToolResult json = tool(generateArgs(t.path, {QStringLiteral("--json")}));
         const QList<QJsonObject> objects = jsonObjects(json.out);
         QCOMPARE(objects.size(), 1);
         QCOMPARE(strings(objects[0].value(QStringLiteral("messages"))),
@@ -227,7 +200,7 @@ private Q_SLOTS:
         addCharacterTables(*t.db);
         t.db->run(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON OVperso WHEN NEW.Id = 1"
                                  " BEGIN SELECT RAISE(ABORT, 'disque plein'); END"));
-        const Result result = tool(generateArgs(
+        const ToolResult result = tool(generateArgs(
             t.path, {QStringLiteral("--count"), QStringLiteral("3"), QStringLiteral("--json")}));
         QCOMPARE(result.exitCode, 1);
         QVERIFY2(result.err.contains(QStringLiteral("disque plein")), qPrintable(result.err));
@@ -245,7 +218,7 @@ private Q_SLOTS:
         QCOMPARE(characters(*t.db).size(), 1);
 
         // Plain text: the memo of the failed run is still written.
-        const Result text =
+        const ToolResult text =
             tool(generateArgs(t.path, {QStringLiteral("--count"), QStringLiteral("2")}));
         QCOMPARE(text.exitCode, 1);
         QCOMPARE(text.out.count(QLatin1Char('\n')), 9);
@@ -282,7 +255,7 @@ private Q_SLOTS:
         QFETCH(QStringList, args);
         QFETCH(QString, problem);
         ovtest::TempDatabase t;
-        const Result result = inProcess(
+        const ToolResult result = inProcess(
             QStringList{QStringLiteral("generate"), QStringLiteral("--database"), t.path} + args);
         QCOMPARE(result.exitCode, 2);
         QVERIFY2(result.err.startsWith(QStringLiteral("Erreur : ")), qPrintable(result.err));
@@ -297,7 +270,7 @@ private Q_SLOTS:
     void missingTableFailsBeforeAnyRun() {
         ovtest::TempDatabase t;
         t.db->run(QStringLiteral("DROP TABLE OVvillage"));
-        const Result result = tool(generateArgs(t.path, {}));
+        const ToolResult result = tool(generateArgs(t.path, {}));
         QCOMPARE(result.exitCode, 1);
         QVERIFY2(result.err.contains(QStringLiteral("OVvillage")), qPrintable(result.err));
         QCOMPARE(result.out, QString());
@@ -318,7 +291,7 @@ private Q_SLOTS:
         QFETCH(bool, shown);
         ovtest::TempDatabase t;
         addCharacterTables(*t.db, {QStringLiteral("tale")});
-        const Result result =
+        const ToolResult result =
             inProcess(generateArgs(t.path, {QStringLiteral("--no-store"), QStringLiteral("--json"),
                                             QStringLiteral("--count"), QString::number(count)}),
                       terminal);
@@ -356,9 +329,9 @@ private Q_SLOTS:
         QFETCH(QString, kind);
         QFETCH(QString, leadIn);
         ovtest::TempDatabase t; // the starter tables of a new database
-        const Result result = inProcess({QStringLiteral("generate"), kind, QStringLiteral("--json"),
-                                         QStringLiteral("--seed"), QStringLiteral("99"),
-                                         QStringLiteral("--database"), t.path});
+        const ToolResult result = inProcess(
+            {QStringLiteral("generate"), kind, QStringLiteral("--json"), QStringLiteral("--seed"),
+             QStringLiteral("99"), QStringLiteral("--database"), t.path});
         const QList<QJsonObject> objects = jsonObjects(result.out);
         QCOMPARE(objects.size(), 1);
         const QJsonObject& object = objects.first();

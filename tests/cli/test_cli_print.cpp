@@ -1,6 +1,6 @@
 // The verb print: a report written to a PDF file as a completed print job.
 
-#include "cli/command.h"
+#include "clirunner.h"
 #include "tables/clock.h"
 #include "tables/database.h"
 #include "tables/outputs.h"
@@ -12,25 +12,10 @@
 
 using namespace ov;
 using namespace Qt::StringLiterals;
+using ovtest::inProcess;
+using ovtest::ToolResult;
 
 namespace {
-
-struct Result {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-Result inProcess(const QStringList& args) {
-    Result result;
-    QTextStream out(&result.out);
-    QTextStream err(&result.err);
-    cli::Streams io{out, err, false};
-    result.exitCode = cli::runTool(args, io);
-    out.flush();
-    err.flush();
-    return result;
-}
 
 QString pdfText(const QString& path) {
     QProcess process;
@@ -68,7 +53,7 @@ private Q_SLOTS:
 
     void printsAndStamps() {
         fill(OutputKind::Rencontre, 3);
-        const Result result = inProcess(
+        const ToolResult result = inProcess(
             {u"print"_s, u"rencontre"_s, u"--pdf"_s, m_pdf, u"--database"_s, m_temp->path});
         QCOMPARE(result.exitCode, 0);
         QVERIFY2(result.err.isEmpty(), qPrintable(result.err));
@@ -84,7 +69,7 @@ private Q_SLOTS:
 
         // Everything is printed now: nothing left, no file, nothing stamped, success.
         QFile::remove(m_pdf);
-        const Result again = inProcess(
+        const ToolResult again = inProcess(
             {u"print"_s, u"rencontre"_s, u"--pdf"_s, m_pdf, u"--database"_s, m_temp->path});
         QCOMPARE(again.exitCode, 0);
         QCOMPARE(again.err, u"Rien à imprimer.\n"_s);
@@ -93,8 +78,8 @@ private Q_SLOTS:
 
     void noStampLeavesRecordsUnprinted() {
         fill(OutputKind::Tresor, 2);
-        const Result result = inProcess({u"print"_s, u"tresor"_s, u"--no-stamp"_s, u"--pdf"_s,
-                                         m_pdf, u"--database"_s, m_temp->path});
+        const ToolResult result = inProcess({u"print"_s, u"tresor"_s, u"--no-stamp"_s, u"--pdf"_s,
+                                             m_pdf, u"--database"_s, m_temp->path});
         QCOMPARE(result.exitCode, 0);
         QVERIFY(QFileInfo(m_pdf).size() > 0);
         QCOMPARE(unprinted(OutputKind::Tresor), 2);
@@ -123,7 +108,7 @@ private Q_SLOTS:
         QFETCH(QStringList, args);
         QFETCH(QString, problem);
         fill(OutputKind::Perso, 1);
-        const Result result =
+        const ToolResult result =
             inProcess(QStringList{args.first(), u"--database"_s, m_temp->path} + args.mid(1));
         QCOMPARE(result.exitCode, 2);
         QVERIFY2(result.err.startsWith(u"Erreur : "_s + problem + u"\n"_s), qPrintable(result.err));
@@ -135,7 +120,7 @@ private Q_SLOTS:
     void unwritableFileStampsNothing() {
         fill(OutputKind::Village, 2);
         const QString path = m_temp->dir.filePath(u"absent/rapport.pdf"_s);
-        const Result result =
+        const ToolResult result =
             inProcess({u"print"_s, u"village"_s, u"--pdf"_s, path, u"--database"_s, m_temp->path});
         QCOMPARE(result.exitCode, 1);
         QVERIFY2(result.err.startsWith(u"Impossible d'écrire le fichier "_s + path),
@@ -146,7 +131,7 @@ private Q_SLOTS:
 
     void missingTableReported() {
         db().run(u"DROP TABLE OVvillage"_s);
-        const Result result =
+        const ToolResult result =
             inProcess({u"print"_s, u"perso"_s, u"--pdf"_s, m_pdf, u"--database"_s, m_temp->path});
         QCOMPARE(result.exitCode, 1);
         QVERIFY(result.err.contains(u"OVvillage"_s));
@@ -162,18 +147,14 @@ private Q_SLOTS:
     void runsWithoutDisplay() {
         QFETCH(QString, display);
         fill(OutputKind::Perso, 1);
-        QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
             env.remove(QString::fromLatin1(name));
         if (!display.isEmpty())
             env.insert(u"DISPLAY"_s, display);
-        process.setProcessEnvironment(env);
-        process.start(qEnvironmentVariable("OV_CLI"),
-                      {u"print"_s, u"perso"_s, u"--pdf"_s, m_pdf, u"--database"_s, m_temp->path});
-        QVERIFY(process.waitForFinished(60000));
-        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(process.exitCode(), 0);
+        const ToolResult result = ovtest::tool(
+            {u"print"_s, u"perso"_s, u"--pdf"_s, m_pdf, u"--database"_s, m_temp->path}, env);
+        QCOMPARE(result.exitCode, 0);
         QVERIFY(pdfText(m_pdf).contains(u"OV personnage"_s));
         QCOMPARE(unprinted(OutputKind::Perso), 0);
     }

@@ -1,33 +1,20 @@
 // The verb tables: check of a new and of a damaged database, export and import, usage errors.
 
-#include "cli/command.h"
+#include "clirunner.h"
 #include "tables/tablefile.h"
 #include "testsupport.h"
 
 #include <QFile>
-#include <QProcess>
 #include <QTest>
 
 using namespace ov;
+using ovtest::ToolResult;
 
 namespace {
 
-struct Result {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
 // Runs the verb in this process.
-Result tables(const QStringList& args) {
-    Result result;
-    QTextStream out(&result.out);
-    QTextStream err(&result.err);
-    cli::Streams io{out, err, false};
-    result.exitCode = cli::runTool(QStringList{QStringLiteral("tables")} + args, io);
-    out.flush();
-    err.flush();
-    return result;
+ToolResult tables(const QStringList& args) {
+    return ovtest::inProcess(QStringList{QStringLiteral("tables")} + args);
 }
 
 QByteArray contents(const Database& db) {
@@ -54,18 +41,14 @@ private Q_SLOTS:
     void aDatabaseMadeByInitChecksClean() {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("neuve.db"));
-        const QString tool = QString::fromLocal8Bit(qgetenv("OV_CLI"));
         QCOMPARE(
-            QProcess::execute(tool, {QStringLiteral("init"), QStringLiteral("--database"), path}),
-            0);
-        QProcess check;
-        check.start(tool, {QStringLiteral("tables"), QStringLiteral("check"),
-                           QStringLiteral("--database"), path});
-        QVERIFY(check.waitForFinished(60000));
-        QCOMPARE(QString::fromUtf8(check.readAllStandardOutput()),
+            ovtest::tool({QStringLiteral("init"), QStringLiteral("--database"), path}).exitCode, 0);
+        const ToolResult check = ovtest::tool({QStringLiteral("tables"), QStringLiteral("check"),
+                                               QStringLiteral("--database"), path});
+        QCOMPARE(check.out,
                  QStringLiteral("Aucun problème : les tables des quatre générateurs sont "
                                 "complètes.\n"));
-        QCOMPARE(check.exitCode(), 0);
+        QCOMPARE(check.exitCode, 0);
     }
 
     void checkListsEveryProblem() {
@@ -89,7 +72,7 @@ private Q_SLOTS:
         add("trmo", QStringLiteral("-12 dettes"));
         ovtest::setTotals(db, QStringLiteral("sexe"), 5, 99);
 
-        const Result result =
+        const ToolResult result =
             tables({QStringLiteral("check"), QStringLiteral("--database"), t.path});
         QCOMPARE(result.exitCode, 1);
         QCOMPARE(result.out.split(QLatin1Char('\n')),
@@ -127,7 +110,7 @@ private Q_SLOTS:
                          {{QStringLiteral("un, deux"), 2}, {QStringLiteral(" « trois »"), 5}},
                          QStringLiteral("Ma table"));
         const QString file = source.dir.filePath(QStringLiteral("export.csv"));
-        const Result exported =
+        const ToolResult exported =
             tables({QStringLiteral("export"), file, QStringLiteral("--database"), source.path});
         QCOMPARE(exported.exitCode, 0);
         QVERIFY2(exported.out.startsWith(QStringLiteral("Exporté : 100 tables, ")),
@@ -137,7 +120,7 @@ private Q_SLOTS:
         const QByteArray before = contents(*target.db);
         const QStringList importArgs{QStringLiteral("import"), file, QStringLiteral("--database"),
                                      target.path};
-        const Result refused = tables(importArgs);
+        const ToolResult refused = tables(importArgs);
         QCOMPARE(refused.exitCode, 1);
         QVERIFY2(refused.err.startsWith(QStringLiteral("ligne 2 : la table « age » existe déjà "
                                                        "dans la base\n")),
@@ -147,7 +130,7 @@ private Q_SLOTS:
                                                     "les tables qui existent déjà.\n")));
         QCOMPARE(contents(*target.db), before);
 
-        const Result replaced = tables(importArgs + QStringList{QStringLiteral("--replace")});
+        const ToolResult replaced = tables(importArgs + QStringList{QStringLiteral("--replace")});
         QCOMPARE(replaced.exitCode, 0);
         QVERIFY2(replaced.out.startsWith(QStringLiteral("Importé : 100 tables, ")) &&
                      replaced.out.endsWith(QStringLiteral(" éléments (99 tables remplacées)\n")),
@@ -160,8 +143,9 @@ private Q_SLOTS:
         const QString file = t.dir.filePath(QStringLiteral("abime.csv"));
         writeFile(file, "Id,Nom,Element,Proba\nneuf,Neuf,a,1\nage,\xC3\x82ge,20,vingt\n");
         const QByteArray before = contents(*t.db);
-        const Result result = tables({QStringLiteral("import"), file, QStringLiteral("--replace"),
-                                      QStringLiteral("--database"), t.path});
+        const ToolResult result =
+            tables({QStringLiteral("import"), file, QStringLiteral("--replace"),
+                    QStringLiteral("--database"), t.path});
         QCOMPARE(result.exitCode, 1);
         QCOMPARE(result.err, QStringLiteral("ligne 3 : poids « vingt » incorrect (un nombre entier "
                                             "est attendu)\nRien n'a été importé.\n"));
@@ -216,7 +200,7 @@ private Q_SLOTS:
         for (QString& arg : args)
             arg.replace(QStringLiteral("@DIR@"), t.dir.path())
                 .replace(QStringLiteral("@DB@"), t.path);
-        const Result result = tables(args);
+        const ToolResult result = tables(args);
         QCOMPARE(result.exitCode, exitCode);
         QVERIFY2(result.err.contains(message), qPrintable(result.err));
         if (exitCode == 2)
