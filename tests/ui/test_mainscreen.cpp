@@ -1,4 +1,5 @@
 // The main screen's controls, start-up on a new or incomplete store, and "FIN".
+#include "screenfixture.h"
 #include "tables/database.h"
 #include "tables/outputs.h"
 #include "testsupport.h"
@@ -31,10 +32,8 @@ static QStringList names(std::initializer_list<const char*> list) {
     return result;
 }
 
-class TestMainScreen : public QObject {
+class TestMainScreen : public QObject, ovtest::MessageFixture {
     Q_OBJECT
-
-    QStringList messages;
 
     // A copy of a new store without one of its tables.
     QString storeWithout(const QTemporaryDir& dir, const QString& table) {
@@ -77,14 +76,8 @@ class TestMainScreen : public QObject {
     }
 
 private Q_SLOTS:
-    void initTestCase() {
-        ovtest::isolateUserFolders();
-        ov::ui::setMessageRecorder([this](const QString& text) { messages << text; });
-    }
-    void init() {
-        messages.clear();
-        ov::ui::setNextConfirmation(nullptr);
-    }
+    void initTestCase() { recordMessages(); }
+    void init() { clearMessages(); }
 
     void controls_data() {
         QTest::addColumn<QString>("name");

@@ -1,5 +1,6 @@
 // The table maintenance driven through the main screen: new tables, new elements, deletions,
 // the recount, and edits in the two grids.
+#include "screenfixture.h"
 #include "tables/database.h"
 #include "tables/maintenance.h"
 #include "testsupport.h"
@@ -18,12 +19,8 @@ using ov::ui::DbNavigator;
 using ov::ui::TovMainPerso;
 namespace msg = ov::maintenance;
 
-class TestMaintenanceWindow : public QObject {
+class TestMaintenanceWindow : public QObject, ovtest::ScreenFixture {
     Q_OBJECT
-
-    QStringList messages;
-    std::unique_ptr<ovtest::TempDatabase> temp;
-    std::unique_ptr<TovMainPerso> screen;
 
     QLineEdit* edit(const char* name) const {
         return screen->findChild<QLineEdit*>(QString::fromLatin1(name));
@@ -70,27 +67,17 @@ class TestMaintenanceWindow : public QObject {
     }
 
 private Q_SLOTS:
-    void initTestCase() {
-        ovtest::isolateUserFolders();
-        ov::ui::setMessageRecorder([this](const QString& text) { messages << text; });
-    }
+    void initTestCase() { recordMessages(); }
     void init() {
-        messages.clear();
-        ov::ui::setNextConfirmation(nullptr);
-        temp = std::make_unique<ovtest::TempDatabase>();
-        ovtest::clearRandomTables(*temp->db);
+        clearMessages();
+        emptyStore();
         ovtest::addTable(*temp->db, QStringLiteral("aaa"), {{QStringLiteral("a1"), 1}});
         ovtest::addTable(*temp->db, QStringLiteral("t"),
                          {{QStringLiteral("a"), 2}, {QStringLiteral("b"), 3}});
         ovtest::addTable(*temp->db, QStringLiteral("u"), {});
-        screen = std::make_unique<TovMainPerso>(temp->path);
-        screen->show();
-        QVERIFY(QTest::qWaitForWindowActive(screen.get()));
+        showScreen();
     }
-    void cleanup() {
-        screen.reset();
-        temp.reset();
-    }
+    void cleanup() { closeScreen(); }
 
     void newTable() {
         edit("edtNom")->setText(QStringLiteral("Armement"));

@@ -1,5 +1,6 @@
 // The element grid follows the master grid at its refresh points; draws and generator runs leave
 // both grids on the table drawn from.
+#include "screenfixture.h"
 #include "tables/database.h"
 #include "testsupport.h"
 #include "ui/mainscreen.h"
@@ -18,12 +19,9 @@
 using ov::ui::ElementModel;
 using ov::ui::TovMainPerso;
 
-class TestRefreshPoints : public QObject {
+class TestRefreshPoints : public QObject, ovtest::ScreenFixture {
     Q_OBJECT
 
-    QStringList messages;
-    std::unique_ptr<ovtest::TempDatabase> temp;
-    std::unique_ptr<TovMainPerso> screen;
     QTableView* master = nullptr;
     QTableView* slave = nullptr;
 
@@ -38,24 +36,18 @@ class TestRefreshPoints : public QObject {
         const QRect cell = grid->visualRect(grid->model()->index(row, column));
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
     }
+    // The main screen shown and active, with its two grids at hand.
     void showScreen() {
-        screen = std::make_unique<TovMainPerso>(temp->path);
+        ScreenFixture::showScreen();
         master = screen->findChild<QTableView*>(QStringLiteral("dbgMaster"));
         slave = screen->findChild<QTableView*>(QStringLiteral("dbgSlave"));
-        screen->show();
-        QVERIFY(QTest::qWaitForWindowActive(screen.get()));
     }
 
 private Q_SLOTS:
-    void initTestCase() {
-        ovtest::isolateUserFolders();
-        ov::ui::setMessageRecorder([this](const QString& text) { messages << text; });
-    }
+    void initTestCase() { recordMessages(); }
     void init() {
-        messages.clear();
-        ov::ui::setNextConfirmation(nullptr);
-        temp = std::make_unique<ovtest::TempDatabase>();
-        ovtest::clearRandomTables(*temp->db);
+        clearMessages();
+        emptyStore();
         ovtest::addTable(*temp->db, QStringLiteral("aaa"),
                          {{QStringLiteral("a1"), 1}, {QStringLiteral("a2"), 2}});
         ovtest::addTable(*temp->db, QStringLiteral("bbb"), {{QStringLiteral("b1"), 1}});
@@ -63,10 +55,7 @@ private Q_SLOTS:
         ovtest::addTable(*temp->db, QStringLiteral("o'k"), {{QStringLiteral("l'arc"), 3}});
         ovtest::addTable(*temp->db, QStringLiteral("vide"), {});
     }
-    void cleanup() {
-        screen.reset();
-        temp.reset();
-    }
+    void cleanup() { closeScreen(); }
 
     void theFirstFocusShowsTheFirstTable() {
         screen = std::make_unique<TovMainPerso>(temp->path);
