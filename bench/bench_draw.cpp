@@ -13,13 +13,10 @@ struct DrawFixture {
     DrawFixture() {
         ovtest::isolateUserFolders();
         ovtest::clearRandomTables(*t.db);
-        t.db->transaction([&] {
-            t.db->run(QStringLiteral("INSERT INTO OVmaster (Id, Nom) VALUES ('big', 'Grande')"));
-            for (int i = 0; i < 10000; ++i)
-                t.db->run(QStringLiteral("INSERT INTO OVslave (ID, Element, Proba) VALUES"
-                                         " ('big', ?, ?)"),
-                          {QStringLiteral("élément %1").arg(i), 1 + i % 7});
-        });
+        ovtest::addLargeTable(*t.db, QStringLiteral("big"), QStringLiteral("Grande"), 10000,
+                              [](int i) -> QPair<QString, double> {
+                                  return {QStringLiteral("élément %1").arg(i), 1 + i % 7};
+                              });
     }
     ovtest::TempDatabase t;
 };

@@ -5,7 +5,6 @@
 #include "testsupport.h"
 
 #include <QCoreApplication>
-#include <QSqlQuery>
 #include <benchmark/benchmark.h>
 
 namespace {
@@ -23,29 +22,21 @@ constexpr int elementsPerTable = 1000;
 void fillTables(const ov::Database& db) {
     db.transaction([&] {
         ovtest::clearRandomTables(db);
-        QSqlQuery master(db.connection());
-        master.prepare(QStringLiteral("INSERT INTO OVmaster (Id, Nom) VALUES (?, ?)"));
-        QSqlQuery element(db.connection());
-        element.prepare(
-            QStringLiteral("INSERT INTO OVslave (ID, Element, Proba) VALUES (?, ?, ?)"));
         for (const char* name : characterTables) {
             const QString id = QString::fromLatin1(name);
-            master.addBindValue(id);
-            master.addBindValue(QString(QStringLiteral("Table ") + id));
-            master.exec();
-            for (int i = 0; i < elementsPerTable; ++i) {
-                QString text;
-                if (id == QStringLiteral("age"))
-                    text = QStringLiteral("%1 ans, élément %2").arg(1 + i % 7).arg(i);
-                else if (id == QStringLiteral("cel"))
-                    text = QStringLiteral("%1 niveau %2").arg(QLatin1Char("0137"[i % 4])).arg(i);
-                else
-                    text = QStringLiteral("%1 élément numéro %2").arg(id).arg(i);
-                element.addBindValue(id);
-                element.addBindValue(text);
-                element.addBindValue(double(1 + i % 10));
-                element.exec();
-            }
+            ovtest::addLargeTable(
+                db, id, QStringLiteral("Table ") + id, elementsPerTable,
+                [&](int i) -> QPair<QString, double> {
+                    QString text;
+                    if (id == QStringLiteral("age"))
+                        text = QStringLiteral("%1 ans, élément %2").arg(1 + i % 7).arg(i);
+                    else if (id == QStringLiteral("cel"))
+                        text =
+                            QStringLiteral("%1 niveau %2").arg(QLatin1Char("0137"[i % 4])).arg(i);
+                    else
+                        text = QStringLiteral("%1 élément numéro %2").arg(id).arg(i);
+                    return {text, 1 + i % 10};
+                });
         }
     });
 }

@@ -42,18 +42,15 @@ struct VillageFixture {
         t.db->transaction([&] {
             for (const char* id : ids) {
                 const QString table = QString::fromLatin1(id);
-                t.db->run(QStringLiteral("INSERT INTO OVmaster (Id, Nom) VALUES (?, ?)"),
-                          {table, table});
                 // Element texts of the full 60 characters: the trades line passes 7,000.
-                for (int i = 0; i < 1000; ++i)
-                    t.db->run(QStringLiteral("INSERT INTO OVslave (ID, Element, Proba) VALUES"
-                                             " (?, ?, ?)"),
-                              {table,
-                               QStringLiteral("%1 élément %2 ")
-                                   .arg(table)
-                                   .arg(i, 4, 10, QLatin1Char('0'))
-                                   .leftJustified(60, QLatin1Char('x')),
-                               1 + i % 7});
+                ovtest::addLargeTable(*t.db, table, table, 1000,
+                                      [&](int i) -> QPair<QString, double> {
+                                          return {QStringLiteral("%1 élément %2 ")
+                                                      .arg(table)
+                                                      .arg(i, 4, 10, QLatin1Char('0'))
+                                                      .leftJustified(60, QLatin1Char('x')),
+                                                  1 + i % 7};
+                                      });
             }
         });
     }

@@ -1,6 +1,10 @@
 #include "testsupport.h"
 
+#include "tables/errors.h"
+
 #include <QDir>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QTest>
 
 namespace ovtest {
@@ -38,6 +42,39 @@ void addTable(const ov::Database& db, const QString& id,
         for (const auto& element : elements)
             db.run(QStringLiteral("INSERT INTO OVslave (ID, Element, Proba) VALUES (?, ?, ?)"),
                    {id, element.first, element.second});
+    });
+}
+
+namespace {
+
+QSqlQuery prepared(const ov::Database& db, const QString& sql) {
+    QSqlQuery query(db.connection());
+    if (!query.prepare(sql))
+        throw ov::DatabaseError(query.lastError().text());
+    return query;
+}
+
+void execute(QSqlQuery& query, const QVariantList& values) {
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    if (!query.exec())
+        throw ov::DatabaseError(query.lastError().text());
+}
+
+} // namespace
+
+void addLargeTable(const ov::Database& db, const QString& id, const QString& name, int count,
+                   const std::function<QPair<QString, double>(int)>& element) {
+    db.transaction([&] {
+        QSqlQuery master =
+            prepared(db, QStringLiteral("INSERT INTO OVmaster (Id, Nom) VALUES (?, ?)"));
+        execute(master, {id, name});
+        QSqlQuery slave = prepared(
+            db, QStringLiteral("INSERT INTO OVslave (ID, Element, Proba) VALUES (?, ?, ?)"));
+        for (int i = 0; i < count; ++i) {
+            const auto [text, weight] = element(i);
+            execute(slave, {id, text, weight});
+        }
     });
 }
 

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <QVector>
+#include <functional>
 #include <memory>
 
 namespace ovtest {
@@ -29,6 +30,11 @@ void clearRandomTables(const ov::Database& db);
 // Adds a random table with its elements in order; the stored totals follow the elements.
 void addTable(const ov::Database& db, const QString& id,
               const QVector<QPair<QString, double>>& elements, const QString& name = {});
+
+// Adds a large random table in one transaction of prepared inserts: element i (from 0 to
+// count - 1) has the text and the weight that element(i) gives.
+void addLargeTable(const ov::Database& db, const QString& id, const QString& name, int count,
+                   const std::function<QPair<QString, double>(int)>& element);
 
 // Sets the stored totals of a table to chosen values.
 void setTotals(const ov::Database& db, const QString& id, double count, double total);
