@@ -4,48 +4,6 @@
 
 namespace ovtest {
 
-void EventHost::countClosed() {
-    m_events.append(QStringLiteral("count closed"));
-}
-
-void EventHost::gridsHidden() {
-    m_events.append(QStringLiteral("grids hidden"));
-}
-
-void EventHost::memoCleared() {
-    m_events.append(QStringLiteral("memo cleared"));
-}
-
-void EventHost::lineAdded(const QString& line) {
-    m_events.append(QStringLiteral("line ") + line);
-}
-
-void EventHost::gridsShown() {
-    m_events.append(QStringLiteral("grids shown"));
-}
-
-void EventHost::countReopened(qint64 count) {
-    m_events.append(QStringLiteral("count ") + QString::number(count));
-}
-
-bool TracedDraws::OV(const QString& id, QString& result) {
-    const bool drawn = ScriptedDraws::OV(id, result);
-    m_events.append(log().last());
-    return drawn;
-}
-
-int TracedDraws::D(int n) {
-    const int value = ScriptedDraws::D(n);
-    m_events.append(log().last());
-    return value;
-}
-
-int TracedDraws::D4() {
-    const int value = ScriptedDraws::D4();
-    m_events.append(log().last());
-    return value;
-}
-
 namespace {
 
 std::unique_ptr<TempDatabase> sharedStore;

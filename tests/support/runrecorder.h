@@ -17,12 +17,16 @@ namespace ovtest {
 class EventHost : public ov::RunHost {
 public:
     explicit EventHost(QStringList& events) : m_events(events) {}
-    void countClosed() override;
-    void gridsHidden() override;
-    void memoCleared() override;
-    void lineAdded(const QString& line) override;
-    void gridsShown() override;
-    void countReopened(qint64 count) override;
+    void countClosed() override { m_events.append(QStringLiteral("count closed")); }
+    void gridsHidden() override { m_events.append(QStringLiteral("grids hidden")); }
+    void memoCleared() override { m_events.append(QStringLiteral("memo cleared")); }
+    void lineAdded(const QString& line) override {
+        m_events.append(QStringLiteral("line ") + line);
+    }
+    void gridsShown() override { m_events.append(QStringLiteral("grids shown")); }
+    void countReopened(qint64 count) override {
+        m_events.append(QStringLiteral("count ") + QString::number(count));
+    }
 
 private:
     QStringList& m_events;
@@ -32,9 +36,21 @@ private:
 class TracedDraws : public ScriptedDraws {
 public:
     explicit TracedDraws(QStringList& events) : m_events(events) {}
-    bool OV(const QString& id, QString& result) override;
-    int D(int n) override;
-    int D4() override;
+    bool OV(const QString& id, QString& result) override {
+        const bool drawn = ScriptedDraws::OV(id, result);
+        m_events.append(log().last());
+        return drawn;
+    }
+    int D(int n) override {
+        const int value = ScriptedDraws::D(n);
+        m_events.append(log().last());
+        return value;
+    }
+    int D4() override {
+        const int value = ScriptedDraws::D4();
+        m_events.append(log().last());
+        return value;
+    }
 
 private:
     QStringList& m_events;
