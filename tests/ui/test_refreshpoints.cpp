@@ -242,6 +242,7 @@ private Q_SLOTS:
         QVERIFY(!run.lastTable.isEmpty());
         QCOMPARE(masterId(), run.lastTable);
         QCOMPARE(shownTable(), ElementModel::tableFilter(run.lastTable));
+        QCOMPARE(screen->tblSlave_()->value(QStringLiteral("Element")).toString(), run.lastElement);
         QVERIFY(master->isVisible() && master->isEnabled());
         QVERIFY(slave->isVisible() && slave->isEnabled());
     }
