@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QMainWindow>
 #include <QProcess>
 #include <QSqlQuery>
@@ -138,6 +139,12 @@ BENCHMARK(BM_ProgramWithEmptyMainWindow)
     ->UseManualTime()
     ->MinTime(3.0);
 
+// The same with one line of text: what the first text costs (the font configuration is read).
+void BM_ProgramWithOneLabel(benchmark::State& state) {
+    startProgram(state, "label");
+}
+BENCHMARK(BM_ProgramWithOneLabel)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(3.0);
+
 void BM_ProgramWithMainScreen(benchmark::State& state) {
     startProgram(state, "screen");
 }
@@ -147,6 +154,14 @@ BENCHMARK(BM_ProgramWithMainScreen)->Unit(benchmark::kMillisecond)->UseManualTim
 int runChild(int argc, char** argv) {
     QApplication application(argc, argv);
     const QString window = QString::fromLocal8Bit(argv[2]);
+    if (window == QLatin1String("label")) {
+        QMainWindow withText;
+        withText.setCentralWidget(new QLabel(QStringLiteral("Orvanthe"), &withText));
+        waitUntilShown(withText);
+        fputs("shown\n", stdout);
+        fflush(stdout);
+        return 0;
+    }
     if (window == QLatin1String("empty")) {
         QMainWindow empty;
         waitUntilShown(empty);
