@@ -350,13 +350,11 @@ bool TovMainPerso::OV(const QString& id, QString& result) {
     m_master->requireOpen();
     m_slave->requireOpen();
     postPendingEdits();
-    const DrawOutcome outcome = m_draw->draw(id);
-    if (!outcome.drawn()) {
-        m_sink.showMessage(outcome.message);
+    // The same draw the generators make; then the grids move to what it drew.
+    TableDraws draws(*m_draw, m_sink);
+    if (!draws.OV(id, result))
         return false;
-    }
-    result = outcome.text;
-    standOnTable(id, outcome.text);
+    standOnTable(id, result);
     return true;
 }
 
