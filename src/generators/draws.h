@@ -49,4 +49,14 @@ private:
     QString m_lastElement;
 };
 
+// One draw into a fresh text, so that a failed draw leaves its place in a line empty.
+inline QString drawn(Draws& draws, const QString& id) {
+    QString text;
+    draws.OV(id, text);
+    return text;
+}
+inline QString drawn(Draws& draws, const char* id) {
+    return drawn(draws, QString::fromLatin1(id));
+}
+
 } // namespace ov

@@ -38,13 +38,6 @@ constexpr std::array<Piece, 6> hairPieces = {{{" CHEVEUX ", "chco"},
                                               {" PILOSITE TETE:", "pilo"},
                                               {" CORPS:", "pico"}}};
 
-// One draw into a fresh text: a failed draw gives an empty piece.
-QString drawn(Draws& draws, const char* table) {
-    QString text;
-    draws.OV(QString::fromLatin1(table), text);
-    return text;
-}
-
 template <std::size_t N> QString labelledLine(Draws& draws, const std::array<Piece, N>& pieces) {
     QString line;
     for (const Piece& piece : pieces) {

@@ -6,17 +6,10 @@ namespace ov {
 
 namespace {
 
-// A piece drawn into a fresh text: empty when the draw fails.
-QString piece(Draws& draws, const QString& id) {
-    QString text;
-    draws.OV(id, text);
-    return text;
-}
-
 // Jewel: size, rarity and a value rolled on D(100).
 void appendJewelDetails(Draws& draws, QString& item) {
-    item += QStringLiteral(" - TAILLE: ") + piece(draws, QStringLiteral("trjt"));
-    item += QStringLiteral(" - RARETE: ") + piece(draws, QStringLiteral("trjr"));
+    item += QStringLiteral(" - TAILLE: ") + drawn(draws, QStringLiteral("trjt"));
+    item += QStringLiteral(" - RARETE: ") + drawn(draws, QStringLiteral("trjr"));
     item += QStringLiteral(" - VALEUR(+EL): x") + QString::number(draws.D(100));
 }
 
@@ -36,10 +29,10 @@ void appendMagicDetails(Draws& draws, QString& item) {
         mel += draws.D(6);
     item += QStringLiteral(" - MEL ") + QString::number(mel);
     item += QStringLiteral(" / EL ") + QString::number(draws.D(10));
-    item += QStringLiteral(" - EFFET: ") + piece(draws, QStringLiteral("trme"));
+    item += QStringLiteral(" - EFFET: ") + drawn(draws, QStringLiteral("trme"));
     for (int extra = 0; extra < 2; ++extra) {
         if (draws.D(10) == 1)
-            item += QStringLiteral(" / ") + piece(draws, QStringLiteral("trme"));
+            item += QStringLiteral(" / ") + drawn(draws, QStringLiteral("trme"));
     }
 }
 
@@ -52,37 +45,37 @@ bool takesClosingQuantity(const QString& code) {
 
 void generateTresor(GenerationRun& run, Draws& draws) {
     run.begin();
-    const QString treasureType = piece(draws, QStringLiteral("tytr"));
+    const QString treasureType = drawn(draws, QStringLiteral("tytr"));
     run.addHeader();
 
     const QString code = treasureType.left(4);
     const QString typeName = treasureType.mid(5);
-    QString item = piece(draws, code);
+    QString item = drawn(draws, code);
 
     if (code == QLatin1String("trjo"))
         appendJewelDetails(draws, item);
     else if (code == QLatin1String("trop"))
-        item += QStringLiteral(" - EN: ") + piece(draws, QStringLiteral("trom"));
+        item += QStringLiteral(" - EN: ") + drawn(draws, QStringLiteral("trom"));
     else if (code == QLatin1String("trmo"))
         item = rebuildCoins(draws, item);
     else if (code == QLatin1String("trar"))
-        item += QStringLiteral(" - SUR: ") + piece(draws, QStringLiteral("trac"));
+        item += QStringLiteral(" - SUR: ") + drawn(draws, QStringLiteral("trac"));
     else if (code == QLatin1String("trma"))
         appendMagicDetails(draws, item);
 
     if (takesClosingQuantity(code))
-        item += QStringLiteral(" - QT: ") + piece(draws, QStringLiteral("traq"));
+        item += QStringLiteral(" - QT: ") + drawn(draws, QStringLiteral("traq"));
     run.addLine(typeName + QStringLiteral(" - ") + item);
 
-    QString line = QStringLiteral("PROTECTION: ") + piece(draws, QStringLiteral("trpr"));
-    line += QStringLiteral(" - VISIBLE: ") + piece(draws, QStringLiteral("trvi"));
-    line += QStringLiteral(" - ORIGINE: ") + piece(draws, QStringLiteral("tror"));
+    QString line = QStringLiteral("PROTECTION: ") + drawn(draws, QStringLiteral("trpr"));
+    line += QStringLiteral(" - VISIBLE: ") + drawn(draws, QStringLiteral("trvi"));
+    line += QStringLiteral(" - ORIGINE: ") + drawn(draws, QStringLiteral("tror"));
     run.addLine(line);
 
-    line = QStringLiteral("QT: ") + piece(draws, QStringLiteral("trqt"));
-    line += QStringLiteral(" - EL: ") + piece(draws, QStringLiteral("trql"));
-    line += QStringLiteral(" - ETAT: ") + piece(draws, QStringLiteral("tret"));
-    line += QStringLiteral(" - CONTENANT: ") + piece(draws, QStringLiteral("trcn"));
+    line = QStringLiteral("QT: ") + drawn(draws, QStringLiteral("trqt"));
+    line += QStringLiteral(" - EL: ") + drawn(draws, QStringLiteral("trql"));
+    line += QStringLiteral(" - ETAT: ") + drawn(draws, QStringLiteral("tret"));
+    line += QStringLiteral(" - CONTENANT: ") + drawn(draws, QStringLiteral("trcn"));
     run.addLine(line);
 
     run.finish(QStringLiteral(" "));

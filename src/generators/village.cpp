@@ -6,28 +6,12 @@ namespace ov {
 
 namespace {
 
-// An inline draw: a fresh empty text, so that a failed draw leaves its place empty.
-QString drawn(Draws& draws, const QString& id) {
-    QString text;
-    draws.OV(id, text);
-    return text;
-}
-
 // count draws from one table, each text followed by " / ".
 QString drawnList(Draws& draws, const QString& id, int count) {
     QString list;
     for (int i = 0; i < count; ++i)
         list += drawn(draws, id) + QStringLiteral(" / ");
     return list;
-}
-
-// Characters, not UTF-16 units: a pair of surrogates is one character.
-int characterCount(const QString& text) {
-    int count = 0;
-    for (qsizetype i = 0; i < text.size(); ++i)
-        if (!(text.at(i).isLowSurrogate() && i > 0 && text.at(i - 1).isHighSurrogate()))
-            ++count;
-    return count;
 }
 
 // round((D(20) + 50) x houses / 100), half to even; when the population is less than twice

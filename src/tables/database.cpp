@@ -13,12 +13,12 @@
 
 namespace ov {
 
-namespace {
-
 QString engineMessage(const QSqlError& error) {
     const QString text = error.text().trimmed();
     return text.isEmpty() ? QStringLiteral("Erreur de la base de données") : text;
 }
+
+namespace {
 
 QString locationFor(QStandardPaths::StandardLocation location) {
     // The organisation and application names of the program, also when a tool or a test runs.

@@ -2,6 +2,7 @@
 // The table store: one SQLite file behind the alias "OV", its schema, statements and transactions.
 
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QString>
 #include <QStringList>
@@ -18,6 +19,9 @@ inline const QStringList& storeTableNames() {
                                    QStringLiteral("OVrencontre"), QStringLiteral("OVvillage")};
     return names;
 }
+
+// The engine's message of a failed statement or connection, never empty.
+QString engineMessage(const QSqlError& error);
 
 // Resolves a database alias (any case) to a file path. "OV" designates orvanthe.db in the user's
 // data location unless the alias file (alias.ini in the user's configuration location, key OV)

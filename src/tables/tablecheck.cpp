@@ -13,10 +13,6 @@ namespace ov {
 
 namespace {
 
-QString quoted(const QString& text) {
-    return QStringLiteral("« ") + text + QStringLiteral(" »");
-}
-
 // "le générateur de personnages", "les générateurs de personnages et de rencontres"
 QString drawnBy(const QStringList& generators) {
     QStringList parts;

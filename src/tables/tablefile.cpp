@@ -26,20 +26,6 @@ QString joinProblems(const QStringList& problems) {
     return problems.join(QLatin1Char('\n'));
 }
 
-QString quoted(const QString& text) {
-    return QStringLiteral("« ") + text + QStringLiteral(" »");
-}
-
-int characterCount(const QString& text) {
-    int count = 0;
-    for (int i = 0; i < text.size(); ++i) {
-        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
-            ++i;
-        ++count;
-    }
-    return count;
-}
-
 bool hasControlCharacter(const QString& text) {
     for (const QChar c : text) {
         if (c.unicode() < 0x20 || c.unicode() == 0x7F)
@@ -114,11 +100,6 @@ QString csvField(const QString& text) {
     return QLatin1Char('"') + escaped + QLatin1Char('"');
 }
 
-QString engineMessage(const QSqlQuery& query) {
-    const QString text = query.lastError().text().trimmed();
-    return text.isEmpty() ? QStringLiteral("Erreur de la base de données") : text;
-}
-
 enum Column { IdColumn, NameColumn, ElementColumn, WeightColumn, ColumnCount };
 
 const char* const columnNames[ColumnCount] = {"Id", "Nom", "Element", "Proba"};
@@ -171,167 +152,221 @@ QString formatWeight(double weight) {
     return QString::number(weight, 'g', QLocale::FloatingPointShortest);
 }
 
-RandomTables parseTableFile(const QByteArray& bytes) {
-    Problems problems;
+namespace {
+
+// One line of the file below the header: a table's element, or a table declared without one.
+struct TableRow {
+    QString id;
+    QString name;
+    QString text;
+    QString weightText;
+    std::optional<double> weight;
+    bool declaresEmptyTable() const { return text.isEmpty() && weightText.isEmpty(); }
+};
+
+// The reading of a table file in the order the file is written: UTF-8 lines of CSV fields, the
+// header line naming the columns, then one row per line. Every problem is gathered with its line;
+// a problem before the header ends the reading at once.
+class TableFileReader {
+public:
+    RandomTables read(const QByteArray& bytes);
+
+private:
+    // The fields of one line, or nothing when the line is blank or has a problem (then noted).
+    std::optional<QStringList> fieldsOf(int lineNumber, QByteArray raw);
+    void lineProblem(int lineNumber, const QString& problem);
+    void readHeader(int lineNumber, const QStringList& fields);
+    void readRow(int lineNumber, const QStringList& fields);
+    // The cells of a row against the columns' rules; false when the row is refused.
+    bool checkRow(int lineNumber, const QStringList& fields, TableRow& row);
+    void addRow(int lineNumber, const TableRow& row);
+    // After the last line: the header was there, and no table declared empty has elements.
+    void finish();
+
+    Problems m_problems;
+    bool m_headerSeen = false;
+    int m_columns[ColumnCount] = {-1, -1, -1, -1};
+    int m_fieldCount = 0;
+    RandomTables m_tables;
+    QHash<QString, int> m_indexById;
+    QHash<QString, int> m_emptyDeclarationLine; // tables declared without elements, by Id
+};
+
+RandomTables TableFileReader::read(const QByteArray& bytes) {
     QByteArray content = bytes;
     if (content.startsWith("\xEF\xBB\xBF"))
         content.remove(0, 3);
-
     // Lines are split on the bytes: no UTF-8 sequence holds a line feed, so a bad sequence is
     // reported on its own line.
     const QList<QByteArray> rawLines = content.split('\n');
-    int columns[ColumnCount] = {-1, -1, -1, -1};
-    int fieldCount = 0;
-    bool headerSeen = false;
-
-    RandomTables tables;
-    QHash<QString, int> indexById;
-    QHash<QString, int> emptyDeclarationLine; // tables declared without elements, by Id
-
-    QStringList fields;
     for (int n = 0; n < rawLines.size(); ++n) {
         const int lineNumber = n + 1;
-        QByteArray raw = rawLines.at(n);
-        if (raw.endsWith('\r'))
-            raw.chop(1);
-        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        const QString line = decoder.decode(raw);
-        if (decoder.hasError()) {
-            problems.add(lineNumber, QStringLiteral("texte qui n'est pas en UTF-8"));
-            if (!headerSeen)
-                problems.raise();
+        const std::optional<QStringList> fields = fieldsOf(lineNumber, rawLines.at(n));
+        if (!fields)
             continue;
-        }
-        if (line.trimmed().isEmpty())
-            continue;
-        if (const auto problem = splitFields(line, fields)) {
-            problems.add(lineNumber, *problem);
-            if (!headerSeen)
-                problems.raise();
-            continue;
-        }
+        if (m_headerSeen)
+            readRow(lineNumber, *fields);
+        else
+            readHeader(lineNumber, *fields);
+    }
+    finish();
+    return m_tables;
+}
 
-        if (!headerSeen) {
-            headerSeen = true;
-            fieldCount = int(fields.size());
-            for (int f = 0; f < fields.size(); ++f) {
-                const QString name = fields.at(f).trimmed();
-                int column = -1;
-                for (int c = 0; c < ColumnCount; ++c) {
-                    if (name.compare(QLatin1String(columnNames[c]), Qt::CaseInsensitive) == 0)
-                        column = c;
-                }
-                if (column < 0)
-                    problems.add(
-                        lineNumber,
-                        QStringLiteral("colonne %1 inconnue dans l'en-tête").arg(quoted(name)));
-                else if (columns[column] >= 0)
-                    problems.add(
-                        lineNumber,
-                        QStringLiteral("colonne %1 en double dans l'en-tête").arg(quoted(name)));
-                else
-                    columns[column] = f;
-            }
-            for (int c = 0; c < ColumnCount; ++c) {
-                if (columns[c] < 0)
-                    problems.add(lineNumber, QStringLiteral("colonne %1 absente de l'en-tête")
-                                                 .arg(quoted(QLatin1String(columnNames[c]))));
-            }
-            if (problems.any()) {
-                problems.add(QStringLiteral("L'en-tête attendu est : %1")
-                                 .arg(QLatin1String(tableFileHeader)));
-                problems.raise();
-            }
-            continue;
-        }
+std::optional<QStringList> TableFileReader::fieldsOf(int lineNumber, QByteArray raw) {
+    if (raw.endsWith('\r'))
+        raw.chop(1);
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString line = decoder.decode(raw);
+    if (decoder.hasError()) {
+        lineProblem(lineNumber, QStringLiteral("texte qui n'est pas en UTF-8"));
+        return std::nullopt;
+    }
+    if (line.trimmed().isEmpty())
+        return std::nullopt;
+    QStringList fields;
+    if (const auto problem = splitFields(line, fields)) {
+        lineProblem(lineNumber, *problem);
+        return std::nullopt;
+    }
+    return fields;
+}
 
-        if (fields.size() != fieldCount) {
-            problems.add(lineNumber, QStringLiteral("%1 colonnes attendues, %2 trouvées")
-                                         .arg(fieldCount)
-                                         .arg(fields.size()));
-            continue;
-        }
-        const QString id = fields.at(columns[IdColumn]);
-        const QString name = fields.at(columns[NameColumn]);
-        const QString text = fields.at(columns[ElementColumn]);
-        const QString weightText = fields.at(columns[WeightColumn]);
+void TableFileReader::lineProblem(int lineNumber, const QString& problem) {
+    m_problems.add(lineNumber, problem);
+    if (!m_headerSeen)
+        m_problems.raise();
+}
 
-        bool rowOk = true;
-        const auto refuse = [&](const QString& problem) {
-            problems.add(lineNumber, problem);
-            rowOk = false;
-        };
+void TableFileReader::readHeader(int lineNumber, const QStringList& fields) {
+    m_headerSeen = true;
+    m_fieldCount = int(fields.size());
+    for (int f = 0; f < fields.size(); ++f) {
+        const QString name = fields.at(f).trimmed();
+        int column = -1;
         for (int c = 0; c < ColumnCount; ++c) {
-            if (hasControlCharacter(fields.at(columns[c])))
-                refuse(QStringLiteral("caractère de contrôle dans la colonne %1")
-                           .arg(QLatin1String(columnNames[c])));
+            if (name.compare(QLatin1String(columnNames[c]), Qt::CaseInsensitive) == 0)
+                column = c;
         }
-        if (id.isEmpty())
-            refuse(QStringLiteral("identifiant de table vide"));
-        else if (characterCount(id) > width::TableId)
-            refuse(QStringLiteral("identifiant de table %1 trop long (%2 caractères au plus)")
-                       .arg(quoted(id))
-                       .arg(width::TableId));
-        if (characterCount(name) > width::TableName)
-            refuse(QStringLiteral("nom de table trop long (%1 caractères, %2 au plus)")
-                       .arg(characterCount(name))
-                       .arg(width::TableName));
-        if (characterCount(text) > width::Element)
-            refuse(QStringLiteral("élément trop long (%1 caractères, %2 au plus)")
-                       .arg(characterCount(text))
-                       .arg(width::Element));
-
-        const bool declaresEmptyTable = text.isEmpty() && weightText.isEmpty();
-        std::optional<double> weight;
-        if (!declaresEmptyTable) {
-            if (weightText.isEmpty())
-                refuse(QStringLiteral("poids manquant"));
-            else if (!(weight = parseWeight(weightText)))
-                refuse(QStringLiteral("poids %1 incorrect (un nombre entier est attendu)")
-                           .arg(quoted(weightText)));
-        }
-        if (!rowOk)
-            continue;
-
-        auto found = indexById.constFind(id);
-        if (found == indexById.constEnd()) {
-            found = indexById.insert(id, int(tables.size()));
-            tables.append(RandomTable{id, name, {}, lineNumber});
-        }
-        RandomTable& table = tables[*found];
-        if (table.name != name) {
-            problems.add(lineNumber, QStringLiteral("la table %1 porte le nom %2 à la ligne %3")
-                                         .arg(quoted(id), quoted(table.name))
-                                         .arg(table.line));
-            continue;
-        }
-        if (declaresEmptyTable) {
-            if (emptyDeclarationLine.contains(id))
-                problems.add(lineNumber, QStringLiteral("la table %1 est déjà déclarée vide à la "
-                                                        "ligne %2")
-                                             .arg(quoted(id))
-                                             .arg(emptyDeclarationLine.value(id)));
-            else
-                emptyDeclarationLine.insert(id, lineNumber);
-            continue;
-        }
-        table.elements.append(TableElement{text, *weight});
+        if (column < 0)
+            m_problems.add(lineNumber,
+                           QStringLiteral("colonne %1 inconnue dans l'en-tête").arg(quoted(name)));
+        else if (m_columns[column] >= 0)
+            m_problems.add(lineNumber,
+                           QStringLiteral("colonne %1 en double dans l'en-tête").arg(quoted(name)));
+        else
+            m_columns[column] = f;
     }
+    for (int c = 0; c < ColumnCount; ++c) {
+        if (m_columns[c] < 0)
+            m_problems.add(lineNumber, QStringLiteral("colonne %1 absente de l'en-tête")
+                                           .arg(quoted(QLatin1String(columnNames[c]))));
+    }
+    if (m_problems.any()) {
+        m_problems.add(
+            QStringLiteral("L'en-tête attendu est : %1").arg(QLatin1String(tableFileHeader)));
+        m_problems.raise();
+    }
+}
 
-    if (!headerSeen)
-        problems.add(QStringLiteral("Le fichier est vide : la ligne d'en-tête « %1 » manque.")
-                         .arg(QLatin1String(tableFileHeader)));
-    for (auto it = emptyDeclarationLine.constBegin(); it != emptyDeclarationLine.constEnd(); ++it) {
-        const RandomTable& table = tables.at(indexById.value(it.key()));
+void TableFileReader::readRow(int lineNumber, const QStringList& fields) {
+    if (fields.size() != m_fieldCount) {
+        m_problems.add(lineNumber, QStringLiteral("%1 colonnes attendues, %2 trouvées")
+                                       .arg(m_fieldCount)
+                                       .arg(fields.size()));
+        return;
+    }
+    TableRow row{fields.at(m_columns[IdColumn]),
+                 fields.at(m_columns[NameColumn]),
+                 fields.at(m_columns[ElementColumn]),
+                 fields.at(m_columns[WeightColumn]),
+                 {}};
+    if (checkRow(lineNumber, fields, row))
+        addRow(lineNumber, row);
+}
+
+bool TableFileReader::checkRow(int lineNumber, const QStringList& fields, TableRow& row) {
+    bool rowOk = true;
+    const auto refuse = [&](const QString& problem) {
+        m_problems.add(lineNumber, problem);
+        rowOk = false;
+    };
+    for (int c = 0; c < ColumnCount; ++c) {
+        if (hasControlCharacter(fields.at(m_columns[c])))
+            refuse(QStringLiteral("caractère de contrôle dans la colonne %1")
+                       .arg(QLatin1String(columnNames[c])));
+    }
+    if (row.id.isEmpty())
+        refuse(QStringLiteral("identifiant de table vide"));
+    else if (characterCount(row.id) > width::TableId)
+        refuse(QStringLiteral("identifiant de table %1 trop long (%2 caractères au plus)")
+                   .arg(quoted(row.id))
+                   .arg(width::TableId));
+    if (characterCount(row.name) > width::TableName)
+        refuse(QStringLiteral("nom de table trop long (%1 caractères, %2 au plus)")
+                   .arg(characterCount(row.name))
+                   .arg(width::TableName));
+    if (characterCount(row.text) > width::Element)
+        refuse(QStringLiteral("élément trop long (%1 caractères, %2 au plus)")
+                   .arg(characterCount(row.text))
+                   .arg(width::Element));
+    if (!row.declaresEmptyTable()) {
+        if (row.weightText.isEmpty())
+            refuse(QStringLiteral("poids manquant"));
+        else if (!(row.weight = parseWeight(row.weightText)))
+            refuse(QStringLiteral("poids %1 incorrect (un nombre entier est attendu)")
+                       .arg(quoted(row.weightText)));
+    }
+    return rowOk;
+}
+
+void TableFileReader::addRow(int lineNumber, const TableRow& row) {
+    auto found = m_indexById.constFind(row.id);
+    if (found == m_indexById.constEnd()) {
+        found = m_indexById.insert(row.id, int(m_tables.size()));
+        m_tables.append(RandomTable{row.id, row.name, {}, lineNumber});
+    }
+    RandomTable& table = m_tables[*found];
+    if (table.name != row.name) {
+        m_problems.add(lineNumber, QStringLiteral("la table %1 porte le nom %2 à la ligne %3")
+                                       .arg(quoted(row.id), quoted(table.name))
+                                       .arg(table.line));
+        return;
+    }
+    if (!row.declaresEmptyTable()) {
+        table.elements.append(TableElement{row.text, *row.weight});
+        return;
+    }
+    if (m_emptyDeclarationLine.contains(row.id))
+        m_problems.add(lineNumber,
+                       QStringLiteral("la table %1 est déjà déclarée vide à la ligne %2")
+                           .arg(quoted(row.id))
+                           .arg(m_emptyDeclarationLine.value(row.id)));
+    else
+        m_emptyDeclarationLine.insert(row.id, lineNumber);
+}
+
+void TableFileReader::finish() {
+    if (!m_headerSeen)
+        m_problems.add(QStringLiteral("Le fichier est vide : la ligne d'en-tête « %1 » manque.")
+                           .arg(QLatin1String(tableFileHeader)));
+    for (auto it = m_emptyDeclarationLine.constBegin(); it != m_emptyDeclarationLine.constEnd();
+         ++it) {
+        const RandomTable& table = m_tables.at(m_indexById.value(it.key()));
         if (!table.elements.isEmpty())
-            problems.add(it.value(),
-                         QStringLiteral("ligne sans élément ni poids pour la table %1, qui a "
-                                        "des éléments (une telle ligne déclare une table vide)")
-                             .arg(quoted(it.key())));
+            m_problems.add(it.value(),
+                           QStringLiteral("ligne sans élément ni poids pour la table %1, qui a "
+                                          "des éléments (une telle ligne déclare une table vide)")
+                               .arg(quoted(it.key())));
     }
-    if (problems.any())
-        problems.raise();
-    return tables;
+    if (m_problems.any())
+        m_problems.raise();
+}
+
+} // namespace
+
+RandomTables parseTableFile(const QByteArray& bytes) {
+    return TableFileReader().read(bytes);
 }
 
 RandomTables readTableFile(const QString& path) {
@@ -424,7 +459,7 @@ ImportSummary importTables(const Database& database, const RandomTables& tables,
         QSqlQuery insertElement(database.connection());
         if (!insertElement.prepare(
                 QStringLiteral("INSERT INTO OVslave (ID, Element, Proba) VALUES (?, ?, ?)")))
-            throw DatabaseError(engineMessage(insertElement));
+            throw DatabaseError(engineMessage(insertElement.lastError()));
         for (const RandomTable& table : tables) {
             // Elements left without their table under this Id would join the new one.
             database.run(QStringLiteral("DELETE FROM OVslave WHERE ID = ?"), {table.id});
@@ -440,7 +475,7 @@ ImportSummary importTables(const Database& database, const RandomTables& tables,
                 insertElement.bindValue(1, element.text);
                 insertElement.bindValue(2, element.weight);
                 if (!insertElement.exec())
-                    throw DatabaseError(engineMessage(insertElement));
+                    throw DatabaseError(engineMessage(insertElement.lastError()));
             }
             database.run(QStringLiteral("UPDATE OVmaster SET"
                                         " NbrElement = (SELECT count(*) FROM OVslave WHERE ID = ?),"

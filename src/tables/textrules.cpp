@@ -21,6 +21,18 @@ QString cutToWidth(const QString& text, int width) {
     return text.left(units);
 }
 
+int characterCount(const QString& text) {
+    int count = 0;
+    for (qsizetype i = 0; i < text.size(); ++i)
+        if (!(text.at(i).isLowSurrogate() && i > 0 && text.at(i - 1).isHighSurrogate()))
+            ++count;
+    return count;
+}
+
+QString quoted(const QString& text) {
+    return QStringLiteral("« ") + text + QStringLiteral(" »");
+}
+
 std::optional<int> parseInteger(const QString& text) {
     int i = 0;
     while (i < text.size() && text.at(i) == QLatin1Char(' '))

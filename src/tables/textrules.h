@@ -12,6 +12,12 @@ qint64 roundHalfEven(double value);
 // Cuts a text to a field width counted in characters.
 QString cutToWidth(const QString& text, int width);
 
+// Characters, not UTF-16 units: a pair of surrogates is one character.
+int characterCount(const QString& text);
+
+// A name or a value inside a French message: « text ».
+QString quoted(const QString& text);
+
 // Integer conversion: leading blanks, then an optional sign and decimal digits, or "$" and
 // hexadecimal digits; nothing may follow. Returns nothing when the text is no number.
 std::optional<int> parseInteger(const QString& text);

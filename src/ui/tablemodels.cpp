@@ -51,9 +51,7 @@ void StoreTableModel::post() {
     // Writing resets the statement that reads the table, so every row is read first.
     fetchAll();
     if (!submitAll()) {
-        QString message = lastError().text().trimmed();
-        if (message.isEmpty())
-            message = QStringLiteral("Erreur de la base de données");
+        const QString message = engineMessage(lastError());
         revertAll();
         throw DatabaseError(message);
     }
