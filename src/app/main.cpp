@@ -12,6 +12,7 @@ int main(int argc, char* argv[]) {
     QApplication::setOrganizationName(QStringLiteral("Orvanthe"));
     QApplication::setApplicationName(QStringLiteral("orvanthe"));
     QApplication::setApplicationDisplayName(QStringLiteral("ov Generic Tables - Item Generation"));
+    ov::ui::answerMessagesFromEnvironment();
     ov::ui::installFrenchTranslation(app);
     ov::ui::installFonts();
 

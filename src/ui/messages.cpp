@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QTextStream>
 
 namespace ov::ui {
 
@@ -22,6 +23,15 @@ void setMessageRecorder(std::function<void(const QString&)> function) {
 
 void setNextConfirmation(std::function<bool(const QString&)> answer) {
     confirmation() = std::move(answer);
+}
+
+void answerMessagesFromEnvironment() {
+    if (!qEnvironmentVariableIsSet("OV_ANSWER_MESSAGES"))
+        return;
+    setMessageRecorder([](const QString& text) {
+        QTextStream err(stderr);
+        err << text << Qt::endl;
+    });
 }
 
 void showMessage(const QString& text) {

@@ -15,6 +15,11 @@ void showMessage(const QString& text);
 // Tests route every message to a recorder instead of a box; an empty function restores boxes.
 void setMessageRecorder(std::function<void(const QString&)> recorder);
 
+// For a test host that starts the window program: with OV_ANSWER_MESSAGES set in the
+// environment, every message is written to standard error instead of a box, and every question
+// is answered no.
+void answerMessagesFromEnvironment();
+
 // The asking box ("Delete record?" and the like): true for yes. Tests pre-answer it.
 bool askConfirmation(const QString& text);
 void setNextConfirmation(std::function<bool(const QString&)> answer);

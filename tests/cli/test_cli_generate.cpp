@@ -282,6 +282,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("count");
         QTest::addColumn<bool>("shown");
         QTest::newRow("terminal, many runs") << true << 150 << true;
+        QTest::newRow("terminal, exactly 100 runs") << true << 100 << true;
         QTest::newRow("terminal, few runs") << true << 99 << false;
         QTest::newRow("no terminal") << false << 150 << false;
     }

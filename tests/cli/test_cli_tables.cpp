@@ -70,6 +70,7 @@ private Q_SLOTS:
         add("renc", QStringLiteral("RCRE Dragon"));
         add("trmo", QStringLiteral("5 p pièces"));
         add("trmo", QStringLiteral("-12 dettes"));
+        add("trmo", QStringLiteral("000 rien")); // zero is no problem
         ovtest::setTotals(db, QStringLiteral("sexe"), 5, 99);
 
         const ToolResult result =
@@ -136,6 +137,25 @@ private Q_SLOTS:
                      replaced.out.endsWith(QStringLiteral(" éléments (99 tables remplacées)\n")),
                  qPrintable(replaced.out));
         QCOMPARE(contents(*target.db), contents(*source.db));
+    }
+
+    void summariesInFrench_data() {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("summary");
+        QTest::newRow("one of each")
+            << QByteArray("abcd,A,x,1\n") << QStringLiteral("Importé : 1 table, 1 élément\n");
+        QTest::newRow("two of each") << QByteArray("abcd,A,x,1\nabcd,A,y,1\nefgh,E,z,1\n")
+                                     << QStringLiteral("Importé : 2 tables, 3 éléments\n");
+    }
+    void summariesInFrench() {
+        QFETCH(QByteArray, body);
+        QFETCH(QString, summary);
+        ovtest::TempDatabase t;
+        const QString path = t.dir.filePath(QStringLiteral("tables.csv"));
+        writeFile(path, "Id,Nom,Element,Proba\n" + body);
+        const ToolResult result =
+            tables({QStringLiteral("import"), path, QStringLiteral("--database"), t.path});
+        QCOMPARE(result.out, summary);
     }
 
     void malformedFileIsRefusedWithItsLine() {

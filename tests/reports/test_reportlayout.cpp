@@ -225,6 +225,15 @@ private Q_SLOTS:
         QVERIFY(lineText(metiers, wrapped.at(2)).startsWith(QStringLiteral("11-")));
     }
 
+    void aLineAsWideAsTheBoxIsNotWrapped() {
+        // 80 columns of Courier New 11 pt fill 186.7 mm; the text ends with the line.
+        const QString text = QStringLiteral("un ") + QString(77, QLatin1Char('x'));
+        const QVector<TextLine> wrapped = wrapText(
+            text, reportTextFont(reportDefinition(OutputKind::Village)), m_device.get(), 186.7);
+        QCOMPARE(wrapped.size(), 1);
+        QCOMPARE(wrapped.first().length, 80);
+    }
+
     void longMetiersLinePrintsWhole() {
         const QString metiers = longMetiers();
         QVERIFY(metiers.size() > 7000);

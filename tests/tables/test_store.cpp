@@ -202,6 +202,24 @@ private Q_SLOTS:
         other.run(QStringLiteral("DELETE FROM OVmaster WHERE Id = 'c'"));
         QCOMPARE(draw.draw(QStringLiteral("c")).status, DrawOutcome::Status::NoTable);
     }
+    void aFailedInnerTransactionIsRolledBackAlone() {
+        ovtest::TempDatabase t;
+        const Database& db = *t.db;
+        db.transaction([&] {
+            addTable(db, QStringLiteral("out"), {});
+            try {
+                db.transaction([&] {
+                    addTable(db, QStringLiteral("in"), {});
+                    throw DatabaseError(QStringLiteral("échec"));
+                });
+            } catch (const DatabaseError&) {
+            }
+        });
+        QCOMPARE(db.scalar(QStringLiteral("SELECT group_concat(Id) FROM OVmaster"
+                                          " WHERE Id IN ('in', 'out')"))
+                     .toString(),
+                 QStringLiteral("out"));
+    }
     void caseOfTheIdMatters() {
         ovtest::TempDatabase t;
         ovtest::clearRandomTables(*t.db);

@@ -75,6 +75,15 @@ private Q_SLOTS:
         QCOMPARE(tables.at(1).line, 5);
     }
 
+    void fullWidthNamesImport() {
+        const QString name(40, QLatin1Char('n'));
+        ovtest::TempDatabase t;
+        importTables(*t.db, parseTableFile(file(QStringLiteral("abcd,%1,x,1\n").arg(name))),
+                     ImportMode::AddOnly);
+        QCOMPARE(t.db->scalar(QStringLiteral("SELECT Nom FROM OVmaster WHERE Id = 'abcd'")),
+                 QVariant(name));
+    }
+
     void writesWhatItReads() {
         RandomTables tables{
             {QStringLiteral("a,b"),

@@ -215,6 +215,13 @@ private Q_SLOTS:
         QCOMPARE(screen->tblSlave_()->model()->rowCount(), 2);
     }
 
+    void refreshStaysOnTheSameTable() {
+        selectTable(QStringLiteral("t"));
+        ovtest::addTable(*temp->db, QStringLiteral("b"), {}); // another connection, before "t"
+        navigate("dbnMaster", DbNavigator::Refresh);
+        QCOMPARE(masterId(), QStringLiteral("t"));
+    }
+
     void recount() {
         ovtest::setTotals(*temp->db, QStringLiteral("t"), 7, 70);
         ovtest::setTotals(*temp->db, QStringLiteral("u"), 2, 5);
