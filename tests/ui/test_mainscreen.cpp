@@ -268,7 +268,8 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT((shown += QString::fromUtf8(program.readAllStandardError()))
                                      .contains(QStringLiteral("Impossible de créer le dossier")),
                                  30000);
-        QVERIFY2(!program.waitForFinished(1000), qPrintable(shown)); // still up
+        program.waitForFinished(1000);
+        QVERIFY2(program.state() == QProcess::Running, qPrintable(shown)); // still up
         program.kill();
         program.waitForFinished();
     }

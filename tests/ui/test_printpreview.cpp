@@ -99,6 +99,19 @@ private Q_SLOTS:
         QVERIFY(QFileInfo(path).size() > 0);
     }
 
+    // A job that printed no page is no completed job, whatever the printer says.
+    void aJobWithoutAPageIsNotCompleted() {
+        const ReportDocument document = treasures(3);
+        ui::PreviewWindow window(document, nullptr, [](QPrinter& printer, QWidget*) {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(QString());
+            return true;
+        });
+        QSignalSpy completed(&window, &ui::PreviewWindow::jobCompleted);
+        window.printAction()->trigger();
+        QCOMPARE(completed.size(), 0);
+    }
+
     void cancelledDialogPrintsNothing() {
         const ReportDocument document = treasures(3);
         int asked = 0;
