@@ -2,14 +2,13 @@
 // The frame that the four generators share: count statement, grids, memo, header, storing.
 
 #include "tables/clock.h"
+#include "tables/database.h"
 #include "tables/outputs.h"
 
 #include <QString>
 #include <QStringList>
 
 namespace ov {
-
-class Database;
 
 // Whoever watches a run (the main screen, or nobody for the command-line tool).
 class RunHost {
@@ -23,6 +22,8 @@ public:
     virtual void countReopened(qint64 count) { Q_UNUSED(count); }
 };
 
+// A run reads the store in one read snapshot, from its start until it stores its record: its
+// draws see the tables as they were when it began.
 class GenerationRun {
 public:
     GenerationRun(OutputKind kind, const Database& database, UnprintedCount& count,
@@ -66,6 +67,7 @@ private:
     QString m_storedValue;
     bool m_stored = false;
     bool m_gridsShown = false;
+    Database::ReadSnapshot m_snapshot;
 };
 
 } // namespace ov

@@ -44,11 +44,11 @@ int recordCount(const Database& database, OutputKind kind) {
 void appendRecord(const Database& database, OutputKind kind, int id, const QString& text,
                   const QString& stringValue, const QDateTime& created) {
     const OutputTable& t = outputTable(kind);
-    database.run(QStringLiteral("INSERT INTO %1 (Id, %2, %3, DateCreation, DateImprime)"
-                                " VALUES (?, ?, ?, ?, NULL)")
-                     .arg(t.table, t.textField, t.stringField),
-                 {double(id), text, cutToWidth(stringValue, width::RecordType),
-                  created.date().toString(Qt::ISODate)});
+    database.execute(QStringLiteral("INSERT INTO %1 (Id, %2, %3, DateCreation, DateImprime)"
+                                    " VALUES (?, ?, ?, ?, NULL)")
+                         .arg(t.table, t.textField, t.stringField),
+                     {double(id), text, cutToWidth(stringValue, width::RecordType),
+                      created.date().toString(Qt::ISODate)});
 }
 
 UnprintedCount::UnprintedCount(const Database& database)
