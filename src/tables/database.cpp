@@ -369,14 +369,13 @@ void Database::transaction(const std::function<void()>& work) const {
 }
 
 Database::ReadSnapshot::ReadSnapshot(const Database& database) : m_database(database) {
-    static quint64 serials = 0;
     if (database.m_snapshot != 0)
         return; // inside another snapshot: that one
     if (database.m_depth == 0) {
         database.execute(QStringLiteral("BEGIN"));
         database.m_snapshotBegan = true;
     }
-    m_serial = ++serials;
+    m_serial = ++database.m_snapshotsBegun;
     database.m_snapshot = m_serial;
 }
 

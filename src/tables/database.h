@@ -114,6 +114,7 @@ private:
     mutable int m_depth = 0;
     mutable QHash<QString, std::shared_ptr<Statement>> m_statements;
     mutable quint64 m_snapshot = 0;
+    mutable quint64 m_snapshotsBegun = 0;
     mutable bool m_snapshotBegan = false; // the snapshot ran BEGIN of its own
 };
 
