@@ -44,7 +44,7 @@ void generate(benchmark::State& state, ov::OutputKind kind, bool store) {
     ov::UnprintedCount count(*t.db);
     const ov::Clock clock;
     ov::RecordingMessageSink sink;
-    ov::RunHost host;
+    ov::NoWatcher host; // as the command-line tool
     ov::Generation generation(*t.db, count, clock, draw, sink);
     QList<Record> records;
     records.reserve(runs);

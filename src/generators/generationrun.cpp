@@ -64,6 +64,12 @@ void GenerationRun::finish(const QString& stringValue) {
         appendRecord(m_database, m_kind, m_n, text(), m_storedValue, m_clock.now());
         m_stored = true;
     }
+    reopenCount();
+}
+
+void GenerationRun::reopenCount() {
+    if (!m_host.showsCount())
+        return;
     m_count.open();
     m_host.countReopened(m_count.value());
 }
@@ -74,8 +80,7 @@ void GenerationRun::recover() {
         m_gridsShown = true;
         m_host.gridsShown();
     }
-    m_count.open();
-    m_host.countReopened(m_count.value());
+    reopenCount();
 }
 
 } // namespace ov

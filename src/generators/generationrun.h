@@ -20,6 +20,14 @@ public:
     virtual void lineAdded(const QString& line) { Q_UNUSED(line); }
     virtual void gridsShown() {} // memo repainted, grids shown and enabled
     virtual void countReopened(qint64 count) { Q_UNUSED(count); }
+    // Whether the count is shown: when not, it is not counted again after each run.
+    virtual bool showsCount() const { return true; }
+};
+
+// Nobody watches the runs (the command-line tool): no grids, no memo, no count box.
+class NoWatcher final : public RunHost {
+public:
+    bool showsCount() const override { return false; }
 };
 
 // A run reads the store in one read snapshot, from its start until it stores its record: its
@@ -55,6 +63,8 @@ public:
     bool stored() const { return m_stored; }
 
 private:
+    void reopenCount();
+
     OutputKind m_kind;
     const Database& m_database;
     UnprintedCount& m_count;
