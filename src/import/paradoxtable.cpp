@@ -370,6 +370,10 @@ ParadoxTable ParadoxTable::read(const QString& path) {
                         break;
                     }
                     // Milliseconds from the start of the day before 1 January of year 1.
+                    if (!(number >= 0 && number < 1e15)) {
+                        values.append(QVariant());
+                        break;
+                    }
                     const auto milliseconds = qint64(number);
                     const QDate day =
                         QDate::fromJulianDay(julianDayBeforeYearOne + milliseconds / 86400000);
