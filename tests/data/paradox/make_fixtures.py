@@ -15,7 +15,8 @@ HEADER_SIZE = 0x800
 MB_BLOCK = 4096
 
 # Field type codes of the format.
-ALPHA, DATE, SHORT, LONG, NUMBER, LOGICAL, MEMO, AUTOINC = 0x01, 0x02, 0x03, 0x04, 0x06, 0x09, 0x0C, 0x16
+ALPHA, DATE, SHORT, LONG, NUMBER, LOGICAL, MEMO, BLOB = 0x01, 0x02, 0x03, 0x04, 0x06, 0x09, 0x0C, 0x0D
+TIMESTAMP, AUTOINC = 0x15, 0x16
 
 
 def number(value):
@@ -77,6 +78,16 @@ def encode_field(kind, size, value, codepage, memo):
         return whole(value, size)
     if kind == LOGICAL:
         return bytes(1) if value is None else bytes([0x80 | int(value)])
+    if kind == TIMESTAMP:
+        # Milliseconds since the start of the day before 1 January of year 1.
+        if value is None:
+            return bytes(8)
+        day = value.date().toordinal()
+        seconds = value.hour * 3600 + value.minute * 60 + value.second
+        return number(float(day * 86400000 + seconds * 1000))
+    if kind == BLOB:
+        assert value is None
+        return bytes(size)
     if kind == MEMO:
         leader = size - 10
         if value is None:
@@ -153,7 +164,10 @@ def write_table(path, fields, rows, codepage='cp1252', key_fields=0, block_kb=1,
             out.write(memo.bytes())
 
 
-MASTER = [('Id', ALPHA, 4), ('Nom', ALPHA, 40), ('NbrElement', NUMBER, 8), ('TotProba', NUMBER, 8)]
+# Fields the program does not use may follow those it reads.
+MASTER = [('Id', ALPHA, 4), ('Nom', ALPHA, 40), ('NbrElement', NUMBER, 8), ('TotProba', NUMBER, 8),
+          ('Ordre', SHORT, 2), ('Actif', LOGICAL, 1), ('Modifie', TIMESTAMP, 8),
+          ('Image', BLOB, 20)]
 # The element table keeps a counter as its primary key, ahead of the fields the program shows.
 SLAVE = [('Num', AUTOINC, 4), ('Proba', NUMBER, 8), ('Element', ALPHA, 60), ('ID', ALPHA, 4)]
 
@@ -173,10 +187,10 @@ def write_base(folder):
         os.remove(os.path.join(folder, name))
     # Totals of "cel" are stale (the store let them drift); "vide" has no element.
     write_table(os.path.join(folder, 'OVmaster.db'), MASTER, [
-        ['age', 'Âge du personnage', 3, 6],
-        ['cel', 'Célébrité', 9, 99],
-        ['vide', 'Table sans élément', 0, 0],
-        ['rich', 'Richesse à l\'œil', 15, 15],
+        ['age', 'Âge du personnage', 3, 6, 1, True, datetime.datetime(1999, 3, 1, 20, 15), None],
+        ['cel', 'Célébrité', 9, 99, -2, False, None, None],
+        ['vide', 'Table sans élément', 0, 0, None, None, None, None],
+        ['rich', 'Richesse à l\'œil', 15, 15, 300, True, datetime.datetime(2001, 1, 1), None],
     ], codepage='cp1252', key_fields=1)
     elements = [[1, 1, '1Jeune', 'age'], [2, 2, '2Adulte', 'age'], [3, 3, '3Vieillard', 'age'],
                 [4, 5, '0Inconnu', 'cel'], [5, 1, '1Célèbre à Thérbes', 'cel']]
