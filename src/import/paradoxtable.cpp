@@ -256,8 +256,13 @@ ParadoxTable ParadoxTable::read(const QString& path) {
     const int firstBlock = file.word(0x0E);
     const int fieldCount = file.word(0x21);
     table.m_keyFields = file.word(0x23);
-    const quint32 encryption = file.dword(0x25);
     const int version = file.byte(0x39);
+    // From format 4 on the password mark moved; the old place then holds 0xFF00FF00 or 0.
+    const bool hasExtendedHeader = version >= 5;
+    const quint32 oldMark = file.dword(0x25);
+    const quint32 encryption = hasExtendedHeader        ? file.dword(0x5C)
+                               : oldMark == 0xFF00FF00u ? 0
+                                                        : oldMark;
 
     if (fileType != 0 && fileType != 2)
         bad(QStringLiteral("ce n'est pas une table de données (type %1)").arg(fileType));
@@ -278,7 +283,6 @@ ParadoxTable ParadoxTable::read(const QString& path) {
                 .arg((file.size() - headerSize) / blockSize));
 
     // Code page: named in the header from format 4 on; DOS files before it use code page 850.
-    const bool hasExtendedHeader = version >= 5;
     table.m_codePage = hasExtendedHeader ? file.word(0x6A) : 850;
     if (table.m_codePage == 0 || table.m_codePage == 437)
         table.m_codePage = 850;
