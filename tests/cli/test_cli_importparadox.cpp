@@ -130,6 +130,30 @@ private Q_SLOTS:
         QCOMPARE(contents(db), before);
     }
 
+    void readsMemosWrittenByTheLibrary() {
+        // Short memos in the record, in a shared block and in blocks of their own.
+        QTemporaryDir dir;
+        const QString folder = folderWith(dir, QString(), QStringLiteral("OVperso.MB"));
+        QFile::remove(folder + QStringLiteral("/OVperso.db"));
+        for (const char* name : {"OVperso.db", "OVperso.MB"})
+            QVERIFY(QFile::copy(fixture(QStringLiteral("pxlib/")) + QLatin1String(name),
+                                folder + QLatin1Char('/') + QLatin1String(name)));
+        ovtest::TempDatabase t;
+        QCOMPARE(importFolder(folder, t.path, {QStringLiteral("--replace")}).exitCode, 0);
+        QString expected;
+        int id = 0;
+        for (int lines : {8, 30, 400}) {
+            expected += QString::number(id) + QLatin1Char('|');
+            for (int line = 1; line <= lines; ++line)
+                expected += QStringLiteral("Ligne %1 de %2\r\n").arg(line).arg(id);
+            expected += QStringLiteral("|F 1 2 3|1999-09-0%1|%2|")
+                            .arg(3 + id)
+                            .arg(id == 1 ? QStringLiteral("03/01/00") : QStringLiteral("∅"));
+            ++id;
+        }
+        QCOMPARE(rows(*t.db, {"OVperso"}), expected);
+    }
+
     void refusalsWriteNothing_data() {
         QTest::addColumn<QString>("damaged");
         QTest::addColumn<QString>("removed");

@@ -3,7 +3,8 @@
 
 The writer is independent of the program's reader: it follows the documented layout of a Paradox
 7 data file (header, field descriptors, chained data blocks) and of its memo file (.MB, 4 KB
-blocks). Run it from any folder; it rewrites base/ and damaged/ beside itself.
+blocks). Run it from any folder; it rewrites base/ and damaged/ beside itself. The folder pxlib/
+comes from a second writer, pxlib_memos.c, built on the Paradox library packaged in Debian.
 """
 import datetime
 import os
