@@ -73,8 +73,9 @@ QString rowPlace(const ParadoxTable& table, qsizetype row) {
 ParadoxTable readRequired(const QString& folder, const QString& name) {
     const QString path = paradox::findFile(folder, name);
     if (path.isEmpty())
-        throw ParadoxError(QStringLiteral("Le fichier %1 est introuvable dans le dossier %2.")
-                               .arg(name, QDir::toNativeSeparators(folder)));
+        throw ParadoxError(
+            QStringLiteral("Le fichier %1 est introuvable dans le dossier %2.")
+                .arg(name, QDir::toNativeSeparators(QFileInfo(folder).absoluteFilePath())));
     return ParadoxTable::read(path);
 }
 
@@ -208,7 +209,8 @@ struct DryRunRollback {};
 ParadoxFolder readParadoxFolder(const QString& folder) {
     if (!QFileInfo(folder).isDir())
         throw ParadoxError(
-            QStringLiteral("Le dossier %1 est introuvable.").arg(QDir::toNativeSeparators(folder)));
+            QStringLiteral("Le dossier %1 est introuvable.")
+                .arg(QDir::toNativeSeparators(QFileInfo(folder).absoluteFilePath())));
     ParadoxFolder read;
     read.folder = folder;
     readRandomTables(folder, read);
