@@ -5,16 +5,13 @@
 #include "tables/errors.h"
 #include "tables/tablecheck.h"
 #include "tables/tablefile.h"
+#include "tables/wording.h"
 
 #include <QFileInfo>
 
 namespace ov::cli {
 
 namespace {
-
-QString plural(int count, const QString& singular, const QString& pluralForm) {
-    return QString::number(count) + QLatin1Char(' ') + (count > 1 ? pluralForm : singular);
-}
 
 class TablesCommand : public Command {
 public:

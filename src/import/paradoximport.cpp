@@ -3,6 +3,7 @@
 #include "paradoxtable.h"
 #include "tables/database.h"
 #include "tables/textrules.h"
+#include "tables/wording.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -25,12 +26,9 @@ constexpr double maximumWeight = 1e9;
 
 const char* const outputFiles[] = {"OVperso.db", "OVtresor.DB", "OVrencontre.DB", "OVvillage.db"};
 
-QString quoted(const QString& text) {
+// A name in a message of the import, between straight double quotes.
+QString inDoubleQuotes(const QString& text) {
     return QLatin1Char('"') + text + QLatin1Char('"');
-}
-
-QString plural(qsizetype count, const QString& singular, const QString& pluralForm) {
-    return QString::number(count) + QLatin1Char(' ') + (count > 1 ? pluralForm : singular);
 }
 
 QString fileName(const ParadoxTable& table) {
@@ -104,18 +102,18 @@ void readRandomTables(const QString& folder, ParadoxFolder& into) {
         }
         if (id.size() > width::TableId) {
             skip(QStringLiteral("Id %1 trop long (%2 caractères au plus)")
-                     .arg(quoted(id))
+                     .arg(inDoubleQuotes(id))
                      .arg(width::TableId));
             continue;
         }
         if (indexById.contains(id)) {
-            skip(QStringLiteral("la table %1 apparaît deux fois").arg(quoted(id)));
+            skip(QStringLiteral("la table %1 apparaît deux fois").arg(inDoubleQuotes(id)));
             continue;
         }
         if (name.size() > width::TableName) {
             into.notes.append(rowPlace(master, row) +
                               QStringLiteral("nom de la table %1 coupé à %2 caractères")
-                                  .arg(quoted(id))
+                                  .arg(inDoubleQuotes(id))
                                   .arg(width::TableName));
             name = cutToWidth(name, width::TableName);
         }
@@ -134,19 +132,19 @@ void readRandomTables(const QString& folder, ParadoxFolder& into) {
         const auto found = indexById.constFind(id);
         if (found == indexById.constEnd()) {
             skip(QStringLiteral("élément %1 d'une table %2 absente de %3")
-                     .arg(quoted(element), quoted(id), fileName(master)));
+                     .arg(inDoubleQuotes(element), inDoubleQuotes(id), fileName(master)));
             continue;
         }
         if (!std::isfinite(weight) || weight < 0 || weight > maximumWeight) {
             skip(QStringLiteral("élément %1 de la table %2 : poids %3 incorrect (de 0 à "
                                 "1 000 000 000)")
-                     .arg(quoted(element), quoted(id), formatWeight(weight)));
+                     .arg(inDoubleQuotes(element), inDoubleQuotes(id), formatWeight(weight)));
             continue;
         }
         if (element.size() > width::Element) {
             into.notes.append(rowPlace(slave, row) +
                               QStringLiteral("élément %1 coupé à %2 caractères")
-                                  .arg(quoted(element))
+                                  .arg(inDoubleQuotes(element))
                                   .arg(width::Element));
             element = cutToWidth(element, width::Element);
         }
@@ -164,7 +162,7 @@ void readRandomTables(const QString& folder, ParadoxFolder& into) {
         if (storedCount != table.elements.size() || storedSum != roundHalfEven(sum))
             into.staleTotals.append(
                 QStringLiteral("%1 : %2 éléments et %3 de poids notés, %4 et %5 recomptés")
-                    .arg(quoted(table.id))
+                    .arg(inDoubleQuotes(table.id))
                     .arg(storedCount)
                     .arg(storedSum)
                     .arg(table.elements.size())
@@ -232,8 +230,8 @@ ParadoxImportReport importParadoxFolder(const Database& database, const QString&
         if (database
                 .scalar(QStringLiteral("SELECT count(*) FROM OVmaster WHERE Id = ?"), {table.id})
                 .toInt() > 0)
-            conflicts.append(
-                QStringLiteral("la table %1 existe déjà dans la base").arg(quoted(table.id)));
+            conflicts.append(QStringLiteral("la table %1 existe déjà dans la base")
+                                 .arg(inDoubleQuotes(table.id)));
     for (const ParadoxFolder::Records& output : read.outputs) {
         const int existing = recordCount(database, output.kind);
         if (existing > 0)

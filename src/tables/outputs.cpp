@@ -65,7 +65,7 @@ void insertRecords(const Database& database, OutputKind kind,
         if (!insert.prepare(QStringLiteral("INSERT INTO %1 (Id, %2, %3, DateCreation, DateImprime)"
                                            " VALUES (?, ?, ?, ?, ?)")
                                 .arg(t.table, t.textField, t.stringField)))
-            throw DatabaseError(insert.lastError().text());
+            throw DatabaseError(engineMessage(insert.lastError()));
         for (const StoredRecord& record : records) {
             insert.bindValue(0, record.id.isNull() ? QVariant() : QVariant(record.id.toDouble()));
             insert.bindValue(1, record.text.isNull() ? QVariant() : record.text.toString());
@@ -75,7 +75,7 @@ void insertRecords(const Database& database, OutputKind kind,
                                     : QVariant(record.created.toDate().toString(Qt::ISODate)));
             insert.bindValue(4, cut(record.printDate, width::PrintDate));
             if (!insert.exec())
-                throw DatabaseError(insert.lastError().text());
+                throw DatabaseError(engineMessage(insert.lastError()));
         }
     });
 }
