@@ -44,19 +44,38 @@ const TableDraw::Table& TableDraw::table(const QString& id) {
     return *m_cache.insert(id, std::move(table));
 }
 
+static bool failed(const QString& id, bool exists, qint64 elementCount, DrawOutcome& outcome) {
+    if (!exists) {
+        outcome.status = DrawOutcome::Status::NoTable;
+        outcome.message = noTableMessage(id);
+        return true;
+    }
+    if (elementCount <= 0) {
+        outcome.status = DrawOutcome::Status::NoElements;
+        outcome.message = noElementsMessage(id);
+        return true;
+    }
+    return false;
+}
+
+DrawOutcome TableDraw::elements(const QString& id, std::vector<WeightedElement>& result) {
+    DrawOutcome outcome;
+    const Table& t = table(id);
+    result.clear();
+    if (failed(id, t.exists, t.elementCount, outcome))
+        return outcome;
+    outcome.status = DrawOutcome::Status::Drawn;
+    result.reserve(t.weights.size());
+    for (std::size_t i = 0; i < t.weights.size(); ++i)
+        result.push_back({t.texts.at(int(i)), t.weights[i]});
+    return outcome;
+}
+
 DrawOutcome TableDraw::draw(const QString& id) {
     DrawOutcome outcome;
     const Table& t = table(id);
-    if (!t.exists) {
-        outcome.status = DrawOutcome::Status::NoTable;
-        outcome.message = noTableMessage(id);
+    if (failed(id, t.exists, t.elementCount, outcome))
         return outcome;
-    }
-    if (t.elementCount <= 0) {
-        outcome.status = DrawOutcome::Status::NoElements;
-        outcome.message = noElementsMessage(id);
-        return outcome;
-    }
     const qint64 total = std::clamp<qint64>(t.totalWeight, std::numeric_limits<int>::min(),
                                             std::numeric_limits<int>::max());
     const qint64 roll = m_dice.D(int(total));
