@@ -1,5 +1,7 @@
 #include "database.h"
 
+#include "generatortables.h"
+
 #include "errors.h"
 #include "outputs.h"
 #include "startertables.h"
@@ -172,6 +174,7 @@ Database::Database(const QString& path) : m_path(path) {
         } else {
             addRecordIndexes();
         }
+        upgradeSchema();
     } catch (...) {
         db.close();
         db = QSqlDatabase();
@@ -205,6 +208,22 @@ void Database::createSchema() const {
             run(QString::fromLatin1(statement));
         addRecordIndexes();
         loadStarterTables(*this);
+        addGeneratorTables(*this);
+        run(QStringLiteral("PRAGMA user_version = %1").arg(generatorTablesVersion));
+        loadStarterGenerators(*this);
+    });
+}
+
+void Database::upgradeSchema() const {
+    // A file of the first version, whose six tables are there, receives the later steps.
+    const int version = scalar(QStringLiteral("PRAGMA user_version")).toInt();
+    if (version != 1 || !hasTable(QStringLiteral("OVmaster")))
+        return;
+    transaction([this] {
+        if (scalar(QStringLiteral("PRAGMA user_version")).toInt() != 1)
+            return; // another process has just done it
+        addGeneratorTables(*this);
+        run(QStringLiteral("PRAGMA user_version = %1").arg(generatorTablesVersion));
     });
 }
 

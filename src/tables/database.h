@@ -66,6 +66,7 @@ public:
 private:
     void createSchema() const;
     void addRecordIndexes() const;
+    void upgradeSchema() const;
 
     QString m_path;
     QString m_connectionName;
