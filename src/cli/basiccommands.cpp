@@ -1,6 +1,7 @@
 // The verbs init and draw.
 
 #include "command.h"
+#include "personalcommands.h"
 #include "session.h"
 #include "tables/errors.h"
 #include "tables/tabledraw.h"
@@ -46,12 +47,13 @@ class DrawCommand : public Command {
 public:
     QString name() const override { return QStringLiteral("draw"); }
     QString usage() const override {
-        return QStringLiteral("orvanthe-cli draw ID [--database FICHIER] [--seed N]");
+        return QStringLiteral("orvanthe-cli draw ID [--expand] [--database FICHIER] [--seed N]");
     }
     int run(const QStringList& args, Streams& io) override {
         Options options;
-        if (auto problem = Options::parse(
-                args, {QStringLiteral("--database"), QStringLiteral("--seed")}, {}, options))
+        if (auto problem =
+                Options::parse(args, {QStringLiteral("--database"), QStringLiteral("--seed")},
+                               {QStringLiteral("--expand")}, options))
             return usageError(io, *problem, *this);
         if (options.positional.size() != 1)
             return usageError(io, QStringLiteral("donnez un seul identifiant de table"), *this);
@@ -59,6 +61,8 @@ public:
         if (!seedRandom(options, source))
             return usageError(io, QStringLiteral("--seed attend un entier de 0 à 4294967295"),
                               *this);
+        if (options.has(QStringLiteral("--expand")))
+            return drawExpanded(options.positional.first(), source, options, io);
         try {
             auto database = openDatabase(options);
             Dice dice(source);

@@ -1,6 +1,7 @@
 // The verb print: renders a report to a PDF file, a completed print job that stamps its records.
 
 #include "command.h"
+#include "personalcommands.h"
 #include "reports/reportfonts.h"
 #include "reports/reportform.h"
 #include "session.h"
@@ -19,7 +20,7 @@ class PrintCommand : public Command {
 public:
     QString name() const override { return QStringLiteral("print"); }
     QString usage() const override {
-        return QStringLiteral("orvanthe-cli print perso|tresor|rencontre|village --pdf FICHIER"
+        return QStringLiteral("orvanthe-cli print perso|tresor|rencontre|village|ID --pdf FICHIER"
                               " [--no-stamp] [--database FICHIER]");
     }
     int run(const QStringList& args, Streams& io) override {
@@ -30,11 +31,8 @@ public:
             return usageError(io, *problem, *this);
         if (options.positional.size() != 1)
             return usageError(io, QStringLiteral("donnez un seul genre de rapport"), *this);
+        // A built-in kind, or the Id of a personal generator, looked up once the base is open.
         const auto kind = outputKindFromName(options.positional.first());
-        if (!kind)
-            return usageError(
-                io, QStringLiteral("genre de rapport inconnu : ") + options.positional.first(),
-                *this);
         const QString path = options.value(QStringLiteral("--pdf"));
         if (!options.has(QStringLiteral("--pdf")) || path.isEmpty())
             return usageError(io, QStringLiteral("--pdf FICHIER est obligatoire"), *this);
@@ -47,7 +45,17 @@ public:
         try {
             auto database = openDatabase(options);
             const Clock clock;
-            ReportForm form(*database, *kind);
+            std::optional<ReportDefinition> personal;
+            if (!kind) {
+                personal = personalReport(*database, options.positional.first());
+                if (!personal)
+                    return usageError(io,
+                                      QStringLiteral("genre de rapport inconnu : ") +
+                                          options.positional.first(),
+                                      *this);
+            }
+            ReportForm form =
+                kind ? ReportForm(*database, *kind) : ReportForm(*database, *personal);
             const ReportDocument document = form.build(clock.now());
             if (document.isEmpty()) {
                 io.err << QStringLiteral("Rien à imprimer.\n");

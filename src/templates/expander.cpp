@@ -40,9 +40,10 @@ QStringList Expander::expand(const Template& parsed) {
     return lines;
 }
 
-QString Expander::expandDraw(const QString& table) {
+std::optional<QString> Expander::expandDraw(const QString& table) {
     QString text;
-    drawOne(table, text, 0);
+    if (!drawOne(table, text, 0))
+        return std::nullopt;
     return text;
 }
 
@@ -125,14 +126,15 @@ void Expander::expandPiece(const Piece& piece, QString& out, int depth) {
     }
 }
 
-void Expander::drawOne(const QString& table, QString& out, int depth) {
+bool Expander::drawOne(const QString& table, QString& out, int depth) {
     countDraw();
     if (depth == 0)
         m_rootTable = table;
     QString element;
     if (!m_draws.OV(table, element))
-        return; // the draw showed its message; an empty piece
+        return false; // the draw showed its message; an empty piece
     expandElement(table, element, out, depth + 1);
+    return true;
 }
 
 void Expander::pickWithoutRepeats(const QString& table, qint64 count, QString& out, int depth) {

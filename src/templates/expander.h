@@ -7,6 +7,7 @@
 
 #include <QHash>
 #include <QStringList>
+#include <optional>
 
 namespace ov {
 
@@ -27,8 +28,9 @@ public:
 
     // The body lines of a template, comments left out. Raises SizeExceeded.
     QStringList expand(const Template& parsed);
-    // One draw from a table, its element expanded as a template's would be. Raises SizeExceeded.
-    QString expandDraw(const QString& table);
+    // One draw from a table, its element expanded as a template's would be; nothing when the
+    // draw failed (its message shown). Raises SizeExceeded.
+    std::optional<QString> expandDraw(const QString& table);
 
 private:
     struct Value {
@@ -39,7 +41,7 @@ private:
 
     void expandPieces(const Pieces& pieces, QString& out, int depth);
     void expandPiece(const Piece& piece, QString& out, int depth);
-    void drawOne(const QString& table, QString& out, int depth);
+    bool drawOne(const QString& table, QString& out, int depth);
     void pickWithoutRepeats(const QString& table, qint64 count, QString& out, int depth);
     void expandElement(const QString& table, const QString& text, QString& out, int depth);
     void write(QString& out, const QString& text);

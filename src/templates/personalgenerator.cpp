@@ -140,8 +140,8 @@ int GeneratorStore::storeResult(const PersonalGenerator& generator, const QStrin
         QStringLiteral("INSERT INTO OVresultat (Generateur, Id, Texte, DateCreation, DateImprime)"
                        " SELECT ?, count(*), ? || count(*) || ?, ?, NULL FROM OVresultat"
                        " WHERE Generateur = ?"),
-        {generator.id, QString(generator.nom + QStringLiteral(" - ")), rest, created.toString(Qt::ISODate),
-         generator.id});
+        {generator.id, QString(generator.nom + QStringLiteral(" - ")), rest,
+         created.toString(Qt::ISODate), generator.id});
     return m_database
         .scalar(QStringLiteral("SELECT Id FROM OVresultat WHERE rowid = last_insert_rowid()"))
         .toInt();

@@ -74,7 +74,7 @@ public:
     PersonalRunReport run(const PersonalGenerator& generator, bool store = true);
 
     // One draw from a table, its element expanded (nothing stored). Messages are shown;
-    // returns the text, or nothing when the run went beyond the permitted size.
+    // returns the text, or nothing when the draw failed or went beyond the permitted size.
     std::optional<QString> expandDraw(const QString& table);
 
 private:
