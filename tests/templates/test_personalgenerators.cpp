@@ -57,6 +57,11 @@ private Q_SLOTS:
                                           QStringLiteral("# rien\n[coul*2!]\r\n\n{1d6}\n"),
                                           {}};
         store.save({generator}, false);
+        // Unique without regard to case, accented letters included.
+        store.save({{QStringLiteral("Été"), QStringLiteral("x"), QString(), {}}}, false);
+        QVERIFY_THROWS_EXCEPTION(
+            Error,
+            store.save({{QStringLiteral("éTÉ"), QStringLiteral("y"), QString(), {}}}, false));
         RandomSource source(7);
         Dice dice(source);
         TableDraw draw(*t.db, dice);
