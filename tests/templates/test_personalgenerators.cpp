@@ -123,11 +123,12 @@ private Q_SLOTS:
         ovtest::TempDatabase t;
         t.db->run(QStringLiteral("DROP TABLE OVresultat"));
         t.db->run(QStringLiteral("DROP TABLE OVgenerateur"));
-        t.db->run(QStringLiteral("PRAGMA user_version = 1"));
+        t.db->run(QStringLiteral("PRAGMA user_version = 2"));
         t.db.reset();
         t.db = std::make_unique<Database>(t.path);
         QCOMPARE(GeneratorStore(*t.db).list().size(), 0);
-        QCOMPARE(t.db->scalar(QStringLiteral("PRAGMA user_version")).toInt(), 2);
+        QCOMPARE(t.db->scalar(QStringLiteral("PRAGMA user_version")).toInt(), 3);
+        QVERIFY(!t.db->backupPath().isEmpty());
     }
 };
 
