@@ -9,7 +9,7 @@ namespace ov {
 GenerationRun::GenerationRun(OutputKind kind, const Database& database, UnprintedCount& count,
                              const Clock& clock, RunHost& host, bool store)
     : m_kind(kind), m_database(database), m_count(count), m_clock(clock), m_host(host),
-      m_store(store) {}
+      m_store(store), m_snapshot(database) {}
 
 void GenerationRun::switchCount() {
     m_count.setStatement(unprintedCountStatement(m_kind));
@@ -65,6 +65,7 @@ QString GenerationRun::text() const {
 }
 
 void GenerationRun::finish(const QString& stringValue) {
+    m_snapshot.end();
     m_gridsShown = true;
     m_host.gridsShown();
     m_storedValue = cutToWidth(stringValue, width::RecordType);
@@ -76,11 +77,18 @@ void GenerationRun::finish(const QString& stringValue) {
         m_storing = false;
         m_stored = true;
     }
+    reopenCount();
+}
+
+void GenerationRun::reopenCount() {
+    if (!m_host.showsCount())
+        return;
     m_count.open();
     m_host.countReopened(m_count.value());
 }
 
 void GenerationRun::recover() {
+    m_snapshot.end(); // before the write that gives the number back
     if (m_numberTaken && !m_stored) {
         try {
             giveBackRecordNumber(m_database, m_kind, m_n);
@@ -92,8 +100,7 @@ void GenerationRun::recover() {
         m_gridsShown = true;
         m_host.gridsShown();
     }
-    m_count.open();
-    m_host.countReopened(m_count.value());
+    reopenCount();
 }
 
 } // namespace ov
