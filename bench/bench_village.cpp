@@ -26,6 +26,9 @@ public:
         m_real.D4();
         return 4;
     }
+    bool elements(const QString& id, std::vector<ov::WeightedElement>& result) override {
+        return m_real.elements(id, result);
+    }
 
 private:
     ov::TableDraws& m_real;

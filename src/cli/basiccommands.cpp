@@ -1,10 +1,12 @@
 // The verbs init and draw.
 
 #include "command.h"
+#include "personalcommands.h"
 #include "session.h"
 #include "tables/errors.h"
 #include "tables/tabledraw.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 namespace ov::cli {
@@ -32,6 +34,11 @@ public:
             return ExitFailure;
         }
         try {
+            // The folder is made when it is missing: creating is what was asked.
+            const QString folder = QFileInfo(path).absolutePath();
+            if (!QDir().mkpath(folder))
+                throw DatabaseError(QStringLiteral("Impossible de créer le dossier %1.")
+                                        .arg(QDir::toNativeSeparators(folder)));
             Database database(path);
             io.out << QStringLiteral("Base créée : %1\n").arg(path);
         } catch (const Error& error) {
@@ -46,12 +53,13 @@ class DrawCommand : public Command {
 public:
     QString name() const override { return QStringLiteral("draw"); }
     QString usage() const override {
-        return QStringLiteral("orvanthe-cli draw ID [--database FICHIER] [--seed N]");
+        return QStringLiteral("orvanthe-cli draw ID [--expand] [--database FICHIER] [--seed N]");
     }
     int run(const QStringList& args, Streams& io) override {
         Options options;
-        if (auto problem = Options::parse(
-                args, {QStringLiteral("--database"), QStringLiteral("--seed")}, {}, options))
+        if (auto problem =
+                Options::parse(args, {QStringLiteral("--database"), QStringLiteral("--seed")},
+                               {QStringLiteral("--expand")}, options))
             return usageError(io, *problem, *this);
         if (options.positional.size() != 1)
             return usageError(io, QStringLiteral("donnez un seul identifiant de table"), *this);
@@ -59,6 +67,8 @@ public:
         if (!seedRandom(options, source))
             return usageError(io, QStringLiteral("--seed attend un entier de 0 à 4294967295"),
                               *this);
+        if (options.has(QStringLiteral("--expand")))
+            return drawExpanded(options.positional.first(), source, options, io);
         try {
             auto database = openDatabase(options);
             Dice dice(source);

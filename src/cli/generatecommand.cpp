@@ -2,6 +2,7 @@
 
 #include "command.h"
 #include "generators/generators.h"
+#include "personalcommands.h"
 #include "session.h"
 #include "tables/errors.h"
 
@@ -76,7 +77,7 @@ class GenerateCommand : public Command {
 public:
     QString name() const override { return QStringLiteral("generate"); }
     QString usage() const override {
-        return QStringLiteral("orvanthe-cli generate perso|tresor|rencontre|village"
+        return QStringLiteral("orvanthe-cli generate perso|tresor|rencontre|village|ID"
                               " [--database FICHIER] [--seed N] [--count K] [--no-store] [--json]");
     }
 
@@ -90,9 +91,6 @@ public:
         if (options.positional.size() != 1)
             return usageError(io, QStringLiteral("donnez un seul type de texte à générer"), *this);
         const auto kind = outputKindFromName(options.positional.first());
-        if (!kind)
-            return usageError(io, QStringLiteral("type inconnu : ") + options.positional.first(),
-                              *this);
         int count = 1;
         if (options.has(QStringLiteral("--count"))) {
             const QString text = options.value(QStringLiteral("--count"));
@@ -107,6 +105,9 @@ public:
                               *this);
         const bool store = !options.has(QStringLiteral("--no-store"));
         const bool json = options.has(QStringLiteral("--json"));
+        if (!kind) // a personal generator, or a usage error
+            return generatePersonal(options.positional.first(), count, source, store, json, options,
+                                    io, *this);
 
         std::unique_ptr<Database> database;
         try {
@@ -134,6 +135,8 @@ public:
                     io.out << '\n';
                 for (const QString& line : report.lines)
                     io.out << line << '\n';
+                if (report.storeFailed)
+                    io.out << QStringLiteral("(texte non enregistré)\n");
             }
             io.out.flush();
             progress.update(i + 1, count);

@@ -1,15 +1,17 @@
 // The verb print: renders a report to a PDF file, a completed print job that stamps its records.
 
 #include "command.h"
+#include "personalcommands.h"
 #include "reports/reportfonts.h"
 #include "reports/reportform.h"
 #include "session.h"
 #include "tables/clock.h"
 #include "tables/errors.h"
+#include "tables/savefile.h"
 
+#include <QDir>
 #include <QGuiApplication>
 #include <QPdfWriter>
-#include <QSaveFile>
 
 namespace ov::cli {
 
@@ -19,7 +21,7 @@ class PrintCommand : public Command {
 public:
     QString name() const override { return QStringLiteral("print"); }
     QString usage() const override {
-        return QStringLiteral("orvanthe-cli print perso|tresor|rencontre|village --pdf FICHIER"
+        return QStringLiteral("orvanthe-cli print perso|tresor|rencontre|village|ID --pdf FICHIER"
                               " [--no-stamp] [--database FICHIER]");
     }
     int run(const QStringList& args, Streams& io) override {
@@ -30,11 +32,8 @@ public:
             return usageError(io, *problem, *this);
         if (options.positional.size() != 1)
             return usageError(io, QStringLiteral("donnez un seul genre de rapport"), *this);
+        // A built-in kind, or the Id of a personal generator, looked up once the base is open.
         const auto kind = outputKindFromName(options.positional.first());
-        if (!kind)
-            return usageError(
-                io, QStringLiteral("genre de rapport inconnu : ") + options.positional.first(),
-                *this);
         const QString path = options.value(QStringLiteral("--pdf"));
         if (!options.has(QStringLiteral("--pdf")) || path.isEmpty())
             return usageError(io, QStringLiteral("--pdf FICHIER est obligatoire"), *this);
@@ -46,8 +45,30 @@ public:
         ensureReportFonts();
         try {
             auto database = openDatabase(options);
+            if (const QString refusal = database->ownFileRefusal(path); !refusal.isEmpty()) {
+                io.err << refusal << '\n';
+                return ExitFailure;
+            }
+            const bool stamp = !options.has(QStringLiteral("--no-stamp"));
+            if (stamp && database->isReadOnly()) {
+                io.err << QStringLiteral("La base %1 est en lecture seule : les dates d'impression"
+                                         " ne peuvent pas y être enregistrées. Rien n'a été"
+                                         " imprimé ; --no-stamp imprime sans les enregistrer.\n")
+                              .arg(QDir::toNativeSeparators(database->path()));
+                return ExitFailure;
+            }
             const Clock clock;
-            ReportForm form(*database, *kind);
+            std::optional<ReportDefinition> personal;
+            if (!kind) {
+                personal = personalReport(*database, options.positional.first());
+                if (!personal)
+                    return usageError(io,
+                                      QStringLiteral("genre de rapport inconnu : ") +
+                                          options.positional.first(),
+                                      *this);
+            }
+            ReportForm form =
+                kind ? ReportForm(*database, *kind) : ReportForm(*database, *personal);
             const ReportDocument document = form.build(clock.now());
             if (document.isEmpty()) {
                 io.err << QStringLiteral("Rien à imprimer.\n");
@@ -61,7 +82,7 @@ public:
                           .arg(document.rows().size())
                           .arg(pages)
                           .arg(path);
-            if (options.has(QStringLiteral("--no-stamp"))) {
+            if (!stamp) {
                 io.out << QStringLiteral("Aucune date d'impression enregistrée.\n");
             } else {
                 const QDate today = clock.now().date();
@@ -80,24 +101,26 @@ public:
 private:
     // Writes the whole file or nothing; returns the pages written, 0 after a failure.
     static int writePdf(const ReportDocument& document, const QString& path, Streams& io) {
-        QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly)) {
-            io.err << QStringLiteral("Impossible d'écrire le fichier %1 : %2\n")
-                          .arg(path, file.errorString());
+        OutputFile file(path);
+        if (!file.open()) {
+            io.err << cannotWriteMessage(path, file.errorString()) << '\n';
             return 0;
         }
         int pages = 0;
         {
-            QPdfWriter writer(&file);
+            QPdfWriter writer(&file.device());
             writer.setCreator(QStringLiteral("Orvanthe"));
             const ReportDefinition& definition = document.definition();
             writer.setTitle(definition.title.isEmpty() ? definition.caption : definition.title);
             pages = document.print(writer);
         }
-        if (pages == 0 || !file.commit()) {
-            file.cancelWriting();
-            io.err << QStringLiteral("Impossible d'écrire le fichier %1 : %2\n")
-                          .arg(path, file.errorString());
+        if (pages == 0) {
+            file.cancel();
+            io.err << cannotWriteMessage(path, file.errorString()) << '\n';
+            return 0;
+        }
+        if (const QString failure = file.commit(); !failure.isEmpty()) {
+            io.err << cannotWriteMessage(path, failure) << '\n';
             return 0;
         }
         return pages;

@@ -1,5 +1,6 @@
 #pragma once
-// What a generator sees of the tables and the dice: OV, D and D4.
+// What a generator sees of the tables and the dice: OV, D and D4, and a table's elements for
+// picks without repeats.
 
 #include "tables/messages.h"
 #include "tables/tabledraw.h"
@@ -16,6 +17,9 @@ public:
     virtual bool OV(const QString& id, QString& result) = 0;
     virtual int D(int n) = 0;
     virtual int D4() = 0;
+    // The table's elements with their weights in insertion order, for picks without repeats;
+    // consumes no random number. On failure shows the message of a failed draw and returns false.
+    virtual bool elements(const QString& id, std::vector<WeightedElement>& result) = 0;
 };
 
 // The real draws: the random tables of the database and the dice of one random source.
@@ -35,6 +39,14 @@ public:
         return true;
     }
     int D(int n) override { return m_draw.dice().D(n); }
+    bool elements(const QString& id, std::vector<WeightedElement>& result) override {
+        const DrawOutcome outcome = m_draw.elements(id, result);
+        if (!outcome.drawn()) {
+            m_messages.showMessage(outcome.message);
+            return false;
+        }
+        return true;
+    }
     int D4() override { return m_draw.dice().D4(); }
 
     // The table of the last successful draw (empty before one).

@@ -9,6 +9,10 @@ namespace {
 ReportDefinition makeDefinition(OutputKind kind) {
     ReportDefinition d;
     d.kind = kind;
+    const OutputTable& output = outputTable(kind);
+    d.table = output.table;
+    d.sqlName = output.sqlName;
+    d.textField = output.textField;
     d.margins = QMarginsF(12.7, 12.7, 12.7, 12.7);
     d.detailHeight = 20.3;
     d.textMinHeight = 17.1;
@@ -52,6 +56,20 @@ ReportDefinition makeDefinition(OutputKind kind) {
 }
 
 } // namespace
+
+ReportDefinition personalReportDefinition(const QString& generatorId, const QString& nom) {
+    ReportDefinition d = makeDefinition(OutputKind::Tresor);
+    d.table = QStringLiteral("OVresultat");
+    d.sqlName = QStringLiteral("OVresultat");
+    d.textField = QStringLiteral("Texte");
+    d.rowCondition = QStringLiteral("Generateur = ?");
+    d.rowConditionValue = generatorId;
+    d.formName = QStringLiteral("qreResultat");
+    d.reportName = QStringLiteral("qreResultat");
+    d.caption = QStringLiteral("OV ") + nom;
+    d.windowCaption = QStringLiteral("Aperçu avant impression - ") + d.caption;
+    return d;
+}
 
 QPageLayout ReportDefinition::pageLayout() const {
     return QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, margins,

@@ -6,11 +6,20 @@
 #include <QMarginsF>
 #include <QPageLayout>
 #include <QString>
+#include <QVariant>
 
 namespace ov {
 
 struct ReportDefinition {
-    OutputKind kind = OutputKind::Perso;
+    OutputKind kind = OutputKind::Perso; // the built-in kind; a personal generator's report keeps
+                                         // the default and says so by its row condition
+    // The records it prints: their table, the name its statements use, the text field, and a
+    // condition with its one value that keeps the rows of one generator (empty for the built-ins).
+    QString table;
+    QString sqlName;
+    QString textField;
+    QString rowCondition;
+    QVariant rowConditionValue;
     QString formName;          // ovPersoReport, qreTresor, frmReportRencontre, qreVillage
     QString reportName;        // qrePerso, qreTresor, qreRencontre, qreVillage
     QString caption;           // the page header caption, "OV personnage"...
@@ -48,5 +57,9 @@ struct ReportDefinition {
 
 // The report of each kind of record.
 const ReportDefinition& reportDefinition(OutputKind kind);
+
+// The report of a personal generator's results: the layout of the treasure report, the caption
+// "OV " followed by the generator's Nom, only the rows not printed yet.
+ReportDefinition personalReportDefinition(const QString& generatorId, const QString& nom);
 
 } // namespace ov

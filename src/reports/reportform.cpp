@@ -9,7 +9,7 @@ ReportCursor::ReportCursor(const Database& database, const ReportDefinition& def
     : m_database(database), m_definition(definition) {}
 
 void ReportCursor::open() {
-    m_database.requireTable(outputTable(m_definition.kind).table);
+    m_database.requireTable(m_definition.table);
     m_open = true;
 }
 
@@ -20,11 +20,20 @@ QString ReportCursor::filter() const {
 QVector<ReportRow> ReportCursor::rows() {
     if (!m_open)
         open();
-    const OutputTable& table = outputTable(m_definition.kind);
+    QStringList conditions;
+    QVariantList values;
+    if (m_definition.onlyUnprinted)
+        conditions.append(QStringLiteral("DateImprime IS NULL"));
+    if (!m_definition.rowCondition.isEmpty()) {
+        conditions.append(m_definition.rowCondition);
+        values.append(m_definition.rowConditionValue);
+    }
     const QString where =
-        m_definition.onlyUnprinted ? QStringLiteral(" WHERE DateImprime IS NULL") : QString();
+        conditions.isEmpty() ? QString()
+                             : QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
     QSqlQuery query = m_database.run(QStringLiteral("SELECT rowid, %1 FROM %2%3 ORDER BY rowid")
-                                         .arg(table.textField, table.table, where));
+                                         .arg(m_definition.textField, m_definition.table, where),
+                                     values);
     QVector<ReportRow> rows;
     while (query.next())
         rows.append({query.value(0).toLongLong(), query.value(1).toString()});
@@ -32,7 +41,10 @@ QVector<ReportRow> ReportCursor::rows() {
 }
 
 ReportForm::ReportForm(const Database& database, OutputKind kind)
-    : m_database(database), m_definition(reportDefinition(kind)), m_cursor(database, m_definition),
+    : ReportForm(database, reportDefinition(kind)) {}
+
+ReportForm::ReportForm(const Database& database, ReportDefinition definition)
+    : m_database(database), m_definition(std::move(definition)), m_cursor(database, m_definition),
       m_queMod(database) {}
 
 ReportDocument ReportForm::build(const QDateTime& at) {
@@ -45,8 +57,7 @@ ReportDocument ReportForm::build(const QDateTime& at) {
 }
 
 int ReportForm::afterPrint(const QDate& today) {
-    return stampPrintedRows(m_database, m_definition.kind, m_builtRows, printDateStamp(today),
-                            m_queMod);
+    return stampPrintedRows(m_database, m_definition, m_builtRows, printDateStamp(today), m_queMod);
 }
 
 } // namespace ov

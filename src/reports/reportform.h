@@ -37,6 +37,8 @@ private:
 class ReportForm {
 public:
     ReportForm(const Database& database, OutputKind kind);
+    // The form of any other report, a personal generator's for one.
+    ReportForm(const Database& database, ReportDefinition definition);
 
     const ReportDefinition& definition() const { return m_definition; }
     ReportCursor& cursor() { return m_cursor; }
@@ -52,7 +54,7 @@ public:
 
 private:
     const Database& m_database;
-    const ReportDefinition& m_definition;
+    const ReportDefinition m_definition;
     ReportCursor m_cursor;
     ModificationQuery m_queMod;
     QVector<qint64> m_builtRows;

@@ -20,9 +20,14 @@ QString stampStatementHead(OutputKind kind) {
 }
 
 QString stampStatement(OutputKind kind) {
+    return stampStatement(reportDefinition(kind));
+}
+
+QString stampStatement(const ReportDefinition& definition) {
     const QString onlyUnprinted =
-        kind == OutputKind::Village ? QString() : QStringLiteral("DateImprime IS NULL AND ");
-    return stampStatementHead(kind) + QStringLiteral("? WHERE ") + onlyUnprinted +
+        definition.onlyUnprinted ? QStringLiteral("DateImprime IS NULL AND ") : QString();
+    return QStringLiteral("UPDATE ") + definition.sqlName + QStringLiteral(" SET DateImprime = ") +
+           QStringLiteral("? WHERE ") + onlyUnprinted +
            QStringLiteral("rowid IN (SELECT id FROM ") + printedRowsTable + QLatin1Char(')');
 }
 
@@ -32,11 +37,12 @@ int ModificationQuery::execSql(const QVariantList& values) {
     return query.numRowsAffected();
 }
 
-int stampPrintedRows(const Database& database, OutputKind kind, const QVector<qint64>& rowids,
-                     const QString& date, ModificationQuery& queMod) {
+int stampPrintedRows(const Database& database, const ReportDefinition& definition,
+                     const QVector<qint64>& rowids, const QString& date,
+                     ModificationQuery& queMod) {
     int changed = 0;
     queMod.close();
-    queMod.setStatement(stampStatement(kind));
+    queMod.setStatement(stampStatement(definition));
     database.transaction([&] {
         database.run(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS ovPrintedRows"
                                     " (id INTEGER PRIMARY KEY)"));

@@ -1,6 +1,7 @@
 #pragma once
 // The print stamp: after a completed print job the printed records receive today's date.
 
+#include "reportdefinition.h"
 #include "tables/outputs.h"
 
 #include <QDate>
@@ -20,6 +21,8 @@ QString stampStatementHead(OutputKind kind);
 // rows); for characters, treasures and encounters only those still unprinted, so that an earlier
 // print date is never overwritten.
 QString stampStatement(OutputKind kind);
+// The same for any report: its table, and only unprinted rows when it prints only those.
+QString stampStatement(const ReportDefinition& definition);
 
 // A modification query of a report (queMod): a statement replaced as a whole, then executed.
 class ModificationQuery {
@@ -43,7 +46,7 @@ private:
 // Stamps exactly the printed rows (their rowids) with the date, in one transaction, through the
 // report's modification query. Returns the rows changed. Raises DatabaseError; nothing is stamped
 // then.
-int stampPrintedRows(const Database& database, OutputKind kind, const QVector<qint64>& rowids,
-                     const QString& date, ModificationQuery& queMod);
+int stampPrintedRows(const Database& database, const ReportDefinition& definition,
+                     const QVector<qint64>& rowids, const QString& date, ModificationQuery& queMod);
 
 } // namespace ov

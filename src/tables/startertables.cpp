@@ -2,9 +2,12 @@
 
 #include "database.h"
 #include "errors.h"
+#include "generatorfile.h"
 #include "tablefile.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 // The set is compiled into the library as a resource, registered before its first use.
@@ -34,6 +37,40 @@ void loadStarterTables(const Database& database) {
             } catch (const TableFileError& error) {
                 throw DatabaseError(QStringLiteral("Jeu de tables de départ, fichier %1 :\n%2")
                                         .arg(QFileInfo(file).fileName(), error.message()));
+            }
+        }
+    });
+}
+
+QStringList starterGeneratorFiles() {
+    registerStarterResource();
+    const QDir folder(QStringLiteral(":/starter/generators"));
+    QStringList files;
+    for (const QString& name :
+         folder.entryList({QStringLiteral("*.ovgen")}, QDir::Files, QDir::Name))
+        files.append(folder.filePath(name));
+    return files;
+}
+
+void loadStarterGenerators(const Database& database) {
+    const QDateTime now = QDateTime::currentDateTime();
+    database.transaction([&] {
+        for (const QString& path : starterGeneratorFiles()) {
+            QFile file(path);
+            if (!file.open(QIODevice::ReadOnly))
+                throw DatabaseError(QStringLiteral("Générateur de départ illisible : ") + path);
+            try {
+                const PersonalGenerator generator =
+                    readGeneratorFile(QString::fromUtf8(file.readAll()));
+                database.run(
+                    QStringLiteral("INSERT INTO OVgenerateur (Id, Nom, Modele, DateModif)"
+                                   " VALUES (?, ?, ?, ?)"),
+                    {generator.id, generator.nom, generator.modele, now.toString(Qt::ISODate)});
+            } catch (const DatabaseError&) {
+                throw;
+            } catch (const Error& error) {
+                throw DatabaseError(QStringLiteral("Générateur de départ %1 :\n%2")
+                                        .arg(QFileInfo(path).fileName(), error.message()));
             }
         }
     });

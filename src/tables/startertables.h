@@ -14,4 +14,11 @@ QStringList starterTableFiles();
 // the same import as a user's table file.
 void loadStarterTables(const Database& database);
 
+// The personal generators of the starter set (.ovgen files compiled into the program).
+QStringList starterGeneratorFiles();
+
+// Loads them into a new database whose generator tables exist, inside its creation transaction.
+// Their templates are checked by the tests of the starter set, not here.
+void loadStarterGenerators(const Database& database);
+
 } // namespace ov

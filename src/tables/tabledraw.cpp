@@ -18,6 +18,25 @@ QString noElementsMessage(const QString& id) {
     return QStringLiteral("Aucun élément dans la table \"") + id + QLatin1Char('"');
 }
 
+static qint64 heldWeight(double stored) {
+    return std::clamp<qint64>(roundHalfEven(stored), std::numeric_limits<int>::min(),
+                              std::numeric_limits<int>::max());
+}
+
+static bool failed(const QString& id, bool exists, qint64 elementCount, DrawOutcome& outcome) {
+    if (!exists) {
+        outcome.status = DrawOutcome::Status::NoTable;
+        outcome.message = noTableMessage(id);
+        return true;
+    }
+    if (elementCount <= 0) {
+        outcome.status = DrawOutcome::Status::NoElements;
+        outcome.message = noElementsMessage(id);
+        return true;
+    }
+    return false;
+}
+
 TableDraw::Table& TableDraw::table(const QString& id) {
     // The tables are read once and kept until any random table changes.
     const quint64 snapshot = m_database.readSnapshot();
@@ -50,7 +69,9 @@ void TableDraw::readUntil(const QString& id, Table& t, qint64 roll) {
                                          " WHERE ID = ? AND rowid >= ? ORDER BY rowid"),
                           {id, t.nextRowId}, [&](const QSqlQuery& element) {
                               const qint64 rowId = element.value(0).toLongLong();
-                              t.runningSum += roundHalfEven(element.value(1).toDouble());
+                              // Weights written by another program may be anything: each is
+                              // held within the range of a roll, so that the sum never overflows.
+                              t.runningSum += heldWeight(element.value(1).toDouble());
                               t.reach.push_back(t.reach.empty()
                                                     ? t.runningSum
                                                     : std::max(t.reach.back(), t.runningSum));
@@ -71,16 +92,8 @@ DrawOutcome TableDraw::draw(const QString& id) {
     const Database::ReadSnapshot snapshot(m_database);
     DrawOutcome outcome;
     Table& t = table(id);
-    if (!t.exists) {
-        outcome.status = DrawOutcome::Status::NoTable;
-        outcome.message = noTableMessage(id);
+    if (failed(id, t.exists, t.elementCount, outcome))
         return outcome;
-    }
-    if (t.elementCount <= 0) {
-        outcome.status = DrawOutcome::Status::NoElements;
-        outcome.message = noElementsMessage(id);
-        return outcome;
-    }
     const qint64 total = std::clamp<qint64>(t.totalWeight, std::numeric_limits<int>::min(),
                                             std::numeric_limits<int>::max());
     const qint64 roll = m_dice.D(int(total));
@@ -94,6 +107,24 @@ DrawOutcome TableDraw::draw(const QString& id) {
     const auto stop = std::lower_bound(t.reach.begin(), t.reach.end(), roll);
     const auto i = stop == t.reach.end() ? t.reach.size() - 1 : std::size_t(stop - t.reach.begin());
     outcome.text = t.texts.at(qsizetype(i));
+    return outcome;
+}
+
+DrawOutcome TableDraw::elements(const QString& id, std::vector<WeightedElement>& result) {
+    const Database::ReadSnapshot snapshot(m_database);
+    DrawOutcome outcome;
+    const Table& t = table(id);
+    result.clear();
+    if (failed(id, t.exists, t.elementCount, outcome))
+        return outcome;
+    outcome.status = DrawOutcome::Status::Drawn;
+    m_database.forEachRow(
+        QStringLiteral("SELECT Proba, Element FROM OVslave WHERE ID = ? ORDER BY rowid"), {id},
+        [&](const QSqlQuery& element) {
+            result.push_back(
+                {element.value(1).toString(), heldWeight(element.value(0).toDouble())});
+            return true;
+        });
     return outcome;
 }
 

@@ -21,6 +21,12 @@ struct DrawOutcome {
     bool drawn() const { return status == Status::Drawn; }
 };
 
+// One element of a table with its weight, as picks without repeats see it.
+struct WeightedElement {
+    QString text;
+    qint64 weight = 0;
+};
+
 // The message texts of a failed draw.
 QString noTableMessage(const QString& id);
 QString noElementsMessage(const QString& id);
@@ -35,6 +41,10 @@ public:
     // draws of one read snapshot (a generation run's) check that only once, any other draw each
     // time in a snapshot of its own.
     DrawOutcome draw(const QString& id);
+
+    // The table's elements with their weights, in insertion order, without a roll. Fails as
+    // draw() does for a missing table or one whose stored count is 0.
+    DrawOutcome elements(const QString& id, std::vector<WeightedElement>& result);
 
     Dice& dice() { return m_dice; }
 

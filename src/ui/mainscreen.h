@@ -107,6 +107,8 @@ private:
     void deleteCurrentTable();
     void deleteCurrentElement();
     void editCurrentCell(QTableView* grid);
+    void commitOpenEditors();
+    std::unique_ptr<Database> openInsteadOfMissingFolder(const MissingFolderError& missing);
     bool askToDelete();
 
     // TablesView: the two grids.

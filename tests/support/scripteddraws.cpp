@@ -9,6 +9,34 @@ void ScriptedDraws::setTable(const QString& id, const QStringList& texts) {
     m_next.insert(id, 0);
 }
 
+void ScriptedDraws::setWeightedTable(const QString& id,
+                                     const QVector<QPair<QString, qint64>>& elements) {
+    QStringList texts;
+    QList<qint64> weights;
+    for (const auto& element : elements) {
+        texts.append(element.first);
+        weights.append(element.second);
+    }
+    setTable(id, texts);
+    m_weights.insert(id, weights);
+}
+
+bool ScriptedDraws::elements(const QString& id, std::vector<ov::WeightedElement>& result) {
+    result.clear();
+    const auto found = m_tables.constFind(id);
+    if (found == m_tables.constEnd() || found->isEmpty()) {
+        m_log.append(QStringLiteral("EL ") + id + QStringLiteral(" !"));
+        m_messages.append(found == m_tables.constEnd() ? ov::noTableMessage(id)
+                                                       : ov::noElementsMessage(id));
+        return false;
+    }
+    m_log.append(QStringLiteral("EL ") + id);
+    const QList<qint64> weights = m_weights.value(id);
+    for (int i = 0; i < found->size(); ++i)
+        result.push_back({found->at(i), i < weights.size() ? weights.at(i) : 1});
+    return true;
+}
+
 void ScriptedDraws::setEmptyTable(const QString& id) {
     m_tables.insert(id, {});
     m_next.insert(id, 0);

@@ -5,7 +5,9 @@
 
 #include <QHash>
 #include <QList>
+#include <QPair>
 #include <QStringList>
+#include <QVector>
 
 namespace ovtest {
 
@@ -13,6 +15,9 @@ class ScriptedDraws : public ov::Draws {
 public:
     // Each draw from the table hands out its next text; the last one repeats.
     void setTable(const QString& id, const QStringList& texts);
+    // A table whose elements have these weights (for picks without repeats); plain draws hand
+    // out its texts in order as setTable does.
+    void setWeightedTable(const QString& id, const QVector<QPair<QString, qint64>>& elements);
     // A table that exists but has no elements.
     void setEmptyTable(const QString& id);
     // The next values of D and D4, consumed in call order. When the script runs out, D(n)
@@ -22,8 +27,9 @@ public:
     bool OV(const QString& id, QString& result) override;
     int D(int n) override;
     int D4() override;
+    bool elements(const QString& id, std::vector<ov::WeightedElement>& result) override;
 
-    // Every call in order: "OV id" (a failed draw: "OV id !"), "D n", "D4".
+    // Every call in order: "OV id" (a failed draw: "OV id !"), "D n", "D4", "EL id" ("EL id !").
     const QStringList& log() const { return m_log; }
     // The messages that the failed draws showed, in order.
     const QStringList& messages() const { return m_messages; }
@@ -37,6 +43,7 @@ private:
 
     QHash<QString, QStringList> m_tables;
     QHash<QString, int> m_next;
+    QHash<QString, QList<qint64>> m_weights;
     QList<int> m_rolls;
     QStringList m_log;
     QStringList m_messages;

@@ -1,0 +1,299 @@
+// Personal generators on the command line: generate ID, draw ID --expand, and the verb generators
+// (list, show, check, import, export, delete).
+
+#include "personalcommands.h"
+
+#include "session.h"
+#include "tables/errors.h"
+#include "templates/personalgenerator.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+
+namespace ov::cli {
+
+namespace {
+
+QByteArray jsonLine(const PersonalRunReport& report) {
+    QJsonObject object;
+    object.insert(QStringLiteral("kind"), report.generator);
+    object.insert(QStringLiteral("id"), report.id);
+    object.insert(QStringLiteral("lines"), QJsonArray::fromStringList(report.lines));
+    object.insert(QStringLiteral("messages"), QJsonArray::fromStringList(report.messages));
+    if (report.error)
+        object.insert(QStringLiteral("error"), *report.error);
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+QString noGenerator(const QString& id) {
+    return QStringLiteral("Pas de générateur « %1 »").arg(id);
+}
+
+} // namespace
+
+int generatePersonal(const QString& id, int count, RandomSource& source, bool store, bool json,
+                     const Options& options, Streams& io, const Command& command) {
+    try {
+        auto database = openDatabase(options);
+        const GeneratorStore generators(*database);
+        const auto generator = generators.find(id);
+        if (!generator)
+            return usageError(io, QStringLiteral("type inconnu : ") + id, command);
+        Dice dice(source);
+        TableDraw draw(*database, dice);
+        const Clock clock;
+        StreamMessageSink messages(io.err);
+        PersonalRun run(*database, clock, draw, messages);
+        for (int i = 0; i < count; ++i) {
+            const PersonalRunReport report = run.run(*generator, store);
+            if (json) {
+                io.out << QString::fromUtf8(jsonLine(report)) << '\n';
+            } else if (!report.error) {
+                if (i > 0)
+                    io.out << '\n';
+                for (const QString& line : report.lines)
+                    io.out << line << '\n';
+            }
+            io.out.flush();
+            if (report.error)
+                return ExitFailure;
+        }
+    } catch (const Error& error) {
+        io.err << error.message() << '\n';
+        return ExitFailure;
+    }
+    return ExitOk;
+}
+
+int drawExpanded(const QString& table, RandomSource& source, const Options& options, Streams& io) {
+    try {
+        auto database = openDatabase(options);
+        Dice dice(source);
+        TableDraw draw(*database, dice);
+        const Clock clock;
+        StreamMessageSink messages(io.err);
+        PersonalRun run(*database, clock, draw, messages);
+        const auto text = run.expandDraw(table);
+        if (!text)
+            return ExitFailure;
+        io.out << *text << '\n';
+    } catch (const Error& error) {
+        io.err << error.message() << '\n';
+        return ExitFailure;
+    }
+    return ExitOk;
+}
+
+std::optional<ReportDefinition> personalReport(const Database& database, const QString& id) {
+    const auto generator = GeneratorStore(database).find(id);
+    if (!generator)
+        return std::nullopt;
+    return personalReportDefinition(generator->id, generator->nom);
+}
+
+namespace {
+
+class GeneratorsCommand : public Command {
+public:
+    QString name() const override { return QStringLiteral("generators"); }
+    QString usage() const override {
+        return QStringLiteral(
+            "orvanthe-cli generators list | show ID | check [ID] | import FICHIER... [--replace]"
+            " | export ID... [-o DOSSIER] | delete ID  [--database FICHIER]");
+    }
+
+    int run(const QStringList& arguments, Streams& io) override {
+        // -o is the one short option: it becomes --output for the common parser.
+        QStringList args = arguments;
+        for (QString& arg : args)
+            if (arg == QStringLiteral("-o"))
+                arg = QStringLiteral("--output");
+        Options options;
+        if (auto problem =
+                Options::parse(args, {QStringLiteral("--database"), QStringLiteral("--output")},
+                               {QStringLiteral("--replace")}, options))
+            return usageError(io, *problem, *this);
+        if (options.positional.isEmpty())
+            return usageError(io, QStringLiteral("donnez une action"), *this);
+        const QString action = options.positional.takeFirst();
+        const QStringList& rest = options.positional;
+        const bool replace = options.has(QStringLiteral("--replace"));
+        const bool output = options.has(QStringLiteral("--output"));
+        if ((replace && action != QStringLiteral("import")) ||
+            (output && action != QStringLiteral("export")))
+            return usageError(io, QStringLiteral("option sans objet pour ") + action, *this);
+
+        int (GeneratorsCommand::*verb)(const GeneratorStore&, const Options&, Streams&) = nullptr;
+        bool countOk = false;
+        if (action == QStringLiteral("list")) {
+            verb = &GeneratorsCommand::list;
+            countOk = rest.isEmpty();
+        } else if (action == QStringLiteral("show")) {
+            verb = &GeneratorsCommand::show;
+            countOk = rest.size() == 1;
+        } else if (action == QStringLiteral("check")) {
+            verb = &GeneratorsCommand::check;
+            countOk = rest.size() <= 1;
+        } else if (action == QStringLiteral("import")) {
+            verb = &GeneratorsCommand::import;
+            countOk = !rest.isEmpty();
+        } else if (action == QStringLiteral("export")) {
+            verb = &GeneratorsCommand::exportFiles;
+            countOk = !rest.isEmpty();
+        } else if (action == QStringLiteral("delete")) {
+            verb = &GeneratorsCommand::remove;
+            countOk = rest.size() == 1;
+        } else {
+            return usageError(io, QStringLiteral("action inconnue : ") + action, *this);
+        }
+        if (!countOk)
+            return usageError(io, QStringLiteral("nombre d'arguments incorrect pour ") + action,
+                              *this);
+        try {
+            auto database = openDatabase(options);
+            const GeneratorStore store(*database);
+            m_database = database.get();
+            return (this->*verb)(store, options, io);
+        } catch (const Error& error) {
+            io.err << error.message() << '\n';
+            return ExitFailure;
+        }
+    }
+
+private:
+    int list(const GeneratorStore& store, const Options&, Streams& io) {
+        for (const PersonalGenerator& generator : store.list())
+            io.out << generator.id << '\t' << generator.nom << '\t'
+                   << QStringLiteral("%1 résultat(s)").arg(store.resultCount(generator.id)) << '\n';
+        return ExitOk;
+    }
+
+    static std::optional<PersonalGenerator> find(const GeneratorStore& store, const QString& id,
+                                                 Streams& io) {
+        const auto generator = store.find(id);
+        if (!generator)
+            io.err << noGenerator(id) << '\n';
+        return generator;
+    }
+
+    int show(const GeneratorStore& store, const Options& options, Streams& io) {
+        const auto generator = find(store, options.positional.first(), io);
+        if (!generator)
+            return ExitFailure;
+        io.out << generatorFileText(*generator);
+        if (!generator->modele.endsWith(QLatin1Char('\n')) &&
+            !generator->modele.endsWith(QLatin1Char('\r')))
+            io.out << '\n';
+        return ExitOk;
+    }
+
+    int check(const GeneratorStore& store, const Options& options, Streams& io) {
+        QList<PersonalGenerator> generators;
+        if (options.positional.isEmpty()) {
+            generators = store.list();
+        } else {
+            const auto generator = find(store, options.positional.first(), io);
+            if (!generator)
+                return ExitFailure;
+            generators.append(*generator);
+        }
+        int status = ExitOk;
+        for (const PersonalGenerator& generator : generators) {
+            const GeneratorCheck result = checkGenerator(*m_database, generator);
+            if (result.error) {
+                io.out << generator.id << QStringLiteral(" : ") << result.error->message() << '\n';
+                status = ExitFailure;
+                continue;
+            }
+            if (result.warnings.isEmpty())
+                io.out << generator.id << QStringLiteral(" : correct\n");
+            for (const QString& warning : result.warnings)
+                io.out << generator.id << QStringLiteral(" : attention, ") << warning << '\n';
+        }
+        return status;
+    }
+
+    int import(const GeneratorStore& store, const Options& options, Streams& io) {
+        QList<PersonalGenerator> generators;
+        for (const QString& path : options.positional) {
+            QFile file(path);
+            if (!file.open(QIODevice::ReadOnly)) {
+                io.err << QStringLiteral("Impossible de lire le fichier %1 : %2\n")
+                              .arg(path, file.errorString());
+                io.err << QStringLiteral("Rien n'a été importé.\n");
+                return ExitFailure;
+            }
+            try {
+                generators.append(readGeneratorFile(QString::fromUtf8(file.readAll())));
+            } catch (const Error& error) {
+                io.err << path << QStringLiteral(" : ") << error.message() << '\n'
+                       << QStringLiteral("Rien n'a été importé.\n");
+                return ExitFailure;
+            }
+        }
+        try {
+            store.save(generators, options.has(QStringLiteral("--replace")));
+        } catch (const Error& error) {
+            io.err << error.message() << '\n' << QStringLiteral("Rien n'a été importé.\n");
+            return ExitFailure;
+        }
+        io.out << QStringLiteral("%1 générateur(s) importé(s)\n").arg(generators.size());
+        return ExitOk;
+    }
+
+    int exportFiles(const GeneratorStore& store, const Options& options, Streams& io) {
+        const QString folder = options.has(QStringLiteral("--output"))
+                                   ? options.value(QStringLiteral("--output"))
+                                   : QDir::currentPath();
+        if (!QFileInfo(folder).isDir()) {
+            io.err << QStringLiteral("Le dossier %1 n'existe pas.\n").arg(folder);
+            return ExitFailure;
+        }
+        QList<PersonalGenerator> generators;
+        for (const QString& id : options.positional) {
+            const auto generator = find(store, id, io);
+            if (!generator)
+                return ExitFailure;
+            generators.append(*generator);
+        }
+        for (const PersonalGenerator& generator : generators) {
+            const QString path = QDir(folder).filePath(generator.id + QStringLiteral(".ovgen"));
+            QSaveFile file(path);
+            if (!file.open(QIODevice::WriteOnly) ||
+                file.write(generatorFileText(generator).toUtf8()) < 0 || !file.commit()) {
+                io.err << QStringLiteral("Impossible d'écrire le fichier %1 : %2\n")
+                              .arg(path, file.errorString());
+                return ExitFailure;
+            }
+            io.out << path << '\n';
+        }
+        return ExitOk;
+    }
+
+    int remove(const GeneratorStore& store, const Options& options, Streams& io) {
+        const QString id = options.positional.first();
+        const auto generator = find(store, id, io);
+        if (!generator)
+            return ExitFailure;
+        const int results = store.remove(generator->id);
+        io.out << QStringLiteral("Générateur « %1 » supprimé avec ses %2 résultat(s)\n")
+                      .arg(generator->id)
+                      .arg(results);
+        return ExitOk;
+    }
+
+    const Database* m_database = nullptr;
+};
+
+} // namespace
+
+std::unique_ptr<Command> makeGeneratorsCommand() {
+    return std::make_unique<GeneratorsCommand>();
+}
+
+} // namespace ov::cli

@@ -1,0 +1,27 @@
+#pragma once
+// A personal generator as stored and shared: its Id and Nom rules and its file (.ovgen).
+
+#include <QDateTime>
+#include <QString>
+#include <optional>
+
+namespace ov {
+
+struct PersonalGenerator {
+    QString id;
+    QString nom;
+    QString modele;
+    QDateTime modified; // as stored; invalid before it is
+};
+
+// What is wrong with an Id or a Nom, in French, or nothing.
+std::optional<QString> idProblem(const QString& id);
+std::optional<QString> nomProblem(const QString& nom);
+
+// The file of one generator (.ovgen): "Id: ..." and "Nom: ..." lines, a line "---", then the
+// template as it is.
+QString generatorFileText(const PersonalGenerator& generator);
+// Reads such a text; raises Error with a French message when it is not one.
+PersonalGenerator readGeneratorFile(const QString& text);
+
+} // namespace ov

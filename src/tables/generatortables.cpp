@@ -1,0 +1,21 @@
+#include "generatortables.h"
+
+#include "database.h"
+
+namespace ov {
+
+void addGeneratorTables(const Database& database) {
+    static const char* const statements[] = {
+        "CREATE TABLE OVgenerateur (Id TEXT NOT NULL PRIMARY KEY COLLATE NOCASE,"
+        " Nom TEXT NOT NULL, Modele TEXT NOT NULL, DateModif TEXT)",
+        // One n per generator: a second writer of the same n fails instead of doubling it.
+        "CREATE TABLE OVresultat (Generateur TEXT NOT NULL COLLATE NOCASE, Id INTEGER NOT NULL,"
+        " Texte TEXT, DateCreation TEXT, DateImprime TEXT, UNIQUE (Generateur, Id))",
+        "CREATE INDEX ixResultatUnprinted ON OVresultat (Generateur, DateImprime)"
+        " WHERE DateImprime IS NULL",
+    };
+    for (const char* statement : statements)
+        database.run(QString::fromLatin1(statement));
+}
+
+} // namespace ov

@@ -1,0 +1,243 @@
+#include "expander.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace ov {
+
+namespace {
+
+// 64-bit arithmetic that wraps around instead of overflowing.
+qint64 wrap(quint64 value) {
+    return qint64(value);
+}
+
+int clampToInt(qint64 value) {
+    return int(std::clamp<qint64>(value, std::numeric_limits<int>::min(),
+                                  std::numeric_limits<int>::max()));
+}
+
+// A text that cannot hold any expression is written as it stands without being parsed.
+bool isPlain(const QString& text) {
+    for (QChar c : text)
+        if (c == QLatin1Char('[') || c == QLatin1Char(']') || c == QLatin1Char('{') ||
+            c == QLatin1Char('}') || c == QLatin1Char('\\'))
+            return false;
+    return true;
+}
+
+} // namespace
+
+QStringList Expander::expand(const Template& parsed) {
+    QStringList lines;
+    for (const TemplateLine& line : parsed.lines()) {
+        if (line.comment)
+            continue;
+        QString text;
+        expandPieces(line.pieces, text, 0);
+        lines.append(text);
+    }
+    return lines;
+}
+
+std::optional<QString> Expander::expandDraw(const QString& table) {
+    QString text;
+    if (!drawOne(table, text, 0))
+        return std::nullopt;
+    return text;
+}
+
+void Expander::write(QString& out, const QString& text) {
+    if (m_keeping == 0) {
+        m_written += text.size();
+        if (m_written > maxCharacters)
+            throw SizeExceeded();
+    }
+    out += text;
+}
+
+void Expander::countDraw() {
+    if (m_drawCount >= maxDraws)
+        throw SizeExceeded();
+    ++m_drawCount;
+}
+
+void Expander::expandPieces(const Pieces& pieces, QString& out, int depth) {
+    for (const Piece& piece : pieces)
+        expandPiece(piece, out, depth);
+}
+
+void Expander::expandPiece(const Piece& piece, QString& out, int depth) {
+    switch (piece.kind) {
+    case Piece::Kind::Text:
+        write(out, piece.text);
+        break;
+    case Piece::Kind::Draw:
+        drawOne(piece.table, out, depth);
+        break;
+    case Piece::Kind::Repeat: {
+        const qint64 count = evaluate(*piece.expression);
+        if (piece.noRepeat) {
+            pickWithoutRepeats(piece.table, count, out, depth);
+            break;
+        }
+        for (qint64 i = 0; i < count; ++i) {
+            if (i > 0)
+                write(out, QStringLiteral(", "));
+            drawOne(piece.table, out, depth);
+        }
+        break;
+    }
+    case Piece::Kind::Choice: {
+        const int chosen = m_draws.D(int(piece.parts.size()));
+        expandPieces(piece.parts.at(std::size_t(qBound(1, chosen, int(piece.parts.size())) - 1)),
+                     out, depth);
+        break;
+    }
+    case Piece::Kind::Number:
+        write(out, QString::number(evaluate(*piece.expression)));
+        break;
+    case Piece::Kind::Recall: {
+        const auto found = m_values.constFind(piece.name);
+        if (found != m_values.constEnd())
+            write(out, found->isNumber ? QString::number(found->number) : found->text);
+        break;
+    }
+    case Piece::Kind::KeepNumber: {
+        Value value;
+        value.isNumber = true;
+        value.number = evaluate(*piece.expression);
+        m_values.insert(piece.name, value);
+        break;
+    }
+    case Piece::Kind::KeepText: {
+        Value value;
+        ++m_keeping;
+        try {
+            drawOne(piece.table, value.text, depth);
+        } catch (...) {
+            --m_keeping;
+            throw;
+        }
+        --m_keeping;
+        m_values.insert(piece.name, value);
+        break;
+    }
+    }
+}
+
+bool Expander::drawOne(const QString& table, QString& out, int depth) {
+    countDraw();
+    if (depth == 0)
+        m_rootTable = table;
+    QString element;
+    if (!m_draws.OV(table, element))
+        return false; // the draw showed its message; an empty piece
+    expandElement(table, element, out, depth + 1);
+    return true;
+}
+
+void Expander::pickWithoutRepeats(const QString& table, qint64 count, QString& out, int depth) {
+    if (count <= 0)
+        return;
+    countDraw();
+    if (depth == 0)
+        m_rootTable = table;
+    std::vector<WeightedElement> deck;
+    if (!m_draws.elements(table, deck))
+        return;
+    for (qint64 i = 0; i < count; ++i) {
+        if (i > 0)
+            countDraw();
+        qint64 total = 0;
+        for (const WeightedElement& element : deck)
+            total += qMax<qint64>(element.weight, 0);
+        if (total <= 0)
+            return; // nothing left to pick
+        const qint64 roll = m_draws.D(clampToInt(total));
+        qint64 sum = 0;
+        std::size_t k = 0;
+        for (; k < deck.size(); ++k) {
+            sum += qMax<qint64>(deck[k].weight, 0);
+            if (deck[k].weight > 0 && sum >= roll)
+                break;
+        }
+        if (k == deck.size()) // a roll above the total: the last element with a weight
+            for (k = deck.size(); k-- > 0 && deck[k].weight <= 0;) {
+            }
+        const QString text = deck[k].text;
+        deck.erase(deck.begin() + std::ptrdiff_t(k));
+        if (i > 0)
+            write(out, QStringLiteral(", "));
+        expandElement(table, text, out, depth + 1);
+    }
+}
+
+void Expander::expandElement(const QString& table, const QString& text, QString& out, int depth) {
+    Q_UNUSED(table);
+    if (depth >= maxDepth) {
+        if (!m_depthShown) {
+            m_depthShown = true;
+            m_messages.showMessage(
+                QStringLiteral("Trop de renvois imbriqués à partir de la table \"") + m_rootTable +
+                QLatin1Char('"'));
+        }
+        return;
+    }
+    if (isPlain(text)) {
+        write(out, text);
+        return;
+    }
+    QSet<QString> known;
+    for (auto it = m_values.constBegin(); it != m_values.constEnd(); ++it)
+        known.insert(it.key());
+    Pieces pieces;
+    if (Template::parseText(text, known, pieces)) {
+        write(out, text); // not a valid template: written as it stands
+        return;
+    }
+    expandPieces(pieces, out, depth);
+}
+
+qint64 Expander::numberOf(const QString& name) const {
+    const auto found = m_values.constFind(name);
+    if (found == m_values.constEnd())
+        return 0;
+    if (found->isNumber)
+        return found->number;
+    bool ok = false;
+    const qint64 number = found->text.toLongLong(&ok, 10);
+    return ok ? number : 0;
+}
+
+qint64 Expander::evaluate(const Expression& e) {
+    switch (e.kind) {
+    case Expression::Kind::Number:
+        return e.number;
+    case Expression::Kind::Dice: {
+        quint64 total = 0;
+        for (int i = 0; i < e.count; ++i)
+            total += quint64(qint64(m_draws.D(e.faces)));
+        return wrap(total);
+    }
+    case Expression::Kind::Name:
+        return numberOf(e.name);
+    case Expression::Kind::Negate:
+        return wrap(0u - quint64(evaluate(*e.right)));
+    case Expression::Kind::Add: {
+        const qint64 left = evaluate(*e.left);
+        return wrap(quint64(left) + quint64(evaluate(*e.right)));
+    }
+    case Expression::Kind::Subtract: {
+        const qint64 left = evaluate(*e.left);
+        return wrap(quint64(left) - quint64(evaluate(*e.right)));
+    }
+    case Expression::Kind::Multiply: {
+        const qint64 left = evaluate(*e.left);
+        return wrap(quint64(left) * quint64(evaluate(*e.right)));
+    }
+    }
+    return 0;
+}
+
+} // namespace ov

@@ -1,0 +1,209 @@
+#include "personalgenerator.h"
+
+#include "expander.h"
+#include "tables/database.h"
+#include "tables/errors.h"
+
+namespace ov {
+
+namespace {
+
+// Passes messages on and keeps those of the current run.
+class RecordingRelay : public MessageSink {
+public:
+    explicit RecordingRelay(MessageSink& target) : m_target(target) {}
+    void showMessage(const QString& text) override {
+        messages.append(text);
+        m_target.showMessage(text);
+    }
+    QStringList messages;
+
+private:
+    MessageSink& m_target;
+};
+
+PersonalGenerator fromQuery(const QSqlQuery& query) {
+    return {query.value(0).toString(), query.value(1).toString(), query.value(2).toString(),
+            QDateTime::fromString(query.value(3).toString(), Qt::ISODate)};
+}
+
+} // namespace
+
+GeneratorCheck checkGenerator(const Database& database, const PersonalGenerator& generator) {
+    GeneratorCheck check;
+    Template parsed;
+    check.error = Template::parse(generator.modele, parsed);
+    if (check.error)
+        return check;
+    for (const QString& table : parsed.tables()) {
+        const QVariant count = database.scalar(
+            QStringLiteral("SELECT NbrElement FROM OVmaster WHERE Id = ?"), {table});
+        if (!count.isValid())
+            check.warnings.append(QStringLiteral("Pas de table \"") + table + QLatin1Char('"'));
+        else if (count.toDouble() < 0.5)
+            check.warnings.append(QStringLiteral("Aucun élément dans la table \"") + table +
+                                  QLatin1Char('"'));
+    }
+    return check;
+}
+
+GeneratorStore::GeneratorStore(const Database& database) : m_database(database) {
+    m_database.requireTable(QStringLiteral("OVgenerateur"));
+    m_database.requireTable(QStringLiteral("OVresultat"));
+}
+
+QList<PersonalGenerator> GeneratorStore::list() const {
+    QList<PersonalGenerator> generators;
+    QSqlQuery query = m_database.run(QStringLiteral(
+        "SELECT Id, Nom, Modele, DateModif FROM OVgenerateur ORDER BY Id COLLATE NOCASE"));
+    while (query.next())
+        generators.append(fromQuery(query));
+    return generators;
+}
+
+std::optional<PersonalGenerator> GeneratorStore::find(const QString& id) const {
+    // Compared here rather than by the engine, whose case folding knows only ASCII letters.
+    for (const PersonalGenerator& generator : list())
+        if (generator.id.compare(id, Qt::CaseInsensitive) == 0)
+            return generator;
+    return std::nullopt;
+}
+
+void GeneratorStore::save(const QList<PersonalGenerator>& generators, bool replace) const {
+    // Everything is checked before anything is written.
+    QStringList seen;
+    for (const PersonalGenerator& generator : generators) {
+        if (auto problem = idProblem(generator.id))
+            throw Error(*problem);
+        if (auto problem = nomProblem(generator.nom))
+            throw Error(*problem);
+        Template parsed;
+        if (auto error = Template::parse(generator.modele, parsed))
+            throw Error(
+                QStringLiteral("Générateur « %1 », %2")
+                    .arg(generator.id, error->message().replace(0, 1, QStringLiteral("l"))));
+        for (const QString& other : seen)
+            if (other.compare(generator.id, Qt::CaseInsensitive) == 0)
+                throw Error(QStringLiteral("L'Id « %1 » est donné deux fois").arg(generator.id));
+        seen.append(generator.id);
+    }
+    const QString now = QDateTime::currentDateTime().toString(Qt::ISODate);
+    m_database.transaction([&] {
+        for (const PersonalGenerator& generator : generators) {
+            // An empty template is stored as an empty text, never as a null.
+            const QString modele =
+                generator.modele.isNull() ? QStringLiteral("") : generator.modele;
+            const auto existing = find(generator.id);
+            if (existing && !replace)
+                throw Error(QStringLiteral("Le générateur « %1 » existe déjà").arg(existing->id));
+            if (existing)
+                m_database.run(QStringLiteral("UPDATE OVgenerateur SET Nom = ?, Modele = ?,"
+                                              " DateModif = ? WHERE Id = ?"),
+                               {generator.nom, modele, now, existing->id});
+            else
+                m_database.run(QStringLiteral("INSERT INTO OVgenerateur (Id, Nom, Modele,"
+                                              " DateModif) VALUES (?, ?, ?, ?)"),
+                               {generator.id, generator.nom, modele, now});
+        }
+    });
+}
+
+int GeneratorStore::remove(const QString& id) const {
+    int removed = 0;
+    m_database.transaction([&] {
+        const auto existing = find(id);
+        if (!existing)
+            throw Error(QStringLiteral("Pas de générateur « %1 »").arg(id));
+        removed = resultCount(existing->id);
+        m_database.run(QStringLiteral("DELETE FROM OVresultat WHERE Generateur = ?"),
+                       {existing->id});
+        m_database.run(QStringLiteral("DELETE FROM OVgenerateur WHERE Id = ?"), {existing->id});
+    });
+    return removed;
+}
+
+int GeneratorStore::resultCount(const QString& id) const {
+    return m_database
+        .scalar(QStringLiteral("SELECT count(*) FROM OVresultat WHERE Generateur = ?"), {id})
+        .toInt();
+}
+
+QString resultHeader(const PersonalGenerator& generator, int n, const QString& dateText) {
+    return generator.nom + QStringLiteral(" - ") + QString::number(n) + QStringLiteral(" - ") +
+           dateText;
+}
+
+int GeneratorStore::storeResult(const PersonalGenerator& generator, const QString& dateText,
+                                const QStringList& body, const QDateTime& created) const {
+    QString rest = QStringLiteral(" - ") + dateText + QStringLiteral("\r\n");
+    for (const QString& line : body)
+        rest += line + QStringLiteral("\r\n");
+    // One statement: SQLite takes the write lock before counting, so n is never shared.
+    m_database.run(
+        QStringLiteral("INSERT INTO OVresultat (Generateur, Id, Texte, DateCreation, DateImprime)"
+                       " SELECT ?, count(*), ? || count(*) || ?, ?, NULL FROM OVresultat"
+                       " WHERE Generateur = ?"),
+        {generator.id, QString(generator.nom + QStringLiteral(" - ")), rest,
+         created.toString(Qt::ISODate), generator.id});
+    return m_database
+        .scalar(QStringLiteral("SELECT Id FROM OVresultat WHERE rowid = last_insert_rowid()"))
+        .toInt();
+}
+
+QString sizeExceededMessage(const QString& id) {
+    return QStringLiteral("Le générateur \"") + id + QStringLiteral("\" dépasse la taille permise");
+}
+
+PersonalRunReport PersonalRun::run(const PersonalGenerator& generator, bool store) {
+    PersonalRunReport report;
+    report.generator = generator.id;
+    RecordingRelay relay(m_messages);
+    auto fail = [&](const QString& message) {
+        report.error = message;
+        relay.showMessage(message);
+        report.messages = relay.messages;
+        return report;
+    };
+    Template parsed;
+    if (auto error = Template::parse(generator.modele, parsed))
+        return fail(QStringLiteral("Générateur « %1 », %2")
+                        .arg(generator.id, error->message().replace(0, 1, QStringLiteral("l"))));
+    QStringList body;
+    try {
+        TableDraws draws(m_draw, relay);
+        Expander expander(draws, relay);
+        body = expander.expand(parsed);
+    } catch (const SizeExceeded&) {
+        return fail(sizeExceededMessage(generator.id));
+    }
+    const QDateTime now = m_clock.now();
+    const QString dateText = shortDate(now.date());
+    try {
+        GeneratorStore results(m_database);
+        if (store) {
+            report.id = results.storeResult(generator, dateText, body, now);
+            report.stored = true;
+        } else {
+            report.id = results.resultCount(generator.id);
+        }
+    } catch (const Error& error) {
+        return fail(error.message());
+    }
+    report.lines = QStringList{resultHeader(generator, report.id, dateText)} + body;
+    report.messages = relay.messages;
+    return report;
+}
+
+std::optional<QString> PersonalRun::expandDraw(const QString& table) {
+    TableDraws draws(m_draw, m_messages);
+    Expander expander(draws, m_messages);
+    try {
+        return expander.expandDraw(table);
+    } catch (const SizeExceeded&) {
+        m_messages.showMessage(QStringLiteral("Le tirage sur la table \"") + table +
+                               QStringLiteral("\" dépasse la taille permise"));
+        return std::nullopt;
+    }
+}
+
+} // namespace ov

@@ -1,0 +1,520 @@
+#include "template.h"
+
+namespace ov {
+
+QString TemplateError::message() const {
+    return QStringLiteral("Ligne %1, colonne %2 : %3").arg(line).arg(column).arg(text);
+}
+
+namespace {
+
+// The largest dice written literally.
+constexpr int maxDiceCount = 1000;
+constexpr int maxDiceFaces = 1000000;
+
+bool isBlank(QChar c) {
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t');
+}
+bool isDigit(QChar c) {
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
+bool isNameChar(QChar c) {
+    return c.isLetter() || isDigit(c) || c == QLatin1Char('_');
+}
+
+bool isName(const QString& text) {
+    if (text.isEmpty() || !text.at(0).isLetter())
+        return false;
+    for (QChar c : text)
+        if (!isNameChar(c))
+            return false;
+    return true;
+}
+
+// "d" followed by digits alone: a die of one.
+bool isBareDie(const QString& name) {
+    if (name.size() < 2 || name.at(0) != QLatin1Char('d'))
+        return false;
+    for (int i = 1; i < name.size(); ++i)
+        if (!isDigit(name.at(i)))
+            return false;
+    return true;
+}
+
+// Parses one line (or one element's text) into pieces; stops at the first error.
+class LineParser {
+public:
+    LineParser(const QString& line, int lineNumber, QSet<QString>& known, QStringList* tables)
+        : s(line), m_line(lineNumber), m_known(known), m_tables(tables) {}
+
+    std::optional<TemplateError> error;
+
+    bool parseSequence(int from, int to, Pieces& out) {
+        QString text;
+        auto flush = [&] {
+            if (!text.isEmpty()) {
+                Piece piece;
+                piece.text = text;
+                out.push_back(std::move(piece));
+                text.clear();
+            }
+        };
+        int i = from;
+        while (i < to) {
+            const QChar c = s.at(i);
+            if (c == QLatin1Char('\\')) {
+                if (i + 1 >= to)
+                    return fail(i, QStringLiteral("barre oblique inverse à la fin"));
+                text += s.at(i + 1);
+                i += 2;
+            } else if (c == QLatin1Char('[') || c == QLatin1Char('{')) {
+                const int close = matchingClose(i);
+                if (close < 0)
+                    return false;
+                flush();
+                Piece piece;
+                if (!(c == QLatin1Char('[') ? parseBracket(i, close, piece)
+                                            : parseBrace(i, close, piece)))
+                    return false;
+                out.push_back(std::move(piece));
+                i = close + 1;
+            } else if (c == QLatin1Char(']')) {
+                return fail(i, QStringLiteral("crochet ouvrant manquant"));
+            } else if (c == QLatin1Char('}')) {
+                return fail(i, QStringLiteral("accolade ouvrante manquante"));
+            } else {
+                text += c;
+                ++i;
+            }
+        }
+        flush();
+        return true;
+    }
+
+private:
+    bool fail(int index, const QString& text) {
+        if (!error)
+            error = TemplateError{m_line, index + 1, text};
+        return false;
+    }
+
+    static QString missingClose(QChar open) {
+        return open == QLatin1Char('[') ? QStringLiteral("crochet fermant manquant")
+                                        : QStringLiteral("accolade fermante manquante");
+    }
+
+    // The index of the bracket that closes the one at open, or -1 with the error of the
+    // innermost bracket left open.
+    int matchingClose(int open) {
+        std::vector<int> stack{open};
+        for (int j = open + 1; j < s.size(); ++j) {
+            const QChar c = s.at(j);
+            if (c == QLatin1Char('\\')) {
+                ++j;
+            } else if (c == QLatin1Char('[') || c == QLatin1Char('{')) {
+                stack.push_back(j);
+            } else if (c == QLatin1Char(']') || c == QLatin1Char('}')) {
+                const QChar top = s.at(stack.back());
+                if ((top == QLatin1Char('[')) != (c == QLatin1Char(']'))) {
+                    fail(stack.back(), missingClose(top));
+                    return -1;
+                }
+                stack.pop_back();
+                if (stack.empty())
+                    return j;
+            }
+        }
+        fail(stack.back(), missingClose(s.at(stack.back())));
+        return -1;
+    }
+
+    // Positions of a character outside nested brackets and escapes, between from and to.
+    std::vector<int> topLevel(int from, int to, QChar wanted) const {
+        std::vector<int> found;
+        int depth = 0;
+        for (int j = from; j < to; ++j) {
+            const QChar c = s.at(j);
+            if (c == QLatin1Char('\\'))
+                ++j;
+            else if (c == QLatin1Char('[') || c == QLatin1Char('{'))
+                ++depth;
+            else if (c == QLatin1Char(']') || c == QLatin1Char('}'))
+                --depth;
+            else if (depth == 0 && c == wanted)
+                found.push_back(j);
+        }
+        return found;
+    }
+
+    int skipBlanks(int from, int to) const {
+        while (from < to && isBlank(s.at(from)))
+            ++from;
+        return from;
+    }
+    int trimEnd(int from, int to) const {
+        while (to > from && isBlank(s.at(to - 1)))
+            --to;
+        return to;
+    }
+
+    // A name between from and to, blanks around it ignored; an empty one is « nom vide ».
+    bool name(int from, int to, QString& out) {
+        const int a = skipBlanks(from, to);
+        const int b = trimEnd(a, to);
+        if (a == b)
+            return fail(a, QStringLiteral("nom vide"));
+        out = s.mid(a, b - a);
+        if (!isName(out))
+            return fail(a, QStringLiteral("nom invalide"));
+        return true;
+    }
+
+    void noteTable(const QString& table) {
+        if (m_tables && !m_tables->contains(table))
+            m_tables->append(table);
+    }
+
+    bool parseBracket(int open, int close, Piece& piece) {
+        const int from = open + 1;
+        const std::vector<int> bars = topLevel(from, close, QLatin1Char('|'));
+        if (!bars.empty()) {
+            piece.kind = Piece::Kind::Choice;
+            const QSet<QString> before = m_known;
+            QSet<QString> after = m_known;
+            int start = from;
+            for (std::size_t k = 0; k <= bars.size(); ++k) {
+                const int end = k < bars.size() ? bars[k] : close;
+                m_known = before;
+                Pieces part;
+                if (!parseSequence(start, end, part))
+                    return false;
+                after.unite(m_known);
+                piece.parts.push_back(std::move(part));
+                start = end + 1;
+            }
+            m_known = after;
+            return true;
+        }
+        const std::vector<int> equals = topLevel(from, close, QLatin1Char('='));
+        if (!equals.empty()) {
+            const int e = equals.front();
+            if (skipBlanks(from, e) == e)
+                return fail(e, QStringLiteral("= sans nom"));
+            if (!name(from, e, piece.name) || !name(e + 1, close, piece.table))
+                return false;
+            piece.kind = Piece::Kind::KeepText;
+            noteTable(piece.table);
+            m_known.insert(piece.name);
+            return true;
+        }
+        const std::vector<int> stars = topLevel(from, close, QLatin1Char('*'));
+        if (!stars.empty()) {
+            const int m = stars.front();
+            if (!name(from, m, piece.table))
+                return false;
+            piece.kind = Piece::Kind::Repeat;
+            noteTable(piece.table);
+            int a = skipBlanks(m + 1, close);
+            int b = trimEnd(a, close);
+            if (b > a && s.at(b - 1) == QLatin1Char('!')) {
+                piece.noRepeat = true;
+                b = trimEnd(a, b - 1);
+            }
+            if (a == b)
+                return fail(a, QStringLiteral("nombre manquant"));
+            if (s.at(a) == QLatin1Char('{')) {
+                const int end = matchingClose(a);
+                if (end < 0)
+                    return false;
+                if (end + 1 != b)
+                    return fail(end + 1, QStringLiteral("nombre invalide"));
+                Piece count;
+                if (!parseBrace(a, end, count))
+                    return false;
+                if (count.kind == Piece::Kind::KeepNumber)
+                    return fail(a, QStringLiteral("nombre invalide"));
+                if (count.kind == Piece::Kind::Recall) {
+                    auto named = std::make_shared<Expression>();
+                    named->kind = Expression::Kind::Name;
+                    named->name = count.name;
+                    piece.expression = named;
+                } else {
+                    piece.expression = count.expression;
+                }
+                return true;
+            }
+            auto literal = std::make_shared<Expression>();
+            bool ok = true;
+            for (int j = a; j < b && ok; ++j)
+                ok = isDigit(s.at(j));
+            if (ok)
+                literal->number = s.mid(a, b - a).toLongLong(&ok);
+            if (!ok)
+                return fail(a, QStringLiteral("nombre invalide"));
+            piece.expression = literal;
+            return true;
+        }
+        if (!name(from, close, piece.table))
+            return false;
+        if (m_known.contains(piece.table)) {
+            piece.kind = Piece::Kind::Recall;
+            piece.name = piece.table;
+            piece.table.clear();
+        } else {
+            piece.kind = Piece::Kind::Draw;
+            noteTable(piece.table);
+        }
+        return true;
+    }
+
+    // { } : an expression, a remembered value, or a number to remember.
+    bool parseBrace(int open, int close, Piece& piece) {
+        m_end = close;
+        int p = skipBlanks(open + 1, close);
+        if (p < close && s.at(p) == QLatin1Char('='))
+            return fail(p, QStringLiteral("= sans nom"));
+        // name = expression
+        if (p < close && s.at(p).isLetter()) {
+            int q = p;
+            while (q < close && isNameChar(s.at(q)))
+                ++q;
+            const int r = skipBlanks(q, close);
+            if (r < close && s.at(r) == QLatin1Char('=')) {
+                piece.name = s.mid(p, q - p);
+                if (isBareDie(piece.name))
+                    return fail(r, QStringLiteral("expression invalide"));
+                std::shared_ptr<Expression> value;
+                if (!wholeExpression(r + 1, value))
+                    return false;
+                piece.kind = Piece::Kind::KeepNumber;
+                piece.expression = value;
+                m_known.insert(piece.name);
+                return true;
+            }
+            // {name} alone writes the remembered value as it is
+            if (r == close && !isBareDie(s.mid(p, q - p))) {
+                piece.name = s.mid(p, q - p);
+                if (!m_known.contains(piece.name))
+                    return fail(p, unknownName(piece.name));
+                piece.kind = Piece::Kind::Recall;
+                return true;
+            }
+        }
+        std::shared_ptr<Expression> value;
+        if (!wholeExpression(open + 1, value))
+            return false;
+        piece.kind = Piece::Kind::Number;
+        piece.expression = value;
+        return true;
+    }
+
+    static QString unknownName(const QString& name) {
+        return QStringLiteral("valeur retenue inconnue « ") + name + QStringLiteral(" »");
+    }
+
+    bool wholeExpression(int from, std::shared_ptr<Expression>& out) {
+        m_pos = skipBlanks(from, m_end);
+        if (m_pos == m_end)
+            return fail(m_pos, QStringLiteral("expression vide"));
+        std::unique_ptr<Expression> e;
+        if (!sum(e))
+            return false;
+        m_pos = skipBlanks(m_pos, m_end);
+        if (m_pos != m_end)
+            return fail(m_pos, QStringLiteral("expression invalide"));
+        out = std::move(e);
+        return true;
+    }
+
+    QChar peek() {
+        m_pos = skipBlanks(m_pos, m_end);
+        return m_pos < m_end ? s.at(m_pos) : QChar();
+    }
+
+    static std::unique_ptr<Expression> binary(Expression::Kind kind,
+                                              std::unique_ptr<Expression> left,
+                                              std::unique_ptr<Expression> right) {
+        auto e = std::make_unique<Expression>();
+        e->kind = kind;
+        e->left = std::move(left);
+        e->right = std::move(right);
+        return e;
+    }
+
+    bool sum(std::unique_ptr<Expression>& out) {
+        if (!product(out))
+            return false;
+        for (QChar c = peek(); c == QLatin1Char('+') || c == QLatin1Char('-'); c = peek()) {
+            ++m_pos;
+            std::unique_ptr<Expression> right;
+            if (!product(right))
+                return false;
+            out = binary(c == QLatin1Char('+') ? Expression::Kind::Add : Expression::Kind::Subtract,
+                         std::move(out), std::move(right));
+        }
+        return true;
+    }
+
+    bool product(std::unique_ptr<Expression>& out) {
+        if (!signedOperand(out))
+            return false;
+        while (peek() == QLatin1Char('*')) {
+            ++m_pos;
+            std::unique_ptr<Expression> right;
+            if (!signedOperand(right))
+                return false;
+            out = binary(Expression::Kind::Multiply, std::move(out), std::move(right));
+        }
+        return true;
+    }
+
+    bool signedOperand(std::unique_ptr<Expression>& out) {
+        const QChar c = peek();
+        if (c == QLatin1Char('+') || c == QLatin1Char('-')) {
+            ++m_pos;
+            if (!operand(out))
+                return false;
+            if (c == QLatin1Char('-'))
+                out = binary(Expression::Kind::Negate, nullptr, std::move(out));
+            return true;
+        }
+        return operand(out);
+    }
+
+    bool dice(int at, qint64 count, int facesFrom, int facesTo, std::unique_ptr<Expression>& out) {
+        bool ok = facesTo > facesFrom;
+        const qint64 faces = ok ? s.mid(facesFrom, facesTo - facesFrom).toLongLong(&ok) : 0;
+        if (!ok || count < 0 || count > maxDiceCount || faces < 1 || faces > maxDiceFaces)
+            return fail(at, QStringLiteral("dés invalides"));
+        out = std::make_unique<Expression>();
+        out->kind = Expression::Kind::Dice;
+        out->count = int(count);
+        out->faces = int(faces);
+        return true;
+    }
+
+    bool operand(std::unique_ptr<Expression>& out) {
+        const QChar c = peek();
+        const int start = m_pos;
+        if (c.isNull())
+            return fail(m_pos, QStringLiteral("expression invalide"));
+        if (c == QLatin1Char('(')) {
+            ++m_pos;
+            if (!sum(out))
+                return false;
+            const QChar closing = peek();
+            if (closing.isNull())
+                return fail(start, QStringLiteral("parenthèse fermante manquante"));
+            if (closing != QLatin1Char(')'))
+                return fail(m_pos, QStringLiteral("expression invalide"));
+            ++m_pos;
+            return true;
+        }
+        if (isDigit(c)) {
+            while (m_pos < m_end && isDigit(s.at(m_pos)))
+                ++m_pos;
+            bool ok = false;
+            const qint64 number = s.mid(start, m_pos - start).toLongLong(&ok);
+            if (m_pos < m_end && s.at(m_pos) == QLatin1Char('d')) {
+                const int facesFrom = ++m_pos;
+                while (m_pos < m_end && isDigit(s.at(m_pos)))
+                    ++m_pos;
+                if (!ok || (m_pos < m_end && isNameChar(s.at(m_pos))))
+                    return fail(start, QStringLiteral("dés invalides"));
+                return dice(start, number, facesFrom, m_pos, out);
+            }
+            if (!ok || (m_pos < m_end && isNameChar(s.at(m_pos))))
+                return fail(start, QStringLiteral("nombre invalide"));
+            out = std::make_unique<Expression>();
+            out->number = number;
+            return true;
+        }
+        if (c.isLetter()) {
+            while (m_pos < m_end && isNameChar(s.at(m_pos)))
+                ++m_pos;
+            const QString word = s.mid(start, m_pos - start);
+            if (isBareDie(word))
+                return dice(start, 1, start + 1, m_pos, out);
+            if (!m_known.contains(word))
+                return fail(start, unknownName(word));
+            out = std::make_unique<Expression>();
+            out->kind = Expression::Kind::Name;
+            out->name = word;
+            return true;
+        }
+        return fail(m_pos, QStringLiteral("expression invalide"));
+    }
+
+    const QString& s;
+    int m_line;
+    QSet<QString>& m_known;
+    QStringList* m_tables;
+    int m_pos = 0; // inside the expression being parsed
+    int m_end = 0; // its closing brace
+};
+
+bool isComment(const QString& line) {
+    for (QChar c : line) {
+        if (isBlank(c))
+            continue;
+        return c == QLatin1Char('#');
+    }
+    return false;
+}
+
+} // namespace
+
+QStringList Template::splitLines(const QString& text) {
+    QStringList lines;
+    QString current;
+    bool pending = false; // a line has begun or ended without being added
+    for (int i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
+            if (c == QLatin1Char('\r') && i + 1 < text.size() &&
+                text.at(i + 1) == QLatin1Char('\n'))
+                ++i;
+            lines.append(current);
+            current.clear();
+            pending = false;
+        } else {
+            current += c;
+            pending = true;
+        }
+    }
+    if (pending)
+        lines.append(current);
+    return lines;
+}
+
+std::optional<TemplateError> Template::parse(const QString& source, Template& into) {
+    Template parsed;
+    QSet<QString> known;
+    const QStringList lines = splitLines(source);
+    for (int i = 0; i < lines.size(); ++i) {
+        TemplateLine line;
+        line.comment = isComment(lines.at(i));
+        if (!line.comment) {
+            LineParser parser(lines.at(i), i + 1, known, &parsed.m_tables);
+            if (!parser.parseSequence(0, int(lines.at(i).size()), line.pieces))
+                return parser.error;
+        }
+        parsed.m_lines.push_back(std::move(line));
+    }
+    into = std::move(parsed);
+    return std::nullopt;
+}
+
+std::optional<TemplateError> Template::parseText(const QString& text, QSet<QString>& known,
+                                                 Pieces& into) {
+    QSet<QString> names = known;
+    LineParser parser(text, 1, names, nullptr);
+    Pieces pieces;
+    if (!parser.parseSequence(0, int(text.size()), pieces))
+        return parser.error;
+    into = std::move(pieces);
+    known = std::move(names);
+    return std::nullopt;
+}
+
+} // namespace ov

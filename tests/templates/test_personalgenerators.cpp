@@ -1,0 +1,136 @@
+// Personal generators on a real store: the starter set, the stored results and their n, the
+// whole-template check before any draw, the size limit, the upgrade of an older file.
+
+#include "tables/errors.h"
+#include "tables/random.h"
+#include "tables/tabledraw.h"
+#include "templates/personalgenerator.h"
+#include "testsupport.h"
+
+#include <QTest>
+
+using namespace ov;
+
+class TestPersonalGenerators : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { ovtest::isolateUserFolders(); }
+
+    void starterGeneratorsRunClean() {
+        ovtest::TempDatabase t;
+        const GeneratorStore store(*t.db);
+        const QList<PersonalGenerator> generators = store.list();
+        QVERIFY(generators.size() >= 10);
+        RandomSource source(20261209);
+        Dice dice(source);
+        TableDraw draw(*t.db, dice);
+        const FixedClock clock(QDateTime(QDate(2026, 12, 9), QTime(20, 0)));
+        RecordingMessageSink messages;
+        PersonalRun run(*t.db, clock, draw, messages);
+        for (const PersonalGenerator& generator : generators) {
+            const GeneratorCheck check = checkGenerator(*t.db, generator);
+            QVERIFY2(check.clean(), qPrintable(generator.id + QLatin1Char(' ') +
+                                               (check.error ? check.error->message()
+                                                            : check.warnings.join(u' '))));
+            for (int i = 0; i < 1000; ++i) {
+                const PersonalRunReport report = run.run(generator, false);
+                QVERIFY2(report.messages.isEmpty() && !report.error,
+                         qPrintable(generator.id + QLatin1Char(' ') + report.messages.join(u' ')));
+                QCOMPARE(report.lines.size(), generator.modele.count(QLatin1Char('\n')));
+                // nothing left unexpanded
+                for (const QString& line : report.lines.mid(1))
+                    QVERIFY2(!line.contains(QLatin1Char('{')), qPrintable(line));
+            }
+        }
+        QVERIFY(messages.messages.isEmpty());
+    }
+
+    void resultsStoredWithTheirNumber() {
+        ovtest::TempDatabase t;
+        ovtest::clearRandomTables(*t.db);
+        ovtest::addTable(*t.db, QStringLiteral("coul"),
+                         {{QStringLiteral("rouge"), 1}, {QStringLiteral("vert [x"), 1}});
+        const GeneratorStore store(*t.db);
+        const PersonalGenerator generator{QStringLiteral("Essai"),
+                                          QStringLiteral("Un essai"),
+                                          QStringLiteral("# rien\n[coul*2!]\r\n\n{1d6}\n"),
+                                          {}};
+        store.save({generator}, false);
+        // Unique without regard to case, accented letters included.
+        store.save({{QStringLiteral("Été"), QStringLiteral("x"), QString(), {}}}, false);
+        QVERIFY_THROWS_EXCEPTION(
+            Error,
+            store.save({{QStringLiteral("éTÉ"), QStringLiteral("y"), QString(), {}}}, false));
+        RandomSource source(7);
+        Dice dice(source);
+        TableDraw draw(*t.db, dice);
+        const FixedClock clock(QDateTime(QDate(2026, 12, 9), QTime(20, 0)));
+        RecordingMessageSink messages;
+        PersonalRun run(*t.db, clock, draw, messages);
+        const QString date = shortDate(QDate(2026, 12, 9));
+        for (int n = 0; n < 2; ++n) {
+            const PersonalRunReport report = run.run(*store.find(QStringLiteral("essai")));
+            QCOMPARE(report.id, n);
+            QCOMPARE(report.lines.first(), QStringLiteral("Un essai - %1 - ").arg(n) + date);
+            QCOMPARE(report.lines.size(), 4);
+            QVERIFY(report.lines.at(1) == QStringLiteral("rouge, vert [x") ||
+                    report.lines.at(1) == QStringLiteral("vert [x, rouge"));
+            QCOMPARE(report.lines.at(2), QString());
+            QCOMPARE(t.db->scalar(QStringLiteral("SELECT Texte FROM OVresultat WHERE Id = ?"), {n})
+                         .toString(),
+                     report.lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
+        }
+        QVERIFY(t.db->scalar(QStringLiteral(
+                                 "SELECT count(*) FROM OVresultat WHERE"
+                                 " DateImprime IS NULL AND DateCreation LIKE '2026-12-09T20:00%'"))
+                    .toInt() == 2);
+        QVERIFY(messages.messages.isEmpty());
+    }
+
+    void nothingDrawnOrStoredOnFailure_data() {
+        QTest::addColumn<QString>("modele");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("syntax error on a later line")
+            << QStringLiteral("{1d6}[coul]\n# x\nab {2 d6}")
+            << QStringLiteral("Générateur « big », ligne 3, colonne 7 : expression invalide");
+        QTest::newRow("too large")
+            << QStringLiteral("[coul*{3000*4}]")
+            << QStringLiteral("Le générateur \"big\" dépasse la taille permise");
+    }
+
+    void nothingDrawnOrStoredOnFailure() {
+        QFETCH(QString, modele);
+        ovtest::TempDatabase t;
+        RandomSource source(1);
+        Dice dice(source);
+        TableDraw draw(*t.db, dice);
+        ovtest::addTable(*t.db, QStringLiteral("coul"), {{QStringLiteral("rouge"), 1}});
+        const FixedClock clock(QDateTime(QDate(2026, 12, 9), QTime(20, 0)));
+        RecordingMessageSink messages;
+        PersonalRun run(*t.db, clock, draw, messages);
+        const PersonalRunReport report =
+            run.run({QStringLiteral("big"), QStringLiteral("Gros"), modele, {}});
+        QTEST(report.error.value_or(QString()), "error");
+        QVERIFY(!report.stored);
+        QCOMPARE(t.db->scalar(QStringLiteral("SELECT count(*) FROM OVresultat")).toInt(), 0);
+        if (modele.contains(QLatin1Char('#')))
+            QCOMPARE(source.state(), 1u); // not one random number used
+        QCOMPARE(messages.messages, QStringList{*report.error});
+    }
+
+    void olderFileUpgraded() {
+        ovtest::TempDatabase t;
+        t.db->run(QStringLiteral("DROP TABLE OVresultat"));
+        t.db->run(QStringLiteral("DROP TABLE OVgenerateur"));
+        t.db->run(QStringLiteral("PRAGMA user_version = 2"));
+        t.db.reset();
+        t.db = std::make_unique<Database>(t.path);
+        QCOMPARE(GeneratorStore(*t.db).list().size(), 0);
+        QCOMPARE(t.db->scalar(QStringLiteral("PRAGMA user_version")).toInt(), 3);
+        QVERIFY(!t.db->backupPath().isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPersonalGenerators)
+#include "test_personalgenerators.moc"
