@@ -167,8 +167,9 @@ private Q_SLOTS:
             tables({QStringLiteral("import"), file, QStringLiteral("--replace"),
                     QStringLiteral("--database"), t.path});
         QCOMPARE(result.exitCode, 1);
-        QCOMPARE(result.err, QStringLiteral("ligne 3 : poids « vingt » incorrect (un nombre entier "
-                                            "est attendu)\nRien n'a été importé.\n"));
+        QCOMPARE(result.err,
+                 QStringLiteral("ligne 3 : poids « vingt » incorrect (un nombre entier "
+                                "de 0 à 1 000 000 000 est attendu)\nRien n'a été importé.\n"));
         QCOMPARE(contents(*t.db), before);
     }
 

@@ -176,8 +176,9 @@ private Q_SLOTS:
             parseTableFile(file(QStringLiteral("ok,T,x,1\nok,T,y,-\n") + body));
             QFAIL("the file was accepted");
         } catch (const TableFileError& error) {
-            QCOMPARE(error.problems().first(), QStringLiteral("ligne 3 : poids « - » incorrect "
-                                                              "(un nombre entier est attendu)"));
+            QCOMPARE(error.problems().first(),
+                     QStringLiteral("ligne 3 : poids « - » incorrect "
+                                    "(un nombre entier de 0 à 1 000 000 000 est attendu)"));
             QVERIFY(error.problems().at(1).startsWith(QStringLiteral("ligne 4 : ")));
             // Past twenty problems the rest are counted.
             QCOMPARE(error.problems().size(), 21);
