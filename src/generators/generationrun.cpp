@@ -9,7 +9,9 @@ namespace ov {
 GenerationRun::GenerationRun(OutputKind kind, const Database& database, UnprintedCount& count,
                              const Clock& clock, RunHost& host, bool store)
     : m_kind(kind), m_database(database), m_count(count), m_clock(clock), m_host(host),
-      m_store(store), m_snapshot(database) {}
+      m_store(store) {
+    m_snapshot.emplace(database);
+}
 
 void GenerationRun::switchCount() {
     m_count.setStatement(unprintedCountStatement(m_kind));
@@ -31,8 +33,10 @@ int GenerationRun::countRecords() {
     // A run that will store its record takes its number now, so that the header line and the
     // stored Id agree whoever else is generating.
     if (m_store && !m_numberTaken) {
+        m_snapshot.reset();
         m_n = takeRecordNumber(m_database, m_kind);
         m_numberTaken = true;
+        m_snapshot.emplace(m_database);
     } else if (!m_store) {
         m_n = nextRecordNumber(m_database, m_kind);
     }
@@ -65,7 +69,7 @@ QString GenerationRun::text() const {
 }
 
 void GenerationRun::finish(const QString& stringValue) {
-    m_snapshot.end();
+    m_snapshot.reset();
     m_gridsShown = true;
     m_host.gridsShown();
     m_storedValue = cutToWidth(stringValue, width::RecordType);
@@ -88,7 +92,7 @@ void GenerationRun::reopenCount() {
 }
 
 void GenerationRun::recover() {
-    m_snapshot.end(); // before the write that gives the number back
+    m_snapshot.reset(); // before the write that gives the number back
     if (m_numberTaken && !m_stored) {
         try {
             giveBackRecordNumber(m_database, m_kind, m_n);

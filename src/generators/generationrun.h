@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 namespace ov {
 
@@ -81,7 +82,9 @@ private:
     bool m_storing = false;
     bool m_numberTaken = false;
     bool m_gridsShown = false;
-    Database::ReadSnapshot m_snapshot;
+    // The tables as the run found them; begun again once the record number is taken, since
+    // taking it writes.
+    std::optional<Database::ReadSnapshot> m_snapshot;
 };
 
 } // namespace ov
