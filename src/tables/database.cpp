@@ -1,6 +1,7 @@
 #include "database.h"
 
 #include "errors.h"
+#include "historyindex.h"
 #include "outputs.h"
 #include "startertables.h"
 
@@ -171,6 +172,8 @@ Database::Database(const QString& path) : m_path(path) {
             m_created = true;
         } else {
             addRecordIndexes();
+            if (!hasHistoryIndex(*this))
+                createHistoryIndex(*this);
         }
     } catch (...) {
         db.close();
@@ -204,6 +207,7 @@ void Database::createSchema() const {
         for (const char* statement : schemaStatements)
             run(QString::fromLatin1(statement));
         addRecordIndexes();
+        createHistoryIndex(*this);
         loadStarterTables(*this);
     });
 }
