@@ -7,6 +7,7 @@ std::unique_ptr<Command> makeDrawCommand();
 std::unique_ptr<Command> makeGenerateCommand();
 std::unique_ptr<Command> makePrintCommand();
 std::unique_ptr<Command> makeTablesCommand();
+std::unique_ptr<Command> makeHistoryCommand();
 
 std::vector<std::unique_ptr<Command>> allCommands() {
     std::vector<std::unique_ptr<Command>> commands;
@@ -15,6 +16,7 @@ std::vector<std::unique_ptr<Command>> allCommands() {
     commands.push_back(makeGenerateCommand());
     commands.push_back(makePrintCommand());
     commands.push_back(makeTablesCommand());
+    commands.push_back(makeHistoryCommand());
     return commands;
 }
 
