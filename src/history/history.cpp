@@ -156,6 +156,52 @@ QStringList searchWords(const QString& text) {
     return text.split(separators, Qt::SkipEmptyParts);
 }
 
+namespace {
+
+// One character without its accent, case folded; characters outside the basic plane stay.
+QChar folded(QChar c) {
+    if (c.unicode() < 0x80 || c.isSurrogate())
+        return c.toCaseFolded();
+    const QString base = QString(c).normalized(QString::NormalizationForm_D);
+    return base.isEmpty() ? c : base.at(0).toCaseFolded();
+}
+
+bool isWordCharacter(QChar c) {
+    return c.isLetterOrNumber() || c.isMark();
+}
+
+} // namespace
+
+QVector<QPair<int, int>> wordMatches(const QString& text, const QStringList& words) {
+    QVector<QString> wanted;
+    for (const QString& word : words) {
+        QString f;
+        for (QChar c : word.normalized(QString::NormalizationForm_C))
+            if (!c.isMark())
+                f += folded(c);
+        if (!f.isEmpty())
+            wanted.append(f);
+    }
+    QVector<QPair<int, int>> matches;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (!isWordCharacter(text.at(i)) || (i > 0 && isWordCharacter(text.at(i - 1))))
+            continue;
+        int longest = 0;
+        for (const QString& word : wanted) {
+            if (i + word.size() > text.size())
+                continue;
+            qsizetype k = 0;
+            while (k < word.size() && folded(text.at(i + k)) == word.at(k))
+                ++k;
+            if (k == word.size())
+                longest = qMax(longest, int(k));
+        }
+        if (longest > 0)
+            matches.append({int(i), longest});
+    }
+    return matches;
+}
+
 History::History(const Database& database) : m_database(database) {}
 
 QVector<HistoryEntry> History::page(const HistoryFilter& filter, int limit, qint64 before,

@@ -53,6 +53,10 @@ QString recordTitle(const QString& kind, const QString& text);
 // The words a search looks for, as typed (for highlighting them).
 QStringList searchWords(const QString& text);
 
+// Where the words stand in a text as the search finds them: each word at the start of a word of
+// the text, accents and case ignored. Pairs of start and length, in the order of the text.
+QVector<QPair<int, int>> wordMatches(const QString& text, const QStringList& words);
+
 // The lines of a stored text, without their line breaks and without the break that ends it.
 QStringList textLines(const QString& text);
 

@@ -325,6 +325,22 @@ void TovMainPerso::closeTables() {
         output->close();
 }
 
+void TovMainPerso::refreshRecords() {
+    guarded([this] {
+        for (TableCursor* output : m_outputs)
+            if (output->isOpen())
+                output->refresh();
+        if (m_count)
+            openCount();
+    });
+}
+
+void TovMainPerso::showText(const QStringList& lines) {
+    memPerso->clear();
+    for (const QString& line : lines)
+        memPerso->appendPlainText(line);
+}
+
 void TovMainPerso::btnFinClick() {
     closeTables();
     close();

@@ -1,0 +1,118 @@
+#include "historymodel.h"
+
+#include "messages.h"
+
+#include <QScopedValueRollback>
+
+namespace ov::ui {
+
+HistoryModel::HistoryModel(const Database& database, QObject* parent, int pageSize)
+    : QAbstractTableModel(parent), m_history(database), m_pageSize(pageSize) {}
+
+int HistoryModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(m_entries.size());
+}
+
+int HistoryModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant HistoryModel::data(const QModelIndex& index, int role) const {
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return {};
+    const HistoryEntry& entry = m_entries.at(index.row());
+    if (role == Qt::TextAlignmentRole && index.column() == NumberColumn)
+        return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
+        return {};
+    switch (index.column()) {
+    case KindColumn:
+        return historyKindLabel(entry.key.kind);
+    case NumberColumn:
+        return entry.n;
+    case CreatedColumn: {
+        const QDate day = QDate::fromString(entry.created, Qt::ISODate);
+        const QString date =
+            day.isValid() ? QLocale().toString(day, QLocale::ShortFormat) : entry.created;
+        return entry.createdTime.isEmpty() ? date
+                                           : date + QLatin1Char(' ') + entry.createdTime.left(5);
+    }
+    case PrintedColumn:
+        return entry.printed;
+    case TitleColumn:
+        return entry.title;
+    default:
+        return {};
+    }
+}
+
+QVariant HistoryModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return QAbstractTableModel::headerData(section, orientation, role);
+    switch (section) {
+    case KindColumn:
+        return QStringLiteral("Genre");
+    case NumberColumn:
+        return QStringLiteral("N°");
+    case CreatedColumn:
+        return QStringLiteral("Créé le");
+    case PrintedColumn:
+        return QStringLiteral("Imprimé le");
+    case TitleColumn:
+        return QStringLiteral("Texte");
+    default:
+        return {};
+    }
+}
+
+bool HistoryModel::canFetchMore(const QModelIndex& parent) const {
+    return !parent.isValid() && !m_atEnd && !m_changing;
+}
+
+void HistoryModel::fetchMore(const QModelIndex& parent) {
+    if (!canFetchMore(parent))
+        return;
+    const QScopedValueRollback changing(m_changing, true);
+    // A failure while scrolling ends the list where it stands and says why.
+    QVector<HistoryEntry> page;
+    guarded([&] { page = m_history.page(m_filter, m_pageSize, m_entries.last().position); });
+    m_atEnd = page.size() < m_pageSize;
+    if (page.isEmpty())
+        return;
+    beginInsertRows({}, int(m_entries.size()), int(m_entries.size() + page.size() - 1));
+    m_entries += page;
+    endInsertRows();
+}
+
+void HistoryModel::setFilter(const HistoryFilter& filter) {
+    // Views that fetch as soon as they hear of a change wait until it is over.
+    const QScopedValueRollback resetting(m_changing, true);
+    beginResetModel();
+    m_filter = filter;
+    m_entries.clear();
+    m_atEnd = true;
+    try {
+        m_entries = m_history.page(m_filter, m_pageSize);
+        m_atEnd = m_entries.size() < m_pageSize;
+    } catch (...) {
+        endResetModel();
+        throw;
+    }
+    endResetModel();
+}
+
+void HistoryModel::reload() {
+    const qsizetype wanted = m_entries.size();
+    setFilter(m_filter);
+    while (m_entries.size() < wanted && canFetchMore({}))
+        fetchMore({});
+}
+
+int HistoryModel::rowOf(const HistoryKey& key) const {
+    for (qsizetype row = 0; row < m_entries.size(); ++row)
+        if (m_entries.at(row).key == key)
+            return int(row);
+    return -1;
+}
+
+} // namespace ov::ui
