@@ -48,7 +48,9 @@ const HistorySource& requireSource(const QString& kind) {
 HistoryEntry entryFrom(const QSqlQuery& query, bool withText) {
     HistoryEntry entry;
     entry.position = query.value(0).toLongLong();
-    entry.key = {query.value(1).toString(), query.value(2).toLongLong()};
+    const QString kind = query.value(1).toString();
+    const HistorySource* source = historySource(kind);
+    entry.key = {source ? source->kind : kind, query.value(2).toLongLong()};
     entry.n = query.value(3).toInt();
     entry.created = query.value(4).toString();
     entry.createdTime = query.value(5).toString();
@@ -115,7 +117,8 @@ QString historyKindLabel(const QString& kind) {
 }
 
 QStringList textLines(const QString& text) {
-    QStringList lines = text.split(QRegularExpression(QStringLiteral("\r\n|\n|\r")));
+    static const QRegularExpression breaks(QStringLiteral("\r\n|\n|\r"));
+    QStringList lines = text.split(breaks);
     if (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();
     return lines;
@@ -143,9 +146,11 @@ QString recordTitle(const QString& kind, const QString& text) {
     static const QRegularExpression something(QStringLiteral("[\\p{L}\\p{N}]"));
     for (qsizetype i = 1; i < lines.size(); ++i) {
         if (lines.at(i).contains(something)) {
+            static const QRegularExpression rules(QStringLiteral("_{2,}"));
+            static const QRegularExpression opening(QStringLiteral("^[_ ]+"));
             QString line = lines.at(i);
-            line.replace(QRegularExpression(QStringLiteral("_{2,}")), QStringLiteral(" "));
-            return line.simplified().remove(QRegularExpression(QStringLiteral("^[_ ]+")));
+            line.replace(rules, QStringLiteral(" "));
+            return line.simplified().remove(opening);
         }
     }
     return lines.isEmpty() ? QString() : lines.first().trimmed();

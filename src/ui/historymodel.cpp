@@ -1,6 +1,7 @@
 #include "historymodel.h"
 
 #include "messages.h"
+#include "tables/historyindex.h"
 
 #include <QScopedValueRollback>
 
@@ -17,10 +18,49 @@ int HistoryModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : ColumnCount;
 }
 
+HistoryModel::Row HistoryModel::rowFrom(const HistoryEntry& entry) {
+    Row row;
+    row.position = entry.position;
+    row.rowid = entry.key.rowid;
+    row.created = QDate::fromString(entry.created, Qt::ISODate);
+    if (!row.created.isValid())
+        row.createdText = entry.created;
+    row.createdTime = QTime::fromString(entry.createdTime, Qt::ISODate);
+    row.n = entry.n;
+    row.source = int(
+        std::find_if(historySources().begin(), historySources().end(),
+                     [&](const HistorySource& source) { return source.kind == entry.key.kind; }) -
+        historySources().begin());
+    row.printed = entry.printed;
+    row.title = entry.title;
+    row.title.squeeze();
+    return row;
+}
+
+HistoryEntry HistoryModel::entry(int row) const {
+    const Row& kept = m_entries.at(row);
+    HistoryEntry entry;
+    entry.position = kept.position;
+    entry.key = {historySources().value(kept.source).kind, kept.rowid};
+    entry.n = kept.n;
+    entry.created = kept.created.isValid() ? kept.created.toString(Qt::ISODate) : kept.createdText;
+    entry.createdTime =
+        kept.createdTime.isValid() ? kept.createdTime.toString(Qt::ISODate) : QString();
+    entry.printed = kept.printed;
+    entry.title = kept.title;
+    return entry;
+}
+
+void HistoryModel::append(const QVector<HistoryEntry>& page) {
+    m_entries.reserve(m_entries.size() + page.size());
+    for (const HistoryEntry& entry : page)
+        m_entries.append(rowFrom(entry));
+}
+
 QVariant HistoryModel::data(const QModelIndex& index, int role) const {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
-    const HistoryEntry& entry = m_entries.at(index.row());
+    const HistoryEntry entry = this->entry(index.row());
     if (role == Qt::TextAlignmentRole && index.column() == NumberColumn)
         return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
@@ -80,7 +120,7 @@ void HistoryModel::fetchMore(const QModelIndex& parent) {
     if (page.isEmpty())
         return;
     beginInsertRows({}, int(m_entries.size()), int(m_entries.size() + page.size() - 1));
-    m_entries += page;
+    append(page);
     endInsertRows();
 }
 
@@ -92,8 +132,9 @@ void HistoryModel::setFilter(const HistoryFilter& filter) {
     m_entries.clear();
     m_atEnd = true;
     try {
-        m_entries = m_history.page(m_filter, m_pageSize);
-        m_atEnd = m_entries.size() < m_pageSize;
+        const QVector<HistoryEntry> page = m_history.page(m_filter, m_pageSize);
+        append(page);
+        m_atEnd = page.size() < m_pageSize;
     } catch (...) {
         endResetModel();
         throw;
@@ -110,7 +151,8 @@ void HistoryModel::reload() {
 
 int HistoryModel::rowOf(const HistoryKey& key) const {
     for (qsizetype row = 0; row < m_entries.size(); ++row)
-        if (m_entries.at(row).key == key)
+        if (m_entries.at(row).rowid == key.rowid &&
+            historySources().value(m_entries.at(row).source).kind == key.kind)
             return int(row);
     return -1;
 }

@@ -5,6 +5,8 @@
 #include "history/history.h"
 
 #include <QAbstractTableModel>
+#include <QDate>
+#include <QTime>
 #include <QVector>
 
 namespace ov::ui {
@@ -38,15 +40,32 @@ public:
     // Reads the first page again, with as many pages as were read before.
     void reload();
 
-    const HistoryEntry& entry(int row) const { return m_entries.at(row); }
+    // The record of a row, without its text.
+    HistoryEntry entry(int row) const;
     // The row of a record among those read, or -1.
     int rowOf(const HistoryKey& key) const;
     const History& history() const { return m_history; }
 
 private:
+    // What the list keeps of a record: a few bytes besides its title, so that a list scrolled
+    // through hundreds of thousands of records stays small.
+    struct Row {
+        qint64 position = 0;
+        qint64 rowid = 0;
+        QDate created;
+        QTime createdTime;
+        int n = 0;
+        int source = -1;     // in historySources()
+        QString createdText; // only when the stored date is not a date
+        QString printed;
+        QString title;
+    };
+    static Row rowFrom(const HistoryEntry& entry);
+    void append(const QVector<HistoryEntry>& page);
+
     History m_history;
     HistoryFilter m_filter;
-    QVector<HistoryEntry> m_entries;
+    QVector<Row> m_entries;
     int m_pageSize;
     bool m_atEnd = true;
     bool m_changing = false;
