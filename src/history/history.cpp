@@ -125,35 +125,39 @@ QStringList textLines(const QString& text) {
 }
 
 QString recordTitle(const QString& kind, const QString& text) {
-    const QStringList lines = textLines(text);
+    // A list reads thousands of texts: the patterns run over the text as it is, without
+    // splitting it into lines.
     if (kind == QLatin1String("village")) {
-        static const QRegularExpression name(QStringLiteral("NOM\\((.*?)\\)_"));
-        for (const QString& line : lines) {
-            const auto match = name.match(line);
-            if (match.hasMatch() && !match.captured(1).trimmed().isEmpty())
-                return match.captured(1).trimmed();
-        }
+        static const QRegularExpression name(QStringLiteral("NOM\\(([^\\r\\n]*?)\\)_"));
+        const QString found = name.match(text).captured(1).trimmed();
+        if (!found.isEmpty())
+            return found;
     } else if (kind == QLatin1String("perso")) {
-        static const QRegularExpression ageSex(QStringLiteral("AGE:(.*?) SEXE:(.*?) CEL:"));
-        for (const QString& line : lines) {
-            const auto match = ageSex.match(line);
-            if (match.hasMatch())
-                return QStringLiteral("AGE:") + match.captured(1) + QStringLiteral(" SEXE:") +
-                       match.captured(2);
-        }
+        static const QRegularExpression ageSex(
+            QStringLiteral("AGE:([^\\r\\n]*?) SEXE:([^\\r\\n]*?) CEL:"));
+        const auto match = ageSex.match(text);
+        if (match.hasMatch())
+            return QStringLiteral("AGE:") + match.captured(1) + QStringLiteral(" SEXE:") +
+                   match.captured(2);
     }
     // The first line after the header with a letter or a digit, its underscores dropped.
+    static const QRegularExpression lineBreak(QStringLiteral("\\r\\n|\\n|\\r"));
     static const QRegularExpression something(QStringLiteral("[\\p{L}\\p{N}]"));
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        if (lines.at(i).contains(something)) {
-            static const QRegularExpression rules(QStringLiteral("_{2,}"));
-            static const QRegularExpression opening(QStringLiteral("^[_ ]+"));
-            QString line = lines.at(i);
-            line.replace(rules, QStringLiteral(" "));
-            return line.simplified().remove(opening);
-        }
-    }
-    return lines.isEmpty() ? QString() : lines.first().trimmed();
+    const auto header = lineBreak.match(text);
+    if (!header.hasMatch())
+        return text.trimmed();
+    const qsizetype found = text.indexOf(something, header.capturedEnd());
+    if (found < 0)
+        return text.left(header.capturedStart()).trimmed();
+    const qsizetype start = std::max(text.lastIndexOf(QLatin1Char('\n'), found),
+                                     text.lastIndexOf(QLatin1Char('\r'), found)) +
+                            1;
+    const qsizetype end = text.indexOf(lineBreak, found);
+    static const QRegularExpression rules(QStringLiteral("_{2,}"));
+    static const QRegularExpression opening(QStringLiteral("^[_ ]+"));
+    QString line = text.mid(start, (end < 0 ? text.size() : end) - start);
+    line.replace(rules, QStringLiteral(" "));
+    return line.simplified().remove(opening);
 }
 
 QStringList searchWords(const QString& text) {

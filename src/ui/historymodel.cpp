@@ -7,6 +7,10 @@
 
 namespace ov::ui {
 
+namespace {
+constexpr int reloadedRowsAtMost = 2000;
+}
+
 HistoryModel::HistoryModel(const Database& database, QObject* parent, int pageSize)
     : QAbstractTableModel(parent), m_history(database), m_pageSize(pageSize) {}
 
@@ -125,6 +129,10 @@ void HistoryModel::fetchMore(const QModelIndex& parent) {
 }
 
 void HistoryModel::setFilter(const HistoryFilter& filter) {
+    readFirst(filter, m_pageSize);
+}
+
+void HistoryModel::readFirst(const HistoryFilter& filter, int count) {
     // Views that fetch as soon as they hear of a change wait until it is over.
     const QScopedValueRollback resetting(m_changing, true);
     beginResetModel();
@@ -132,9 +140,9 @@ void HistoryModel::setFilter(const HistoryFilter& filter) {
     m_entries.clear();
     m_atEnd = true;
     try {
-        const QVector<HistoryEntry> page = m_history.page(m_filter, m_pageSize);
+        const QVector<HistoryEntry> page = m_history.page(m_filter, count);
         append(page);
-        m_atEnd = page.size() < m_pageSize;
+        m_atEnd = page.size() < count;
     } catch (...) {
         endResetModel();
         throw;
@@ -143,10 +151,10 @@ void HistoryModel::setFilter(const HistoryFilter& filter) {
 }
 
 void HistoryModel::reload() {
-    const qsizetype wanted = m_entries.size();
-    setFilter(m_filter);
-    while (m_entries.size() < wanted && canFetchMore({}))
-        fetchMore({});
+    // As many rows as the list had, in one statement; a list scrolled very far comes back
+    // nearer the top rather than reading again everything it had read.
+    readFirst(m_filter, int(qBound(qsizetype(m_pageSize), m_entries.size(),
+                                   qsizetype(std::max(m_pageSize, reloadedRowsAtMost)))));
 }
 
 int HistoryModel::rowOf(const HistoryKey& key) const {

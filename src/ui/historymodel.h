@@ -37,7 +37,7 @@ public:
     // Reads the first page of the records that pass the filter. Raises DatabaseError (the list
     // is empty then).
     void setFilter(const HistoryFilter& filter);
-    // Reads the first page again, with as many pages as were read before.
+    // Reads the list again from its first row, with as many rows as before (up to a limit).
     void reload();
 
     // The record of a row, without its text.
@@ -62,6 +62,7 @@ private:
     };
     static Row rowFrom(const HistoryEntry& entry);
     void append(const QVector<HistoryEntry>& page);
+    void readFirst(const HistoryFilter& filter, int count);
 
     History m_history;
     HistoryFilter m_filter;

@@ -78,7 +78,10 @@ HistoryWindow::HistoryWindow(const Database& database, QWidget* parent)
     updateActions();
 }
 
-HistoryWindow::~HistoryWindow() = default;
+HistoryWindow::~HistoryWindow() {
+    // Also when the program ends with the window open.
+    QSettings().setValue(sizeKey, saveGeometry());
+}
 
 void HistoryWindow::buildControls() {
     m_kind = new QComboBox(this);
