@@ -262,7 +262,7 @@ QVector<HistoryEntry> History::page(const HistoryFilter& filter, int limit, qint
                                          QStringLiteral(" LIMIT ?"),
                                      values);
     QVector<HistoryEntry> page;
-    page.reserve(limit);
+    page.reserve(qMin(limit, 1000));
     while (query.next())
         page.append(entryFrom(query, withText));
     return page;

@@ -56,7 +56,6 @@ HistoryEntry HistoryModel::entry(int row) const {
 }
 
 void HistoryModel::append(const QVector<HistoryEntry>& page) {
-    m_entries.reserve(m_entries.size() + page.size());
     for (const HistoryEntry& entry : page)
         m_entries.append(rowFrom(entry));
 }
