@@ -134,6 +134,8 @@ public:
                     io.out << '\n';
                 for (const QString& line : report.lines)
                     io.out << line << '\n';
+                if (report.storeFailed)
+                    io.out << QStringLiteral("(texte non enregistré)\n");
             }
             io.out.flush();
             progress.update(i + 1, count);

@@ -1,6 +1,7 @@
 #include "generationrun.h"
 
 #include "tables/database.h"
+#include "tables/errors.h"
 #include "tables/textrules.h"
 
 namespace ov {
@@ -27,7 +28,14 @@ void GenerationRun::clearMemo() {
 }
 
 int GenerationRun::countRecords() {
-    m_n = recordCount(m_database, m_kind);
+    // A run that will store its record takes its number now, so that the header line and the
+    // stored Id agree whoever else is generating.
+    if (m_store && !m_numberTaken) {
+        m_n = takeRecordNumber(m_database, m_kind);
+        m_numberTaken = true;
+    } else if (!m_store) {
+        m_n = nextRecordNumber(m_database, m_kind);
+    }
     return m_n;
 }
 
@@ -61,7 +69,11 @@ void GenerationRun::finish(const QString& stringValue) {
     m_host.gridsShown();
     m_storedValue = cutToWidth(stringValue, width::RecordType);
     if (m_store) {
+        if (!m_numberTaken)
+            countRecords();
+        m_storing = true;
         appendRecord(m_database, m_kind, m_n, text(), m_storedValue, m_clock.now());
+        m_storing = false;
         m_stored = true;
     }
     m_count.open();
@@ -69,6 +81,13 @@ void GenerationRun::finish(const QString& stringValue) {
 }
 
 void GenerationRun::recover() {
+    if (m_numberTaken && !m_stored) {
+        try {
+            giveBackRecordNumber(m_database, m_kind, m_n);
+        } catch (const Error&) {
+            // The number stays taken: the next record gets the one after it.
+        }
+    }
     if (!m_gridsShown) {
         m_gridsShown = true;
         m_host.gridsShown();

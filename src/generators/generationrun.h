@@ -32,7 +32,7 @@ public:
     void switchCount(); // the count statement becomes this kind's, and the count closes
     void hideGrids();   // grids hidden and disabled
     void clearMemo();   // memo emptied
-    int countRecords(); // n := number of records of the output table
+    int countRecords(); // n := the record number (taken for this run when it stores)
     void addHeader();   // lead-in + n + "- " + the short date
     void addLine(const QString& line);
     // Memo repainted, grids shown, the record appended and committed, the count reopened.
@@ -52,6 +52,8 @@ public:
     QString text() const;                                        // every line followed by CR LF
     const QString& storedValue() const { return m_storedValue; } // after the 9-character cut
     bool stored() const { return m_stored; }
+    // The text was complete but storing it failed.
+    bool storeFailed() const { return m_storing; }
 
 private:
     OutputKind m_kind;
@@ -65,6 +67,8 @@ private:
     QStringList m_lines;
     QString m_storedValue;
     bool m_stored = false;
+    bool m_storing = false;
+    bool m_numberTaken = false;
     bool m_gridsShown = false;
 };
 

@@ -2,6 +2,7 @@
 // The table store: one SQLite file behind the alias "OV", its schema, statements and transactions.
 
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QString>
 #include <QStringList>
@@ -33,18 +34,32 @@ QString defaultDatabasePath();
 class Database {
 public:
     // Opens the file, creating it with the schema and the starter tables when it does not exist.
-    // An existing file is opened as it is: a missing table shows up when it is opened.
+    // An existing file is first looked at without writing: a file that is not a database of this
+    // program, or of a newer version, is refused and left unchanged; one that cannot be written
+    // is opened read-only; an older one is brought to the latest version after a copy. A missing
+    // table shows up when it is opened.
     explicit Database(const QString& path);
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
-    // Opens the database that the alias designates.
+    // Opens the database that the alias designates. The default place is created when missing;
+    // a folder named by the alias file that does not exist raises MissingFolderError.
     static std::unique_ptr<Database> openAlias(const QString& alias = QStringLiteral("OV"));
 
     const QString& path() const { return m_path; }
     bool wasCreated() const { return m_created; }
+    // The file cannot be written: reading and drawing work, every write is refused.
+    bool isReadOnly() const { return m_readOnly; }
+    // The copy made before the file was brought to the latest schema version, if it was.
+    const QString& backupPath() const { return m_backupPath; }
     QSqlDatabase connection() const;
+
+    // Whether writing to the path would write over this database, its journal files or the alias
+    // file, through symbolic links too.
+    bool isOwnFile(const QString& path) const;
+    // The French refusal of such an output path, or an empty text when the path is free.
+    QString ownFileRefusal(const QString& path) const;
 
     bool hasTable(const QString& name) const;
     // Raises the engine-style message for a table missing from the file.
@@ -57,6 +72,10 @@ public:
     // The first column of the first row, or an invalid value when there is no row.
     QVariant scalar(const QString& sql, const QVariantList& values = {}) const;
 
+    // What failed, in French, on which file, with the engine's text in parentheses; the
+    // statement tells reading from writing.
+    QString failureMessage(const QString& sql, const QSqlError& error) const;
+
     // Runs work in one transaction: committed when it returns, rolled back when it throws.
     void transaction(const std::function<void()>& work) const;
 
@@ -64,12 +83,13 @@ public:
     qint64 randomTablesVersion() const;
 
 private:
-    void createSchema() const;
-    void addRecordIndexes() const;
+    bool createSchema() const;
 
     QString m_path;
     QString m_connectionName;
     bool m_created = false;
+    bool m_readOnly = false;
+    QString m_backupPath;
     mutable int m_depth = 0;
 };
 

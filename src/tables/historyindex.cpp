@@ -123,20 +123,4 @@ void addHistorySource(const Database& database, const HistorySource& source) {
     });
 }
 
-bool hasHistoryIndex(const Database& database) {
-    return database.hasTable(QStringLiteral("ovHistory"));
-}
-
-void rebuildHistoryIndex(const Database& database) {
-    database.transaction([&] {
-        for (const HistorySource& source : historySources())
-            for (const char* suffix : {"ins", "del", "upd"})
-                database.run(QStringLiteral("DROP TRIGGER IF EXISTS ovHistory_%1_%2")
-                                 .arg(source.table, QLatin1String(suffix)));
-        database.run(QStringLiteral("DROP TABLE IF EXISTS ovHistoryText"));
-        database.run(QStringLiteral("DROP TABLE IF EXISTS ovHistory"));
-        createHistoryIndex(database);
-    });
-}
-
 } // namespace ov

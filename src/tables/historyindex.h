@@ -22,18 +22,12 @@ struct HistorySource {
 const QVector<HistorySource>& historySources();
 const HistorySource* historySource(const QString& kind);
 
-// Creates the index tables and its triggers for every source, and indexes the existing rows,
-// oldest first. Runs inside the caller's transaction when there is one.
+// The schema step of the history: creates the index tables and the triggers of every source,
+// and indexes the existing rows, oldest first. Runs inside the caller's transaction when there is
+// one.
 void createHistoryIndex(const Database& database);
 
 // Adds one source to an existing index: its triggers, and its existing rows.
 void addHistorySource(const Database& database, const HistorySource& source);
-
-// True when the file has the index.
-bool hasHistoryIndex(const Database& database);
-
-// Drops the index and builds it again from the sources (after a copy that may have renumbered
-// rows, or to mend an index written by a program that had no triggers).
-void rebuildHistoryIndex(const Database& database);
 
 } // namespace ov

@@ -37,7 +37,11 @@ const TableDraw::Table& TableDraw::table(const QString& id) {
         QSqlQuery elements = m_database.run(
             QStringLiteral("SELECT Proba, Element FROM OVslave WHERE ID = ? ORDER BY rowid"), {id});
         while (elements.next()) {
-            table.weights.push_back(roundHalfEven(elements.value(0).toDouble()));
+            // Weights written by another program may be anything: each is held within the
+            // range of a roll, so that the running sum never overflows.
+            table.weights.push_back(std::clamp<qint64>(roundHalfEven(elements.value(0).toDouble()),
+                                                       std::numeric_limits<int>::min(),
+                                                       std::numeric_limits<int>::max()));
             table.texts.append(elements.value(1).toString());
         }
     }

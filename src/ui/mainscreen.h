@@ -114,6 +114,8 @@ private:
     void deleteCurrentTable();
     void deleteCurrentElement();
     void editCurrentCell(QTableView* grid);
+    void commitOpenEditors();
+    std::unique_ptr<Database> openInsteadOfMissingFolder(const MissingFolderError& missing);
     void refreshMasterTotals();
     bool askToDelete();
 

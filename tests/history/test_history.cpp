@@ -199,8 +199,8 @@ private Q_SLOTS:
         QCOMPARE(kindsOf(m_history->page(printed, 50)), QString());
     }
 
-    // A file written before the index existed gets it, its records oldest first; a text edited
-    // afterwards is found by its new words only.
+    // A file of the version before the history gets it by its migration, its records oldest
+    // first; a text edited afterwards is found by its new words only.
     void existingFileIsIndexed() {
         const Database& db = *m_temp->db;
         db.run(QStringLiteral("DROP TABLE ovHistoryText"));
@@ -209,6 +209,7 @@ private Q_SLOTS:
             for (const char* suffix : {"ins", "del", "upd"})
                 db.run(QStringLiteral("DROP TRIGGER ovHistory_%1_%2")
                            .arg(source.table, QLatin1String(suffix)));
+        db.run(QStringLiteral("PRAGMA user_version = 2"));
         m_history.reset();
         Database reopened(m_temp->path);
         History history(reopened);

@@ -2,6 +2,7 @@
 
 #include "tables/errors.h"
 #include "tables/outputs.h"
+#include "tables/tablecheck.h"
 #include "tables/tabledraw.h"
 #include "testsupport.h"
 
@@ -9,6 +10,7 @@
 #include <QTest>
 
 using namespace ov;
+using namespace Qt::StringLiterals;
 using ovtest::addTable;
 using ovtest::setTotals;
 
@@ -202,6 +204,45 @@ private Q_SLOTS:
         other.run(QStringLiteral("DELETE FROM OVmaster WHERE Id = 'c'"));
         QCOMPARE(draw.draw(QStringLiteral("c")).status, DrawOutcome::Status::NoTable);
     }
+    // Weights written behind the program's back: every draw gives one of the elements, the sum
+    // never overflows, and the check names the table.
+    void foreignWeights_data() {
+        QTest::addColumn<QString>("weight"); // an SQL value, for the first and last elements
+        QTest::addColumn<QString>("finding");
+        QTest::newRow("huge") << u"1e300"_s << u"poids hors des règles"_s;
+        QTest::newRow("huge negative") << u"-1e300"_s << u"poids hors des règles"_s;
+        QTest::newRow("beyond 64 bits")
+            << u"123456789012345678901234567890.5"_s << u"poids hors des règles"_s;
+        QTest::newRow("text") << u"'abc'"_s << u"poids hors des règles"_s;
+        QTest::newRow("negative") << u"-3"_s << u"poids hors des règles"_s;
+        QTest::newRow("fraction") << u"0.25"_s << u"poids hors des règles"_s;
+        QTest::newRow("max int") << u"2147483647"_s << u"poids hors des règles"_s;
+        QTest::newRow("all zero") << u"0"_s << u"total des poids nul"_s;
+    }
+    void foreignWeights() {
+        QFETCH(QString, weight);
+        QFETCH(QString, finding);
+        ovtest::TempDatabase t;
+        ovtest::clearRandomTables(*t.db);
+        addTable(*t.db, u"f"_s, {});
+        const bool zero = weight == u"0"_s;
+        t.db->run(u"INSERT INTO OVslave (ID, Element, Proba) VALUES ('f', 'x', %1), ('f', 'y', %2),"
+                  " ('f', 'z', %1)"_s.arg(weight, zero ? u"0"_s : u"1"_s));
+        for (quint32 seed = 0; seed < 64; ++seed) {
+            RandomSource source(seed * 2654435761u);
+            Dice dice(source);
+            TableDraw draw(*t.db, dice);
+            const DrawOutcome outcome = draw.draw(u"f"_s);
+            QVERIFY(outcome.drawn());
+            QVERIFY2(QStringList({u"x"_s, u"y"_s, u"z"_s}).contains(outcome.text),
+                     qPrintable(outcome.text));
+        }
+        bool listed = false;
+        for (const CheckFinding& f : checkTables(*t.db))
+            listed = listed || (f.tableId == u"f"_s && f.message.contains(finding));
+        QVERIFY(listed);
+    }
+
     void caseOfTheIdMatters() {
         ovtest::TempDatabase t;
         ovtest::clearRandomTables(*t.db);
