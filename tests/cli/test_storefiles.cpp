@@ -3,6 +3,7 @@
 
 #include "clirunner.h"
 #include "tables/errors.h"
+#include "tables/historyindex.h"
 #include "tables/outputs.h"
 #include "tables/schema.h"
 #include "testsupport.h"
@@ -155,6 +156,12 @@ private Q_SLOTS:
             Database db(path);
             db.run(u"DROP TABLE ovRecordNumbers"_s);
             db.run(u"DROP INDEX ixOVpersoId"_s);
+            for (const HistorySource& source : historySources())
+                for (const char* suffix : {"ins", "del", "upd"})
+                    db.run(
+                        u"DROP TRIGGER ovHistory_%1_%2"_s.arg(source.table, QLatin1String(suffix)));
+            db.run(u"DROP TABLE ovHistoryText"_s);
+            db.run(u"DROP TABLE ovHistory"_s);
             db.run(u"PRAGMA user_version = 1"_s);
         }
         Database db(path);
@@ -162,6 +169,7 @@ private Q_SLOTS:
         QCOMPARE(db.backupPath(), dir.filePath(backup));
         QCOMPARE(db.scalar(u"PRAGMA user_version"_s).toInt(), latestSchemaVersion());
         QVERIFY(db.hasTable(u"ovRecordNumbers"_s));
+        QVERIFY(db.hasTable(u"ovHistory"_s));
         QCOMPARE(recordCount(db, OutputKind::Perso), 1);
         Database copy(db.backupPath()); // the copy itself is migrated when opened...
         QCOMPARE(recordCount(copy, OutputKind::Perso), 1);
