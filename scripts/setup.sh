@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 packages=(cmake g++ make pkg-config qt6-base-dev libqt6sql6-sqlite qt6-translations-l10n
           fonts-dejavu-core fonts-liberation2 fonts-wine libbenchmark-dev)
 if [ "${1:-}" = "--tests" ]; then
-    packages+=(poppler-utils)
+    packages+=(poppler-utils desktop-file-utils appstream dpkg-dev)
 fi
 
 missing=()

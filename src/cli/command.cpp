@@ -53,6 +53,11 @@ int runTool(const QStringList& args, Streams& io) {
         printUsage();
         return ExitUsage;
     }
+    if (args.first() == QStringLiteral("--version")) {
+        io.out << QStringLiteral("orvanthe-cli " OV_VERSION "\n");
+        io.out.flush();
+        return ExitOk;
+    }
     for (const auto& command : commands) {
         if (command->name() == args.first()) {
             const int status = command->run(args.mid(1), io);
