@@ -48,9 +48,9 @@ bool hasControlCharacter(const QString& text) {
     return false;
 }
 
-// Splits one line into its fields. Quoted fields may hold commas and doubled quotes; a quote
+// Splits one line into its fields. Quoted fields may hold separators and doubled quotes; a quote
 // inside an unquoted field is taken as it is. Returns the problem when the line is malformed.
-std::optional<QString> splitFields(const QString& line, QStringList& fields) {
+std::optional<QString> splitFields(const QString& line, QChar separator, QStringList& fields) {
     fields.clear();
     int i = 0;
     const int size = int(line.size());
@@ -75,10 +75,10 @@ std::optional<QString> splitFields(const QString& line, QStringList& fields) {
             if (!closed)
                 return QStringLiteral("guillemet non fermé (un champ ne peut pas s'étendre sur "
                                       "plusieurs lignes)");
-            if (i < size && line.at(i) != QLatin1Char(','))
+            if (i < size && line.at(i) != separator)
                 return QStringLiteral("caractère inattendu après un champ entre guillemets");
         } else {
-            const qsizetype comma = line.indexOf(QLatin1Char(','), i);
+            const qsizetype comma = line.indexOf(separator, i);
             const int end = comma < 0 ? size : int(comma);
             field = line.mid(i, end - i);
             i = end;
@@ -86,7 +86,7 @@ std::optional<QString> splitFields(const QString& line, QStringList& fields) {
         fields.append(field);
         if (i >= size)
             return std::nullopt;
-        ++i; // the comma
+        ++i; // the separator
     }
 }
 
@@ -188,6 +188,8 @@ RandomTables parseTableFile(const QByteArray& bytes) {
     QHash<QString, int> indexById;
     QHash<QString, int> emptyDeclarationLine; // tables declared without elements, by Id
 
+    // Commas, or semicolons where the header has no comma (what French spreadsheets write).
+    QChar separator = QLatin1Char(',');
     QStringList fields;
     for (int n = 0; n < rawLines.size(); ++n) {
         const int lineNumber = n + 1;
@@ -204,7 +206,9 @@ RandomTables parseTableFile(const QByteArray& bytes) {
         }
         if (line.trimmed().isEmpty())
             continue;
-        if (const auto problem = splitFields(line, fields)) {
+        if (!headerSeen && !line.contains(QLatin1Char(',')) && line.contains(QLatin1Char(';')))
+            separator = QLatin1Char(';');
+        if (const auto problem = splitFields(line, separator, fields)) {
             problems.add(lineNumber, *problem);
             if (!headerSeen)
                 problems.raise();
@@ -356,14 +360,17 @@ QByteArray formatTableFile(const RandomTables& tables) {
     return text.toUtf8();
 }
 
+QByteArray tableFileBytes(const RandomTables& tables) {
+    // The byte order mark lets spreadsheets recognise UTF-8.
+    return QByteArray("\xEF\xBB\xBF") + formatTableFile(tables);
+}
+
 void writeTableFile(const QString& path, const RandomTables& tables) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         throw Error(
             QStringLiteral("Impossible d'écrire le fichier %1 : %2").arg(path, file.errorString()));
-    // The byte order mark lets spreadsheets recognise UTF-8.
-    file.write("\xEF\xBB\xBF");
-    file.write(formatTableFile(tables));
+    file.write(tableFileBytes(tables));
     if (!file.commit())
         throw Error(
             QStringLiteral("Impossible d'écrire le fichier %1 : %2").arg(path, file.errorString()));
@@ -426,6 +433,10 @@ ImportSummary importTables(const Database& database, const RandomTables& tables,
                 QStringLiteral("INSERT INTO OVslave (ID, Element, Proba) VALUES (?, ?, ?)")))
             throw DatabaseError(engineMessage(insertElement));
         for (const RandomTable& table : tables) {
+            if (mode == ImportMode::SkipExisting && existing.contains(table.id)) {
+                ++summary.skipped;
+                continue;
+            }
             // Elements left without their table under this Id would join the new one.
             database.run(QStringLiteral("DELETE FROM OVslave WHERE ID = ?"), {table.id});
             if (existing.contains(table.id)) {
