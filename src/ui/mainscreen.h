@@ -1,36 +1,32 @@
 #pragma once
-// The main screen TovMainPerso: grids of the random tables, edit boxes, generators, memo, count.
+// The main screen TovMainPerso: the form's controls wired to the store, the table maintenance,
+// the generator runs and the print jobs.
 
-#include "generators/generationrun.h"
 #include "generators/generators.h"
+#include "mainform.h"
 #include "messages.h"
 #include "tables/clock.h"
+#include "tables/maintenanceactions.h"
 #include "tables/outputs.h"
 #include "tables/random.h"
 
 #include <QWidget>
 #include <memory>
 
-class QLabel;
-class QLineEdit;
-class QPlainTextEdit;
-class QPushButton;
-class QTableView;
-
 namespace ov {
 class Database;
 class TableDraw;
-class TableMaintenance;
 class UnprintedCount;
 } // namespace ov
 
 namespace ov::ui {
 
-class DbNavigator;
+class GeneratorRuns;
 class ReportForms;
 class TableCursor;
 
-class TovMainPerso : public QWidget, private RunHost {
+// The form as a widget: a window of its own, or the central widget of a host under a menu bar.
+class TovMainPerso : public QWidget, private TablesView {
     Q_OBJECT
 public:
     // Builds the screen and runs FormCreate on the database file (empty: the alias "OV").
@@ -48,12 +44,12 @@ public:
 
     RandomSource& randomSource() { return m_random; }
     // The clock of generated dates; the system clock unless a test sets one.
-    void setClock(const Clock* clock) { m_clock = clock ? clock : &m_systemClock; }
+    void setClock(const Clock* clock);
     // The report forms that the "Impression" buttons use.
     void setReportForms(ReportForms* forms);
-    ReportForms* reportForms() const { return m_reports; }
+    ReportForms* reportForms() const;
     // What the last generator run did.
-    const RunReport& lastRun() const { return m_lastRun; }
+    const RunReport& lastRun() const;
 
     // Draws from the table into result, leaving the grids on that table and element; a failed
     // draw shows its message, leaves result and the grids as they were and returns false.
@@ -87,80 +83,59 @@ public Q_SLOTS:
     void dbnMasterClick();
     // The cascade before a master row goes: its elements deleted, the element table read again.
     void tblMaster_BeforeDelete();
-    // The element table read again.
+    // After a master row is deleted: the element table read again.
     void tblMaster_AfterDelete();
+    // After a master row is inserted, before one is edited and after one is posted: the element
+    // table read again.
+    void readElementsAgain();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void buildControls();
     void wire();
     void openStore();
-    void openCount();
     void closeTables();
-    void postPendingEdits();
     void runGenerator(OutputKind kind);
     void printRun(OutputKind kind);
-    void filterElements(const QString& id);
+    void standOnDrawn(const QString& id, const QString& element);
     void refreshPoint();
-    void standOnTable(const QString& id, const QString& element = QString());
     void deleteCurrentTable();
     void deleteCurrentElement();
     void editCurrentCell(QTableView* grid);
-    void refreshMasterTotals();
     bool askToDelete();
 
-    // RunHost
-    void countClosed() override;
-    void gridsHidden() override;
-    void memoCleared() override;
-    void lineAdded(const QString& line) override;
-    void gridsShown() override;
-    void countReopened(qint64 count) override;
+    // TablesView: the two grids.
+    bool tablesOpen() const override;
+    void requireTablesOpen() const override;
+    void requireElementsOpen() const override;
+    void postPendingEdits() override;
+    std::optional<QString> currentTable() const override;
+    bool standOnTable(const QString& key) override;
+    void tablesChanged() override;
+    void totalsChanged() override;
+    void elementsChanged() override;
+    void showElementsOf(const QString& tableId) override;
+    void standOnLastElement() override;
+    void tablesRecounted() override;
 
     QString m_path;
-    double m_scale = 1.0;
     std::unique_ptr<Database> m_db;
-    std::unique_ptr<TableMaintenance> m_maintenance;
     std::unique_ptr<TableDraw> m_draw;
     std::unique_ptr<UnprintedCount> m_count;
     RandomSource m_random;
     Dice m_dice{m_random};
-    Clock m_systemClock;
-    const Clock* m_clock = &m_systemClock;
     WindowMessageSink m_sink;
-    ReportForms* m_reports = nullptr;
-    RunReport m_lastRun;
+    MaintenanceActions m_maintenance{m_sink};
     bool m_masterEnteredOnce = false;
 
     TableCursor* m_master = nullptr;
     TableCursor* m_slave = nullptr;
     TableCursor* m_outputs[4] = {};
 
-    QTableView* dbgMaster = nullptr;
-    DbNavigator* dbnMaster = nullptr;
-    QLineEdit* edtID = nullptr;
-    QLineEdit* edtNom = nullptr;
-    QPushButton* btnNouvelleTable = nullptr;
-    QPushButton* btnFin = nullptr;
-    QTableView* dbgSlave = nullptr;
-    DbNavigator* dbnEsclave = nullptr;
-    QLineEdit* edtElem = nullptr;
-    QLineEdit* edtProba = nullptr;
-    QPushButton* btnAjouter = nullptr;
-    QPushButton* btnPerso = nullptr;
-    QPlainTextEdit* memPerso = nullptr;
-    QPushButton* btnImprimePerso = nullptr;
-    QLineEdit* dbePersoNonImprime = nullptr;
-    QPushButton* btnRafraichir = nullptr;
-    QPushButton* btnTresor = nullptr;
-    QPushButton* btnImprimeTresor = nullptr;
-    QPushButton* btnRencontre = nullptr;
-    QPushButton* btnPrintRencontre = nullptr;
-    QPushButton* btnVillage = nullptr;
-    QPushButton* btnImprimeVillage = nullptr;
+    MainForm ui;
+    GeneratorRuns* m_runs = nullptr;
 };
 
 } // namespace ov::ui
