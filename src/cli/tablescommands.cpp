@@ -6,18 +6,13 @@
 #include "tables/tablecheck.h"
 #include "tables/tablefile.h"
 
-#include <QFileInfo>
-
 namespace ov::cli {
 
 namespace {
 
-QString plural(int count, const QString& singular, const QString& pluralForm) {
-    return QString::number(count) + QLatin1Char(' ') + (count > 1 ? pluralForm : singular);
-}
-
 QString elementCount(int count) {
-    return plural(count, QStringLiteral("élément"), QStringLiteral("éléments"));
+    return QString::number(count) +
+           (count > 1 ? QStringLiteral(" éléments") : QStringLiteral(" élément"));
 }
 
 // An action of tables: its file argument counted, the database opened, the failures reported.
@@ -71,27 +66,14 @@ protected:
     int act(const Options& options, Streams& io) override {
         const QString path = options.positional.first();
         auto database = openDatabase(options);
-        const bool toStandardOutput = isStandardOutput(path);
-        if (!toStandardOutput && QFileInfo(path).canonicalFilePath() ==
-                                     QFileInfo(database->path()).canonicalFilePath()) {
-            io.err << QStringLiteral("Le fichier d'export ne peut pas être la base elle-même : "
-                                     "rien n'a été écrit.\n");
-            return ExitFailure;
+        if (!isStandardOutput(path)) {
+            io.out << exportSummaryText(exportTables(*database, path), path) << '\n';
+            return ExitOk;
         }
         const RandomTables tables = loadRandomTables(*database);
-        if (toStandardOutput)
-            writeStandardOutput(tableFileBytes(tables), io);
-        else
-            writeTableFile(path, tables);
-        int elements = 0;
-        for (const RandomTable& table : tables)
-            elements += int(table.elements.size());
-        (toStandardOutput ? io.err : io.out)
-            << QStringLiteral("Exporté : %1, %2 dans %3\n")
-                   .arg(plural(int(tables.size()), QStringLiteral("table"),
-                               QStringLiteral("tables")),
-                        elementCount(elements),
-                        toStandardOutput ? QStringLiteral("la sortie standard") : path);
+        writeStandardOutput(tableFileBytes(tables), io);
+        io.err << exportSummaryText(summarize(tables), QStringLiteral("la sortie standard"))
+               << '\n';
         return ExitOk;
     }
 };
@@ -133,20 +115,7 @@ protected:
                                 : options.has(QStringLiteral("--skip-existing"))
                                     ? ImportMode::SkipExisting
                                     : ImportMode::AddOnly;
-        const ImportSummary summary = importTables(*database, incoming, mode);
-        io.out << QStringLiteral("Importé : %1, %2")
-                      .arg(
-                          plural(summary.tables, QStringLiteral("table"), QStringLiteral("tables")),
-                          elementCount(summary.elements));
-        if (summary.replaced > 0)
-            io.out << QStringLiteral(" (%1)").arg(plural(summary.replaced,
-                                                         QStringLiteral("table remplacée"),
-                                                         QStringLiteral("tables remplacées")));
-        if (summary.skipped > 0)
-            io.out << QStringLiteral(" (%1)").arg(
-                plural(summary.skipped, QStringLiteral("table existante gardée"),
-                       QStringLiteral("tables existantes gardées")));
-        io.out << '\n';
+        io.out << importSummaryText(importTables(*database, incoming, mode)) << '\n';
         return ExitOk;
     }
 };
@@ -168,17 +137,8 @@ protected:
     int act(const Options& options, Streams& io) override {
         auto database = openDatabase(options);
         const QVector<CheckFinding> findings = ov::checkTables(*database);
-        for (const CheckFinding& finding : findings)
-            io.out << finding.message << '\n';
-        if (findings.isEmpty()) {
-            io.out << QStringLiteral("Aucun problème : les tables des quatre générateurs sont "
-                                     "complètes.\n");
-            return ExitOk;
-        }
-        io.out << (findings.size() > 1
-                       ? QStringLiteral("%1 problèmes trouvés.\n").arg(findings.size())
-                       : QStringLiteral("1 problème trouvé.\n"));
-        return ExitFailure;
+        io.out << checkReportText(findings);
+        return findings.isEmpty() ? ExitOk : ExitFailure;
     }
 };
 

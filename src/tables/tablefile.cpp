@@ -4,6 +4,7 @@
 #include "textrules.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QLocale>
 #include <QRegularExpression>
@@ -463,6 +464,54 @@ ImportSummary importTables(const Database& database, const RandomTables& tables,
         }
     });
     return summary;
+}
+
+namespace {
+QString plural(int count, const QString& singular, const QString& pluralForm) {
+    return QString::number(count) + QLatin1Char(' ') + (count > 1 ? pluralForm : singular);
+}
+QString elementCount(int count) {
+    return plural(count, QStringLiteral("élément"), QStringLiteral("éléments"));
+}
+} // namespace
+
+QString importSummaryText(const ImportSummary& summary) {
+    QString text =
+        QStringLiteral("Importé : %1, %2")
+            .arg(plural(summary.tables, QStringLiteral("table"), QStringLiteral("tables")),
+                 elementCount(summary.elements));
+    if (summary.replaced > 0)
+        text +=
+            QStringLiteral(" (%1)").arg(plural(summary.replaced, QStringLiteral("table remplacée"),
+                                               QStringLiteral("tables remplacées")));
+    if (summary.skipped > 0)
+        text += QStringLiteral(" (%1)").arg(plural(summary.skipped,
+                                                   QStringLiteral("table existante gardée"),
+                                                   QStringLiteral("tables existantes gardées")));
+    return text;
+}
+
+ExportSummary summarize(const RandomTables& tables) {
+    ExportSummary summary;
+    summary.tables = int(tables.size());
+    for (const RandomTable& table : tables)
+        summary.elements += int(table.elements.size());
+    return summary;
+}
+
+ExportSummary exportTables(const Database& database, const QString& path) {
+    if (QFileInfo(path).canonicalFilePath() == QFileInfo(database.path()).canonicalFilePath())
+        throw Error(QStringLiteral("Le fichier d'export ne peut pas être la base elle-même : "
+                                   "rien n'a été écrit."));
+    const RandomTables tables = loadRandomTables(database);
+    writeTableFile(path, tables);
+    return summarize(tables);
+}
+
+QString exportSummaryText(const ExportSummary& summary, const QString& where) {
+    return QStringLiteral("Exporté : %1, %2 dans %3")
+        .arg(plural(summary.tables, QStringLiteral("table"), QStringLiteral("tables")),
+             elementCount(summary.elements), where);
 }
 
 } // namespace ov

@@ -82,6 +82,24 @@ struct ImportSummary {
 // written when anything fails.
 ImportSummary importTables(const Database& database, const RandomTables& tables, ImportMode mode);
 
+// "Importé : 2 tables, 5 éléments (1 table remplacée)": what an import did, in one line.
+QString importSummaryText(const ImportSummary& summary);
+
+struct ExportSummary {
+    int tables = 0;
+    int elements = 0;
+};
+
+// Writes every random table of the database to the file. Raises Error, writing nothing, when the
+// file is the database itself or cannot be written.
+ExportSummary exportTables(const Database& database, const QString& path);
+
+// "Exporté : 2 tables, 5 éléments dans FILE": what an export did, in one line.
+QString exportSummaryText(const ExportSummary& summary, const QString& where);
+
+// The summary of the tables, for the exported file.
+ExportSummary summarize(const RandomTables& tables);
+
 // A weight as the file writes it: a whole number when it is one.
 QString formatWeight(double weight);
 
