@@ -1,13 +1,9 @@
-#include "tables/database.h"
 #include "ui/application.h"
-#include "ui/mainscreen.h"
-#include "ui/messages.h"
-#include "ui/reportforms.h"
+#include "ui/mainwindow.h"
 
 #include <QApplication>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 
 namespace {
 
@@ -48,16 +44,8 @@ int main(int argc, char* argv[]) {
     ov::ui::installFrenchTranslation(app);
     ov::ui::installFonts();
 
-    // The main screen first, then the report forms, which stay hidden. The forms go before the
-    // screen, whose store they read.
-    ov::ui::TovMainPerso screen;
-    std::unique_ptr<ov::ui::ReportForms> forms;
-    if (ov::Database* database = screen.database()) {
-        ov::ui::guarded([&] {
-            forms = std::make_unique<ov::ui::ReportForms>(*database);
-            screen.setReportForms(forms.get());
-        });
-    }
-    screen.show();
+    // The main screen under its menu bar; the window makes the report forms, which stay hidden.
+    ov::ui::MainWindow window;
+    window.show();
     return app.exec();
 }

@@ -1,6 +1,7 @@
 #include "messages.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QMessageBox>
 
 namespace ov::ui {
@@ -14,7 +15,31 @@ std::function<bool(const QString&)>& confirmation() {
     static std::function<bool(const QString&)> function;
     return function;
 }
+std::function<QString(const QString&)>& fileChoice() {
+    static std::function<QString(const QString&)> function;
+    return function;
+}
 } // namespace
+
+void setNextFileChoice(std::function<QString(const QString&)> answer) {
+    fileChoice() = std::move(answer);
+}
+
+QString chooseFile(FileChoice kind, const QString& caption, const QString& filter) {
+    if (fileChoice()) {
+        const auto answer = std::move(fileChoice());
+        fileChoice() = nullptr;
+        return answer(caption);
+    }
+    if (recorder()) {
+        recorder()(caption);
+        return QString(); // an unanswered dialog in a test is cancelled
+    }
+    return kind == FileChoice::Open ? QFileDialog::getOpenFileName(QApplication::activeWindow(),
+                                                                   caption, QString(), filter)
+                                    : QFileDialog::getSaveFileName(QApplication::activeWindow(),
+                                                                   caption, QString(), filter);
+}
 
 void setMessageRecorder(std::function<void(const QString&)> function) {
     recorder() = std::move(function);

@@ -19,6 +19,12 @@ void setMessageRecorder(std::function<void(const QString&)> recorder);
 bool askConfirmation(const QString& text);
 void setNextConfirmation(std::function<bool(const QString&)> answer);
 
+// The file dialogs: a file to open (it must exist) or to save (it may be new); empty when the
+// user cancels. Tests pre-answer the next one.
+enum class FileChoice { Open, Save };
+QString chooseFile(FileChoice kind, const QString& caption, const QString& filter);
+void setNextFileChoice(std::function<QString(const QString& caption)> answer);
+
 // The message sink of the window.
 class WindowMessageSink : public MessageSink {
 public:
