@@ -137,21 +137,26 @@ void MainWindow::fillRecentMenu() {
     if (recent.isEmpty())
         m_recent->addAction(QStringLiteral("(aucune)"))->setEnabled(false);
     for (const QString& path : recent)
-        m_recent->addAction(QDir::toNativeSeparators(path), this, [this, path] { switchTo(path); });
+        m_recent->addAction(QDir::toNativeSeparators(path), this,
+                            [this, path] { openExisting(path); });
 }
 
 void MainWindow::openDatabase() {
     const QString path =
         chooseFile(FileChoice::Open, QStringLiteral("Ouvrir une base"), databaseFilter);
-    if (path.isEmpty())
-        return;
-    // A file that does not exist is not created here: a typing error would make a new base.
+    if (!path.isEmpty())
+        openExisting(path);
+}
+
+bool MainWindow::openExisting(const QString& path) {
+    // A file that does not exist is not created here: a typing error, or a base moved since it
+    // was recent, would make a new one.
     if (!QFileInfo::exists(path)) {
         showMessage(
             QStringLiteral("La base %1 n'existe pas (« Nouvelle base… » la crée).").arg(path));
-        return;
+        return false;
     }
-    switchTo(path);
+    return switchTo(path);
 }
 
 void MainWindow::newDatabase() {

@@ -27,6 +27,9 @@ public:
     // switched; the file is then the alias "OV" and the first of the recent databases.
     bool switchTo(const QString& path);
 
+    // Switches to a database file that exists; a missing one is refused with a message.
+    bool openExisting(const QString& path);
+
     // The last databases opened, the newest first, at most five.
     QStringList recentDatabases() const;
 
