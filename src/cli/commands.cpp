@@ -12,6 +12,7 @@ std::unique_ptr<Command> makeTablesImportCommand();
 std::unique_ptr<Command> makeTablesCheckCommand();
 std::unique_ptr<Command> makeTablesListCommand();
 std::unique_ptr<Command> makeTablesShowCommand();
+std::unique_ptr<Command> makeImportParadoxCommand();
 
 std::vector<std::unique_ptr<Command>> allCommands() {
     std::vector<std::unique_ptr<Command>> commands;
@@ -24,6 +25,7 @@ std::vector<std::unique_ptr<Command>> allCommands() {
     commands.push_back(makeTablesCheckCommand());
     commands.push_back(makeTablesListCommand());
     commands.push_back(makeTablesShowCommand());
+    commands.push_back(makeImportParadoxCommand());
     return commands;
 }
 

@@ -132,7 +132,7 @@ public:
         UnprintedCount unprinted(*database);
         const Clock clock;
         Generation generation(*database, unprinted, clock, draw, progress);
-        RunHost host; // nobody watches: no grids, no memo, no count box
+        NoWatcher host;
 
         int status = ExitOk;
         for (int i = 0; i < count; ++i) {

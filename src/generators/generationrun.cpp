@@ -1,6 +1,5 @@
 #include "generationrun.h"
 
-#include "tables/database.h"
 #include "tables/textrules.h"
 
 namespace ov {
@@ -8,7 +7,7 @@ namespace ov {
 GenerationRun::GenerationRun(OutputKind kind, const Database& database, UnprintedCount& count,
                              const Clock& clock, RunHost& host, bool store)
     : m_kind(kind), m_database(database), m_count(count), m_clock(clock), m_host(host),
-      m_store(store) {}
+      m_store(store), m_snapshot(database) {}
 
 void GenerationRun::switchCount() {
     m_count.setStatement(unprintedCountStatement(m_kind));
@@ -57,6 +56,7 @@ QString GenerationRun::text() const {
 }
 
 void GenerationRun::finish(const QString& stringValue) {
+    m_snapshot.end();
     m_gridsShown = true;
     m_host.gridsShown();
     m_storedValue = cutToWidth(stringValue, width::RecordType);
@@ -64,17 +64,23 @@ void GenerationRun::finish(const QString& stringValue) {
         appendRecord(m_database, m_kind, m_n, text(), m_storedValue, m_clock.now());
         m_stored = true;
     }
+    reopenCount();
+}
+
+void GenerationRun::reopenCount() {
+    if (!m_host.showsCount())
+        return;
     m_count.open();
     m_host.countReopened(m_count.value());
 }
 
 void GenerationRun::recover() {
+    m_snapshot.end();
     if (!m_gridsShown) {
         m_gridsShown = true;
         m_host.gridsShown();
     }
-    m_count.open();
-    m_host.countReopened(m_count.value());
+    reopenCount();
 }
 
 } // namespace ov

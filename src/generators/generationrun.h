@@ -2,14 +2,13 @@
 // The frame that the four generators share: count statement, grids, memo, header, storing.
 
 #include "tables/clock.h"
+#include "tables/database.h"
 #include "tables/outputs.h"
 
 #include <QString>
 #include <QStringList>
 
 namespace ov {
-
-class Database;
 
 // Whoever watches a run (the main screen, or nobody for the command-line tool).
 class RunHost {
@@ -21,8 +20,18 @@ public:
     virtual void lineAdded(const QString& line) { Q_UNUSED(line); }
     virtual void gridsShown() {} // memo repainted, grids shown and enabled
     virtual void countReopened(qint64 count) { Q_UNUSED(count); }
+    // Whether the count is shown: when not, it is not counted again after each run.
+    virtual bool showsCount() const { return true; }
 };
 
+// Nobody watches the runs (the command-line tool): no grids, no memo, no count box.
+class NoWatcher final : public RunHost {
+public:
+    bool showsCount() const override { return false; }
+};
+
+// A run reads the store in one read snapshot, from its start until it stores its record: its
+// draws see the tables as they were when it began.
 class GenerationRun {
 public:
     GenerationRun(OutputKind kind, const Database& database, UnprintedCount& count,
@@ -54,6 +63,8 @@ public:
     bool stored() const { return m_stored; }
 
 private:
+    void reopenCount();
+
     OutputKind m_kind;
     const Database& m_database;
     UnprintedCount& m_count;
@@ -66,6 +77,7 @@ private:
     QString m_storedValue;
     bool m_stored = false;
     bool m_gridsShown = false;
+    Database::ReadSnapshot m_snapshot;
 };
 
 } // namespace ov

@@ -177,6 +177,7 @@ Database::Database(const QString& path) : m_path(path) {
         QSqlDatabase::removeDatabase(m_connectionName);
         throw DatabaseError(message);
     }
+    m_connection = db;
     try {
         run(QStringLiteral("PRAGMA journal_mode=WAL"));
         run(QStringLiteral("PRAGMA synchronous=NORMAL"));
@@ -187,8 +188,10 @@ Database::Database(const QString& path) : m_path(path) {
             addRecordIndexes();
         }
     } catch (...) {
+        m_statements.clear();
         db.close();
         db = QSqlDatabase();
+        m_connection = QSqlDatabase();
         QSqlDatabase::removeDatabase(m_connectionName);
         if (!exists)
             QFile::remove(path);
@@ -197,11 +200,11 @@ Database::Database(const QString& path) : m_path(path) {
 }
 
 Database::~Database() {
-    {
-        QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
-        if (db.isOpen())
-            db.close();
-    }
+    // The kept statements go before their connection.
+    m_statements.clear();
+    if (m_connection.isOpen())
+        m_connection.close();
+    m_connection = QSqlDatabase();
     QSqlDatabase::removeDatabase(m_connectionName);
 }
 
@@ -210,7 +213,7 @@ std::unique_ptr<Database> Database::openAlias(const QString& alias) {
 }
 
 QSqlDatabase Database::connection() const {
-    return QSqlDatabase::database(m_connectionName, false);
+    return m_connection;
 }
 
 void Database::createSchema() const {
@@ -261,29 +264,103 @@ QSqlQuery Database::run(const QString& sql, const QVariantList& values) const {
     return query;
 }
 
+// One use of a kept statement: prepared when its text is new on this connection (or when an
+// outer call is still reading its rows), bound, run, and reset when the use ends.
+class Database::StatementUse {
+public:
+    StatementUse(const Database& database, const QString& sql, const QVariantList& values)
+        : m_database(database) {
+        // A few statements are run over and over; any other text is kept until the count of
+        // kept statements reaches this, and then the idle ones are dropped.
+        constexpr qsizetype keptStatements = 64;
+        const auto found = database.m_statements.constFind(sql);
+        if (found != database.m_statements.constEnd() && !(*found)->busy &&
+            (*found)->valueCount == values.size()) {
+            m_statement = *found;
+        } else {
+            m_statement = std::make_shared<Statement>();
+            m_statement->query = QSqlQuery(database.m_connection);
+            m_statement->query.setForwardOnly(true);
+            if (!m_statement->query.prepare(sql))
+                throw DatabaseError(engineMessage(m_statement->query.lastError()));
+            m_statement->valueCount = values.size();
+            if (found == database.m_statements.constEnd()) {
+                if (database.m_statements.size() >= keptStatements)
+                    database.m_statements.removeIf(
+                        [](const auto& kept) { return !kept.value()->busy; });
+                database.m_statements.insert(sql, m_statement);
+            }
+        }
+        m_sql = sql;
+        m_statement->busy = true;
+        QSqlQuery& query = m_statement->query;
+        for (qsizetype i = 0; i < values.size(); ++i)
+            query.bindValue(int(i), values.at(i));
+        if (!query.exec()) {
+            const QString message = engineMessage(query.lastError());
+            release(true);
+            throw DatabaseError(message);
+        }
+    }
+    ~StatementUse() { release(false); }
+    StatementUse(const StatementUse&) = delete;
+    StatementUse& operator=(const StatementUse&) = delete;
+
+    QSqlQuery& query() { return m_statement->query; }
+
+private:
+    void release(bool failed) {
+        // Reset: a statement left on a row would keep a read transaction open, which hides
+        // other connections' writes from this one and holds back the write-ahead log.
+        m_statement->query.finish();
+        m_statement->busy = false;
+        // A statement that failed is prepared anew next time (its table may have gone).
+        if (failed && m_database.m_statements.value(m_sql) == m_statement)
+            m_database.m_statements.remove(m_sql);
+    }
+
+    const Database& m_database;
+    QString m_sql;
+    std::shared_ptr<Statement> m_statement;
+};
+
+void Database::execute(const QString& sql, const QVariantList& values) const {
+    StatementUse use(*this, sql, values);
+}
+
 QVariant Database::scalar(const QString& sql, const QVariantList& values) const {
-    QSqlQuery query = run(sql, values);
-    return query.next() ? query.value(0) : QVariant();
+    StatementUse use(*this, sql, values);
+    return use.query().next() ? use.query().value(0) : QVariant();
+}
+
+void Database::forEachRow(const QString& sql, const QVariantList& values,
+                          const std::function<bool(const QSqlQuery& row)>& visit) const {
+    StatementUse use(*this, sql, values);
+    while (use.query().next())
+        if (!visit(use.query()))
+            break;
 }
 
 void Database::transaction(const std::function<void()>& work) const {
     // Nested calls become savepoints of the outer transaction.
     if (m_depth > 0) {
         const QString name = QStringLiteral("ov_sp%1").arg(m_depth);
-        run(QStringLiteral("SAVEPOINT ") + name);
+        execute(QStringLiteral("SAVEPOINT ") + name);
         ++m_depth;
         try {
             work();
         } catch (...) {
             --m_depth;
-            run(QStringLiteral("ROLLBACK TO ") + name);
-            run(QStringLiteral("RELEASE ") + name);
+            execute(QStringLiteral("ROLLBACK TO ") + name);
+            execute(QStringLiteral("RELEASE ") + name);
             throw;
         }
         --m_depth;
-        run(QStringLiteral("RELEASE ") + name);
+        execute(QStringLiteral("RELEASE ") + name);
         return;
     }
+    // A write never grows out of a read snapshot.
+    endSnapshot();
     QSqlDatabase db = connection();
     if (!db.transaction())
         throw DatabaseError(engineMessage(db.lastError()));
@@ -292,14 +369,54 @@ void Database::transaction(const std::function<void()>& work) const {
         work();
     } catch (...) {
         m_depth = 0;
+        endSnapshot(); // a snapshot begun inside was this transaction
         db.rollback();
         throw;
     }
     m_depth = 0;
+    endSnapshot();
     if (!db.commit()) {
         const QString message = engineMessage(db.lastError());
         db.rollback();
         throw DatabaseError(message);
+    }
+}
+
+Database::ReadSnapshot::ReadSnapshot(const Database& database) : m_database(database) {
+    if (database.m_snapshot != 0)
+        return; // inside another snapshot: that one
+    if (database.m_depth == 0) {
+        database.execute(QStringLiteral("BEGIN"));
+        database.m_snapshotBegan = true;
+    }
+    m_serial = ++database.m_snapshotsBegun;
+    database.m_snapshot = m_serial;
+}
+
+Database::ReadSnapshot::~ReadSnapshot() {
+    end();
+}
+
+void Database::ReadSnapshot::end() {
+    if (m_serial != 0 && m_database.m_snapshot == m_serial)
+        m_database.endSnapshot();
+    m_serial = 0;
+}
+
+void Database::endSnapshot() const {
+    const bool began = m_snapshotBegan;
+    m_snapshot = 0;
+    m_snapshotBegan = false;
+    if (!began)
+        return;
+    // Nothing was written: ending it cannot lose anything, and it never raises.
+    try {
+        execute(QStringLiteral("COMMIT"));
+    } catch (const DatabaseError&) {
+        try {
+            execute(QStringLiteral("ROLLBACK"));
+        } catch (const DatabaseError&) {
+        }
     }
 }
 

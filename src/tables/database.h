@@ -1,6 +1,7 @@
 #pragma once
 // The table store: one SQLite file behind the alias "OV", its schema, statements and transactions.
 
+#include <QHash>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
@@ -56,25 +57,69 @@ public:
     // Raises for the first of the six tables that is missing.
     void requireAllTables() const;
 
-    // Prepared statement with its values bound in order; raises DatabaseError on failure.
+    // Prepared statement with its values bound in order; raises DatabaseError on failure. The
+    // caller owns the query and its rows: it is prepared anew at each call.
     QSqlQuery run(const QString& sql, const QVariantList& values = {}) const;
+
+    // The calls below reuse the statement prepared for the same text on this connection, and
+    // reset it before they return, so that no read stays open.
+
+    // A statement whose rows, if any, are not wanted.
+    void execute(const QString& sql, const QVariantList& values = {}) const;
     // The first column of the first row, or an invalid value when there is no row.
     QVariant scalar(const QString& sql, const QVariantList& values = {}) const;
+    // Hands the rows to visit, in order, until it returns false or the rows end.
+    void forEachRow(const QString& sql, const QVariantList& values,
+                    const std::function<bool(const QSqlQuery& row)>& visit) const;
 
     // Runs work in one transaction: committed when it returns, rolled back when it throws.
     void transaction(const std::function<void()>& work) const;
+
+    // A read transaction: what the connection reads until it ends is the store as it was when
+    // it began, whatever other connections write meanwhile. Inside a transaction it is that
+    // transaction; inside another snapshot it is that snapshot. A write transaction of this
+    // connection ends it first (a read transaction turned into a write fails when another
+    // connection wrote since it began), so writes belong after end().
+    class ReadSnapshot {
+    public:
+        explicit ReadSnapshot(const Database& database);
+        ~ReadSnapshot();
+        ReadSnapshot(const ReadSnapshot&) = delete;
+        ReadSnapshot& operator=(const ReadSnapshot&) = delete;
+        void end();
+
+    private:
+        const Database& m_database;
+        quint64 m_serial = 0; // 0 when it began inside another snapshot or has ended
+    };
+
+    // The number of the read snapshot open now, 0 when none: a reader can tell whether it
+    // already checked something in this one.
+    quint64 readSnapshot() const { return m_snapshot; }
 
     // Grows whenever a random table or one of its elements changes, from any connection.
     qint64 randomTablesVersion() const;
 
 private:
+    struct Statement {
+        QSqlQuery query;
+        qsizetype valueCount = 0; // the values it was prepared for
+        bool busy = false;
+    };
+    class StatementUse;
     void createSchema() const;
     void addRecordIndexes() const;
+    void endSnapshot() const;
 
     QString m_path;
     QString m_connectionName;
+    QSqlDatabase m_connection;
     bool m_created = false;
     mutable int m_depth = 0;
+    mutable QHash<QString, std::shared_ptr<Statement>> m_statements;
+    mutable quint64 m_snapshot = 0;
+    mutable quint64 m_snapshotsBegun = 0;
+    mutable bool m_snapshotBegan = false; // the snapshot ran BEGIN of its own
 };
 
 } // namespace ov

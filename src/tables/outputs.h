@@ -3,6 +3,8 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QVariant>
+#include <QVector>
 #include <optional>
 
 namespace ov {
@@ -37,6 +39,22 @@ int recordCount(const Database& database, OutputKind kind);
 // Appends and commits one generated record; the string value is cut to its 9 characters.
 void appendRecord(const Database& database, OutputKind kind, int id, const QString& text,
                   const QString& stringValue, const QDateTime& created);
+
+// A generated record as another store kept it, each field as stored: a null stays null.
+struct StoredRecord {
+    QVariant id;   // the sequence number
+    QVariant text; // the generated text
+    QVariant stringValue;
+    QVariant created;   // a QDate
+    QVariant printDate; // the print stamp; null while the record waits for printing
+};
+
+// Adds the records after those the table holds, in one transaction; the string value and the
+// print date are cut to their widths.
+void insertRecords(const Database& database, OutputKind kind, const QVector<StoredRecord>& records);
+
+// Deletes every record of the output table.
+void deleteRecords(const Database& database, OutputKind kind);
 
 // The unprinted-count query: a statement that can be replaced, closed and reopened.
 class UnprintedCount {

@@ -3,6 +3,7 @@
 #include "designscale.h"
 #include "generatorruns.h"
 #include "navigator.h"
+#include "paradoximportaction.h"
 #include "reportforms.h"
 #include "tablecursor.h"
 #include "tables/database.h"
@@ -136,6 +137,27 @@ void TovMainPerso::closeTables() {
     m_slave->close();
     for (TableCursor* output : m_outputs)
         output->close();
+}
+
+void TovMainPerso::importParadoxBase() {
+    guarded([this] {
+        if (!m_db)
+            return;
+        postPendingEdits();
+        const QString folder = chooseParadoxFolder(this);
+        if (folder.isEmpty() || !importParadoxFolder(*m_db, folder))
+            return;
+        if (m_master->isOpen()) {
+            m_master->refresh();
+            m_master->first();
+        }
+        if (m_slave->isOpen())
+            SlaveRefresh();
+        for (TableCursor* output : m_outputs)
+            if (output->isOpen())
+                output->refresh();
+        m_runs->showCount();
+    });
 }
 
 void TovMainPerso::btnFinClick() {

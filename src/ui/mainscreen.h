@@ -80,6 +80,9 @@ public Q_SLOTS:
     void btnPrintRencontreClick();
     void btnImprimeVillageClick();
     void btnFinClick();
+    // « Fichier › Importer une base Paradox… »: a folder chosen by the user is imported, then
+    // the grids and the count are read again.
+    void importParadoxBase();
     void dbgMasterCellClick();
     void dbgMasterColumnMoved();
     void dbgMasterColEnter();

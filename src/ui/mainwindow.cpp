@@ -72,6 +72,8 @@ void MainWindow::buildMenus() {
         &MainWindow::importTables);
     add(file, "actExporterTables", QStringLiteral("&Exporter les tables…"),
         &MainWindow::exportTables);
+    add(file, "actImporterParadox", QStringLiteral("Importer une base &Paradox…"),
+        [this] { m_screen->importParadoxBase(); });
     file->addSeparator();
     add(file, "actQuitter", QStringLiteral("&Quitter"), &QWidget::close,
         QKeySequence(Qt::CTRL | Qt::Key_Q));
