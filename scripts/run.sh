@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Set-up, build, then start the program on its default database.
+# Installs what is missing, builds the two programs, then starts the window on its database.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh

@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
-# Installs what the program needs on Debian 12 (only what is missing) and builds it in build/.
-# Usage: scripts/setup.sh [--tests]   (--tests also installs what the test programs use)
+# Installs what is missing on Debian 12 and builds in build/.
+# Usage: scripts/setup.sh            the two programs only
+#        scripts/setup.sh --tests    also the tests and the benchmarks, and what they use
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(cmake g++ make pkg-config qt6-base-dev libqt6sql6-sqlite qt6-translations-l10n
-          fonts-dejavu-core fonts-liberation2 fonts-wine libbenchmark-dev)
+          fonts-dejavu-core fonts-liberation2 fonts-wine)
+with_tests=OFF
 if [ "${1:-}" = "--tests" ]; then
-    packages+=(poppler-utils)
+    with_tests=ON
+    packages+=(libbenchmark-dev poppler-utils desktop-file-utils appstream dpkg-dev)
 fi
 
 missing=()
@@ -17,15 +20,26 @@ for p in "${packages[@]}"; do
     fi
 done
 if [ ${#missing[@]} -gt 0 ]; then
-    echo "Installation des paquets manquants : ${missing[*]}"
     sudo_cmd=()
     if [ "$(id -u)" -ne 0 ]; then
+        if ! command -v sudo >/dev/null 2>&1; then
+            echo "Il manque des paquets Debian, et sudo n'est pas là pour les installer." >&2
+            echo "Installez-les en administrateur (su -), puis relancez cette commande :" >&2
+            echo "  apt-get install ${missing[*]}" >&2
+            exit 1
+        fi
         sudo_cmd=(sudo)
     fi
+    echo "Installation des paquets manquants : ${missing[*]}"
     export DEBIAN_FRONTEND=noninteractive
     "${sudo_cmd[@]}" apt-get update -q
     "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
-cmake --build build -j"$(nproc)"
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DOV_BUILD_TESTS=$with_tests \
+      -DOV_BUILD_BENCH=$with_tests
+if [ $with_tests = ON ]; then
+    cmake --build build -j"$(nproc)"
+else
+    cmake --build build -j"$(nproc)" --target orvanthe orvanthe-cli
+fi

@@ -1,31 +1,53 @@
-#include "tables/database.h"
 #include "ui/application.h"
-#include "ui/mainscreen.h"
+#include "ui/mainwindow.h"
 #include "ui/messages.h"
-#include "ui/reportforms.h"
 
 #include <QApplication>
-#include <memory>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// --version and --help answer before any window, so that they work without a display.
+bool answersAlone(int argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::puts("orvanthe " OV_VERSION);
+            return true;
+        }
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::puts(
+                "Usage : orvanthe [--version] [--help]\n\n"
+                "Ouvre l'écran principal d'Orvanthe sur la base désignée par l'alias OV\n"
+                "(alias.ini), ou sur la base par défaut. Le menu « Fichier » ouvre une autre\n"
+                "base. L'outil orvanthe-cli fait le même travail sans fenêtre.\n\n"
+                "Options :\n"
+                "  --version   affiche la version\n"
+                "  -h, --help  affiche cette aide");
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
+    if (answersAlone(argc, argv))
+        return 0;
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Orvanthe"));
     QApplication::setApplicationName(QStringLiteral("orvanthe"));
+    QApplication::setApplicationVersion(QStringLiteral(OV_VERSION));
     QApplication::setApplicationDisplayName(QStringLiteral("ov Generic Tables - Item Generation"));
     ov::ui::answerMessagesFromEnvironment();
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.orvanthe.Orvanthe"));
+    QApplication::setWindowIcon(ov::ui::programIcon());
     ov::ui::installFrenchTranslation(app);
     ov::ui::installFonts();
 
-    // The main screen first, then the report forms, which stay hidden. The forms go before the
-    // screen, whose store they read.
-    ov::ui::TovMainPerso screen;
-    std::unique_ptr<ov::ui::ReportForms> forms;
-    if (ov::Database* database = screen.database()) {
-        ov::ui::guarded([&] {
-            forms = std::make_unique<ov::ui::ReportForms>(*database);
-            screen.setReportForms(forms.get());
-        });
-    }
-    screen.show();
+    // The main screen under its menu bar; the window makes the report forms, which stay hidden.
+    ov::ui::MainWindow window;
+    window.show();
     return app.exec();
 }

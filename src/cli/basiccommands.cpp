@@ -8,6 +8,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 namespace ov::cli {
 
@@ -15,19 +17,23 @@ namespace {
 
 class InitCommand : public Command {
 public:
-    QString name() const override { return QStringLiteral("init"); }
-    QString usage() const override {
-        return QStringLiteral("orvanthe-cli init --database FICHIER");
+    VerbSpec spec() const override {
+        OptionSpec database = databaseOption();
+        database.description = QStringLiteral("le fichier de la base à créer ; il ne doit pas "
+                                              "exister");
+        database.required = true;
+        return {QStringLiteral("init"),
+                QString(),
+                QStringLiteral("Crée une base neuve avec les six tables et les tables de départ."),
+                QStringLiteral("Un fichier qui existe déjà n'est jamais touché."),
+                {database},
+                {QStringLiteral("orvanthe-cli init --database campagne.db"),
+                 QStringLiteral("orvanthe-cli init --database /media/cle/orvanthe.db")}};
     }
-    int run(const QStringList& args, Streams& io) override {
-        Options options;
-        if (auto problem = Options::parse(args, {QStringLiteral("--database")}, {}, options))
-            return usageError(io, *problem, *this);
+    int run(const Options& options, Streams& io) override {
         if (!options.positional.isEmpty())
             return usageError(
                 io, QStringLiteral("argument en trop : ") + options.positional.first(), *this);
-        if (!options.has(QStringLiteral("--database")))
-            return usageError(io, QStringLiteral("--database est obligatoire"), *this);
         const QString path = options.value(QStringLiteral("--database"));
         if (QFileInfo::exists(path)) {
             io.err << QStringLiteral("Le fichier %1 existe déjà : rien n'a été écrit.\n").arg(path);
@@ -51,34 +57,68 @@ public:
 
 class DrawCommand : public Command {
 public:
-    QString name() const override { return QStringLiteral("draw"); }
-    QString usage() const override {
-        return QStringLiteral("orvanthe-cli draw ID [--expand] [--database FICHIER] [--seed N]");
+    VerbSpec spec() const override {
+        return {QStringLiteral("draw"),
+                QStringLiteral("ID"),
+                QStringLiteral("Tire au hasard un élément de la table ID, selon les poids."),
+                QStringLiteral("Chaque tirage s'écrit sur une ligne ; rien n'est enregistré."),
+                {databaseOption(),
+                 seedOption(),
+                 {QStringLiteral("count"), QStringLiteral("N"),
+                  QStringLiteral("nombre de tirages, l'un après l'autre"), QStringLiteral("1")},
+                 {QStringLiteral("json"), QString(),
+                  QStringLiteral("écrit chaque tirage comme un objet JSON sur une ligne "
+                                 "(id, element)"),
+                  QStringLiteral("le texte seul")},
+                 {QStringLiteral("expand"), QString(),
+                  QStringLiteral("développe l'élément tiré comme le ferait un générateur "
+                                 "personnel, sans rien enregistrer"),
+                  QStringLiteral("l'élément tel qu'il est écrit dans la table")}},
+                {QStringLiteral("orvanthe-cli draw yeux"),
+                 QStringLiteral("orvanthe-cli draw yeux --count 5 --seed 42 --json")}};
     }
-    int run(const QStringList& args, Streams& io) override {
-        Options options;
-        if (auto problem =
-                Options::parse(args, {QStringLiteral("--database"), QStringLiteral("--seed")},
-                               {QStringLiteral("--expand")}, options))
-            return usageError(io, *problem, *this);
+    int run(const Options& options, Streams& io) override {
         if (options.positional.size() != 1)
             return usageError(io, QStringLiteral("donnez un seul identifiant de table"), *this);
+        int count = 1;
+        if (options.has(QStringLiteral("--count"))) {
+            const auto parsed = parseCount(options.value(QStringLiteral("--count")));
+            if (!parsed)
+                return usageError(io, QStringLiteral("--count attend un entier positif"), *this);
+            count = *parsed;
+        }
         RandomSource source;
         if (!seedRandom(options, source))
             return usageError(io, QStringLiteral("--seed attend un entier de 0 à 4294967295"),
                               *this);
-        if (options.has(QStringLiteral("--expand")))
+        if (options.has(QStringLiteral("--expand"))) {
+            if (count != 1 || options.has(QStringLiteral("--json")))
+                return usageError(
+                    io, QStringLiteral("--expand ne se combine ni avec --count ni avec --json"),
+                    *this);
             return drawExpanded(options.positional.first(), source, options, io);
+        }
+        const QString id = options.positional.first();
         try {
             auto database = openDatabase(options);
             Dice dice(source);
             TableDraw draw(*database, dice);
-            const DrawOutcome outcome = draw.draw(options.positional.first());
-            if (!outcome.drawn()) {
-                io.err << outcome.message << '\n';
-                return ExitFailure;
+            for (int i = 0; i < count; ++i) {
+                const DrawOutcome outcome = draw.draw(id);
+                if (!outcome.drawn()) {
+                    io.err << outcome.message << '\n';
+                    return ExitFailure;
+                }
+                if (options.has(QStringLiteral("--json"))) {
+                    const QJsonObject object{{QStringLiteral("id"), id},
+                                             {QStringLiteral("element"), outcome.text}};
+                    io.out << QString::fromUtf8(
+                                  QJsonDocument(object).toJson(QJsonDocument::Compact))
+                           << '\n';
+                } else {
+                    io.out << outcome.text << '\n';
+                }
             }
-            io.out << outcome.text << '\n';
         } catch (const Error& error) {
             io.err << error.message() << '\n';
             return ExitFailure;

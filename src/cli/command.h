@@ -1,10 +1,13 @@
 #pragma once
-// A verb of orvanthe-cli: parses its own arguments and writes to the streams it is given.
+// A verb of orvanthe-cli: declares its arguments and options once (usage, help and parsing come
+// from that declaration) and runs on what was parsed, writing to the streams it is given.
 
 #include <QHash>
+#include <QIODevice>
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
+#include <QVector>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -20,15 +23,62 @@ struct Streams {
     QTextStream& out;
     QTextStream& err;
     bool errIsTerminal = false;
+    // Standard output for bytes (a PDF written to "-"); null where there is none.
+    QIODevice* binaryOut = nullptr;
+};
+
+// One option of a verb, as the help lists it.
+struct OptionSpec {
+    QString name;           // without dashes: "database"
+    QString valueName;      // "FICHIER"; empty for a flag
+    QString description;    // French, what it does
+    QString defaultText;    // French, what happens without it; may be empty
+    bool required = false;  // the usage shows it without brackets
+    QString shortName = {}; // one letter also accepted after a single dash: "o" for -o
+};
+
+// What a verb declares about itself.
+struct VerbSpec {
+    QString name;        // "draw", or "tables export" for an action of a verb
+    QString arguments;   // "ID", "perso|tresor|rencontre|village"; may be empty
+    QString summary;     // French, one line
+    QString description; // French, may hold several lines
+    QVector<OptionSpec> options;
+    QStringList examples; // full command lines
+};
+
+// Options shared by several verbs.
+OptionSpec databaseOption();
+OptionSpec seedOption();
+
+// What the command line gave a verb.
+class Options {
+public:
+    QStringList positional;
+    bool has(const QString& name) const {
+        return m_values.contains(name) || m_flags.contains(name);
+    }
+    QString value(const QString& name) const { return m_values.value(name); }
+
+private:
+    friend std::optional<QString> parseArguments(const VerbSpec&, const QStringList&, Options&,
+                                                 bool&);
+    QHash<QString, QString> m_values; // by "--name"
+    QStringList m_flags;              // "--name"
 };
 
 class Command {
 public:
     virtual ~Command() = default;
-    virtual QString name() const = 0;
-    virtual QString usage() const = 0; // French, one or more lines "orvanthe-cli ..."
-    // Runs with the arguments that follow the verb.
-    virtual int run(const QStringList& args, Streams& io) = 0;
+    virtual VerbSpec spec() const = 0;
+    // Runs with what was parsed from the arguments that follow the verb.
+    virtual int run(const Options& options, Streams& io) = 0;
+
+    QString name() const { return spec().name; }
+    // "orvanthe-cli NAME ARGUMENTS [--option VALUE]...", from the declaration.
+    QString usage() const;
+    // The French help: usage, description, every option with its default, examples.
+    QString help() const;
 };
 
 // Every verb of the tool, in the order the usage text lists them.
@@ -37,29 +87,27 @@ std::vector<std::unique_ptr<Command>> allCommands();
 // Runs the tool on its arguments (without the program name).
 int runTool(const QStringList& args, Streams& io);
 
-// Options shared by several verbs.
-class Options {
-public:
-    // Splits "--name value" and "--flag" options from positional arguments. Known value
-    // options take the next argument. Returns an error text for an unknown or incomplete one.
-    static std::optional<QString> parse(const QStringList& args, const QStringList& valueOptions,
-                                        const QStringList& flags, Options& into);
-
-    QStringList positional;
-    bool has(const QString& name) const {
-        return m_values.contains(name) || m_flags.contains(name);
-    }
-    QString value(const QString& name) const { return m_values.value(name); }
-
-private:
-    QHash<QString, QString> m_values;
-    QStringList m_flags;
-};
+// Parses the arguments of a verb with QCommandLineParser; sets helpAsked for -h or --help.
+// Returns the problem, in French, of a command line that does not fit the declaration.
+std::optional<QString> parseArguments(const VerbSpec& spec, const QStringList& args, Options& into,
+                                      bool& helpAsked);
 
 // Parses a --seed value: a whole number from 0 to 4294967295.
 std::optional<quint32> parseSeed(const QString& text);
 
-// Prints the usage error and the verb's usage; returns ExitUsage.
+// Parses a --count value: a whole number from 1 up.
+std::optional<int> parseCount(const QString& text);
+
+// Prints the usage error and the usage of the verb (of every action of a verb with actions);
+// returns ExitUsage.
 int usageError(Streams& io, const QString& problem, const Command& command);
+
+// The file name that means standard output.
+inline bool isStandardOutput(const QString& path) {
+    return path == QLatin1String("-");
+}
+
+// Writes bytes to standard output (as UTF-8 text on io.out where there is no binary output).
+void writeStandardOutput(const QByteArray& bytes, Streams& io);
 
 } // namespace ov::cli

@@ -75,29 +75,42 @@ QByteArray jsonLine(const RunReport& report) {
 
 class GenerateCommand : public Command {
 public:
-    QString name() const override { return QStringLiteral("generate"); }
-    QString usage() const override {
-        return QStringLiteral("orvanthe-cli generate perso|tresor|rencontre|village|ID"
-                              " [--database FICHIER] [--seed N] [--count K] [--no-store] [--json]");
+    VerbSpec spec() const override {
+        return {
+            QStringLiteral("generate"),
+            QStringLiteral("perso|tresor|rencontre|village|ID"),
+            QStringLiteral("Génère des textes comme les boutons Perso, Trésor, Rencontre et "
+                           "Village de la fenêtre."),
+            QStringLiteral(
+                "Chaque texte s'écrit sur la sortie standard et s'ajoute à la base, "
+                "où il attend l'impression.\nLe type s'écrit en minuscules ou en "
+                "majuscules, avec ou sans accent (trésor). Avec l'identifiant ID d'un générateur "
+                "personnel, c'est lui qui écrit les textes."),
+            {databaseOption(),
+             seedOption(),
+             {QStringLiteral("count"), QStringLiteral("K"),
+              QStringLiteral("nombre de textes à générer"), QStringLiteral("1")},
+             {QStringLiteral("no-store"), QString(),
+              QStringLiteral("n'enregistre rien dans la base"),
+              QStringLiteral("chaque texte est enregistré")},
+             {QStringLiteral("json"), QString(),
+              QStringLiteral("écrit chaque texte comme un objet JSON sur une ligne (kind, id, "
+                             "lines, type, messages)"),
+              QStringLiteral("les lignes du texte, une ligne vide entre deux textes")}},
+            {QStringLiteral("orvanthe-cli generate perso"),
+             QStringLiteral("orvanthe-cli generate village --count 3 --seed 42 --no-store")}};
     }
 
-    int run(const QStringList& args, Streams& io) override {
-        Options options;
-        if (auto problem = Options::parse(
-                args,
-                {QStringLiteral("--database"), QStringLiteral("--seed"), QStringLiteral("--count")},
-                {QStringLiteral("--no-store"), QStringLiteral("--json")}, options))
-            return usageError(io, *problem, *this);
+    int run(const Options& options, Streams& io) override {
         if (options.positional.size() != 1)
             return usageError(io, QStringLiteral("donnez un seul type de texte à générer"), *this);
         const auto kind = outputKindFromName(options.positional.first());
         int count = 1;
         if (options.has(QStringLiteral("--count"))) {
-            const QString text = options.value(QStringLiteral("--count"));
-            bool ok = false;
-            count = text.toInt(&ok, 10);
-            if (!ok || count < 1 || text.startsWith(QLatin1Char('+')))
+            const auto parsed = parseCount(options.value(QStringLiteral("--count")));
+            if (!parsed)
                 return usageError(io, QStringLiteral("--count attend un entier positif"), *this);
+            count = *parsed;
         }
         RandomSource source;
         if (!seedRandom(options, source))

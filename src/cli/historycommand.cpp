@@ -116,57 +116,103 @@ QJsonArray listJson(const QVector<HistoryEntry>& entries) {
     return array;
 }
 
+// One action of history: list, show, search, export, unprint or delete.
 class HistoryCommand : public Command {
 public:
-    QString name() const override { return QStringLiteral("history"); }
-    QString usage() const override {
-        return QStringLiteral(
-            "orvanthe-cli history list [--kind GENRE] [--unprinted|--printed] [--since DATE]"
-            " [--until DATE] [--limit N] [--json] [--database FICHIER]\n"
-            "  orvanthe-cli history show GENRE ID [--database FICHIER]\n"
-            "  orvanthe-cli history search MOTS... [--kind GENRE] [--limit N] [--json]"
-            " [--database FICHIER]\n"
-            "  orvanthe-cli history export GENRE ID... --format txt|md|json|pdf [-o FICHIER]"
-            " [--no-stamp] [--database FICHIER]\n"
-            "  orvanthe-cli history unprint GENRE ID... [--database FICHIER]\n"
-            "  orvanthe-cli history delete GENRE ID... [--yes] [--database FICHIER]\n"
-            "  (ID : le numéro du texte, ou #LIGNE quand plusieurs textes ont ce numéro)");
+    explicit HistoryCommand(QString action) : m_action(std::move(action)) {}
+
+    VerbSpec spec() const override {
+        const OptionSpec kind{QStringLiteral("kind"), QStringLiteral("GENRE"),
+                              QStringLiteral("seulement les textes de ce genre (perso, tresor, "
+                                             "rencontre, village)"),
+                              QStringLiteral("tous les genres")};
+        const OptionSpec limit{QStringLiteral("limit"), QStringLiteral("N"),
+                               QStringLiteral("nombre de textes listés au plus"),
+                               QString::number(defaultLimit)};
+        const OptionSpec json{QStringLiteral("json"), QString(),
+                              QStringLiteral("écrit la liste en JSON"),
+                              QStringLiteral("une ligne par texte")};
+        const QString numbers =
+            QStringLiteral("ID : le numéro du texte, ou #LIGNE quand plusieurs textes ont ce "
+                           "numéro.");
+        if (m_action == QLatin1String("list"))
+            return {QStringLiteral("history list"),
+                    QString(),
+                    QStringLiteral("Liste les textes générés, du plus récent au plus ancien."),
+                    QStringLiteral("Les dates s'écrivent AAAA-MM-JJ ou JJ/MM/AAAA."),
+                    {kind,
+                     {QStringLiteral("unprinted"), QString(),
+                      QStringLiteral("seulement les textes qui attendent l'impression"),
+                      QStringLiteral("imprimés ou non")},
+                     {QStringLiteral("printed"), QString(),
+                      QStringLiteral("seulement les textes imprimés"),
+                      QStringLiteral("imprimés ou non")},
+                     {QStringLiteral("since"), QStringLiteral("DATE"),
+                      QStringLiteral("seulement les textes créés ce jour-là ou après"), QString()},
+                     {QStringLiteral("until"), QStringLiteral("DATE"),
+                      QStringLiteral("seulement les textes créés ce jour-là ou avant"), QString()},
+                     limit,
+                     json,
+                     databaseOption()},
+                    {QStringLiteral("orvanthe-cli history list"),
+                     QStringLiteral("orvanthe-cli history list --kind village --unprinted")}};
+        if (m_action == QLatin1String("search"))
+            return {QStringLiteral("history search"),
+                    QStringLiteral("MOTS..."),
+                    QStringLiteral("Cherche les textes générés qui contiennent tous ces mots."),
+                    QStringLiteral("Les accents et les majuscules ne comptent pas ; un mot trouve "
+                                   "aussi les mots qui commencent par lui."),
+                    {kind, limit, json, databaseOption()},
+                    {QStringLiteral("orvanthe-cli history search epee"),
+                     QStringLiteral("orvanthe-cli history search roche noire --kind village")}};
+        if (m_action == QLatin1String("show"))
+            return {QStringLiteral("history show"),
+                    QStringLiteral("GENRE ID"),
+                    QStringLiteral("Écrit un texte généré en entier."),
+                    numbers,
+                    {databaseOption()},
+                    {QStringLiteral("orvanthe-cli history show perso 12"),
+                     QStringLiteral("orvanthe-cli history show village 3")}};
+        if (m_action == QLatin1String("export"))
+            return {
+                QStringLiteral("history export"),
+                QStringLiteral("GENRE ID..."),
+                QStringLiteral("Exporte des textes générés en texte, Markdown, JSON ou PDF."),
+                numbers,
+                {{QStringLiteral("format"), QStringLiteral("FORMAT"),
+                  QStringLiteral("txt, md, json ou pdf (obligatoire)"), QString()},
+                 {QStringLiteral("output"), QStringLiteral("FICHIER"),
+                  QStringLiteral("le fichier à écrire"),
+                  QStringLiteral("la sortie standard, sauf en pdf"), false, QStringLiteral("o")},
+                 {QStringLiteral("no-stamp"), QString(),
+                  QStringLiteral("un PDF ne marque pas les textes imprimés"),
+                  QStringLiteral("les textes du PDF sont marqués imprimés")},
+                 databaseOption()},
+                {QStringLiteral("orvanthe-cli history export perso 12 --format md"),
+                 QStringLiteral("orvanthe-cli history export tresor 3 4 --format pdf -o t.pdf")}};
+        if (m_action == QLatin1String("unprint"))
+            return {QStringLiteral("history unprint"),
+                    QStringLiteral("GENRE ID..."),
+                    QStringLiteral("Remet des textes imprimés parmi ceux qui attendent "
+                                   "l'impression."),
+                    numbers,
+                    {databaseOption()},
+                    {QStringLiteral("orvanthe-cli history unprint perso 12"),
+                     QStringLiteral("orvanthe-cli history unprint village 3 4")}};
+        return {QStringLiteral("history delete"),
+                QStringLiteral("GENRE ID..."),
+                QStringLiteral("Supprime des textes générés de la base."),
+                numbers + QStringLiteral("\nSans --yes, la commande liste les textes et ne "
+                                         "supprime rien."),
+                {{QStringLiteral("yes"), QString(), QStringLiteral("supprime vraiment"),
+                  QStringLiteral("rien n'est supprimé")},
+                 databaseOption()},
+                {QStringLiteral("orvanthe-cli history delete perso 12"),
+                 QStringLiteral("orvanthe-cli history delete perso 12 --yes")}};
     }
 
-    int run(const QStringList& args, Streams& io) override {
-        if (args.isEmpty())
-            return usageError(io,
-                              QStringLiteral("donnez une action : list, show, search, export,"
-                                             " unprint ou delete"),
-                              *this);
-        const QString action = args.first();
-        static const QHash<QString, QPair<QStringList, QStringList>> accepted = {
-            {QStringLiteral("list"),
-             {{QStringLiteral("--kind"), QStringLiteral("--since"), QStringLiteral("--until"),
-               QStringLiteral("--limit")},
-              {QStringLiteral("--unprinted"), QStringLiteral("--printed"),
-               QStringLiteral("--json")}}},
-            {QStringLiteral("show"), {{}, {}}},
-            {QStringLiteral("search"),
-             {{QStringLiteral("--kind"), QStringLiteral("--limit")}, {QStringLiteral("--json")}}},
-            {QStringLiteral("export"),
-             {{QStringLiteral("--format"), QStringLiteral("--output")},
-              {QStringLiteral("--no-stamp")}}},
-            {QStringLiteral("unprint"), {{}, {}}},
-            {QStringLiteral("delete"), {{}, {QStringLiteral("--yes")}}},
-        };
-        if (!accepted.contains(action))
-            return usageError(io, QStringLiteral("action inconnue : ") + action, *this);
-
-        QStringList rest = args.mid(1);
-        for (QString& arg : rest)
-            if (arg == QLatin1String("-o"))
-                arg = QStringLiteral("--output");
-        Options options;
-        if (auto problem = Options::parse(
-                rest, accepted[action].first + QStringList{QStringLiteral("--database")},
-                accepted[action].second, options))
-            return usageError(io, *problem, *this);
+    int run(const Options& options, Streams& io) override {
+        const QString& action = m_action;
         try {
             checkOptions(action, options);
             auto database = openDatabase(options);
@@ -344,12 +390,17 @@ private:
                       .arg(plural(removed, QStringLiteral("texte"), QStringLiteral("textes")));
         return ExitOk;
     }
+
+    QString m_action;
 };
 
 } // namespace
 
-std::unique_ptr<Command> makeHistoryCommand() {
-    return std::make_unique<HistoryCommand>();
+std::vector<std::unique_ptr<Command>> makeHistoryCommands() {
+    std::vector<std::unique_ptr<Command>> commands;
+    for (const char* action : {"list", "show", "search", "export", "unprint", "delete"})
+        commands.push_back(std::make_unique<HistoryCommand>(QString::fromLatin1(action)));
+    return commands;
 }
 
 } // namespace ov::cli

@@ -11,18 +11,26 @@ namespace {
 
 class ImportParadoxCommand : public Command {
 public:
-    QString name() const override { return QStringLiteral("import-paradox"); }
-    QString usage() const override {
-        return QStringLiteral("orvanthe-cli import-paradox DOSSIER [--database FICHIER] "
-                              "[--replace] [--dry-run]");
+    VerbSpec spec() const override {
+        return {QStringLiteral("import-paradox"),
+                QStringLiteral("DOSSIER"),
+                QStringLiteral("Apporte dans la base les tables Paradox d'un dossier : les tables "
+                               "aléatoires et les textes déjà générés."),
+                QStringLiteral("Rien n'est écrit quand le dossier est refusé ; le compte rendu dit "
+                               "ce qui a été importé."),
+                {databaseOption(),
+                 {QStringLiteral("replace"), QString(),
+                  QStringLiteral("met les tables et les enregistrements du dossier à la place de "
+                                 "ceux de la base"),
+                  QStringLiteral("ce que la base a déjà fait tout refuser")},
+                 {QStringLiteral("dry-run"), QString(),
+                  QStringLiteral("lit le dossier et dit ce qui serait importé, sans rien écrire"),
+                  QStringLiteral("l'import est fait")}},
+                {QStringLiteral("orvanthe-cli import-paradox /media/disquette/OV --dry-run"),
+                 QStringLiteral("orvanthe-cli import-paradox ancien-OV --replace")}};
     }
 
-    int run(const QStringList& args, Streams& io) override {
-        Options options;
-        if (auto problem =
-                Options::parse(args, {QStringLiteral("--database")},
-                               {QStringLiteral("--replace"), QStringLiteral("--dry-run")}, options))
-            return usageError(io, *problem, *this);
+    int run(const Options& options, Streams& io) override {
         if (options.positional.isEmpty())
             return usageError(io, QStringLiteral("le dossier des tables Paradox manque"), *this);
         if (options.positional.size() > 1)

@@ -1,5 +1,6 @@
 #include "command.h"
 
+#include <QFile>
 #include <QGuiApplication>
 #include <QLocale>
 #include <cstdio>
@@ -27,6 +28,8 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationName(QStringLiteral("orvanthe"));
     QTextStream out(stdout);
     QTextStream err(stderr);
-    ov::cli::Streams io{out, err, isatty(fileno(stderr)) != 0};
+    QFile binaryOut;
+    binaryOut.open(stdout, QIODevice::WriteOnly, QFileDevice::DontCloseHandle);
+    ov::cli::Streams io{out, err, isatty(fileno(stderr)) != 0, &binaryOut};
     return ov::cli::runTool(QCoreApplication::arguments().mid(1), io);
 }

@@ -98,36 +98,72 @@ std::optional<ReportDefinition> personalReport(const Database& database, const Q
 
 namespace {
 
+// One action of generators: list, show, check, import, export or delete.
 class GeneratorsCommand : public Command {
 public:
-    QString name() const override { return QStringLiteral("generators"); }
-    QString usage() const override {
-        return QStringLiteral(
-            "orvanthe-cli generators list | show ID | check [ID] | import FICHIER... [--replace]"
-            " | export ID... [-o DOSSIER] | delete ID  [--database FICHIER]");
+    explicit GeneratorsCommand(QString action) : m_action(std::move(action)) {}
+
+    VerbSpec spec() const override {
+        if (m_action == QLatin1String("list"))
+            return {QStringLiteral("generators list"),
+                    QString(),
+                    QStringLiteral("Liste les générateurs personnels et leurs nombres de "
+                                   "résultats."),
+                    QString(),
+                    {databaseOption()},
+                    {QStringLiteral("orvanthe-cli generators list"),
+                     QStringLiteral("orvanthe-cli generators list --database campagne.db")}};
+        if (m_action == QLatin1String("show"))
+            return {QStringLiteral("generators show"),
+                    QStringLiteral("ID"),
+                    QStringLiteral("Écrit un générateur personnel comme son fichier .ovgen."),
+                    QString(),
+                    {databaseOption()},
+                    {QStringLiteral("orvanthe-cli generators show auberge"),
+                     QStringLiteral("orvanthe-cli generators show auberge > auberge.ovgen")}};
+        if (m_action == QLatin1String("check"))
+            return {QStringLiteral("generators check"),
+                    QStringLiteral("[ID]"),
+                    QStringLiteral("Vérifie un générateur personnel, ou tous, sur les tables de "
+                                   "la base."),
+                    QStringLiteral("Le code de retour est 1 quand un modèle est incorrect."),
+                    {databaseOption()},
+                    {QStringLiteral("orvanthe-cli generators check"),
+                     QStringLiteral("orvanthe-cli generators check auberge")}};
+        if (m_action == QLatin1String("import"))
+            return {QStringLiteral("generators import"),
+                    QStringLiteral("FICHIER..."),
+                    QStringLiteral("Ajoute à la base les générateurs de fichiers .ovgen."),
+                    QStringLiteral("Un fichier incorrect fait tout refuser : rien n'est écrit."),
+                    {{QStringLiteral("replace"), QString(),
+                      QStringLiteral("remplace les générateurs qui existent déjà"),
+                      QStringLiteral("un générateur qui existe déjà fait tout refuser")},
+                     databaseOption()},
+                    {QStringLiteral("orvanthe-cli generators import auberge.ovgen"),
+                     QStringLiteral("orvanthe-cli generators import *.ovgen --replace")}};
+        if (m_action == QLatin1String("export"))
+            return {QStringLiteral("generators export"),
+                    QStringLiteral("ID..."),
+                    QStringLiteral("Écrit des générateurs personnels dans des fichiers .ovgen."),
+                    QString(),
+                    {{QStringLiteral("output"), QStringLiteral("DOSSIER"),
+                      QStringLiteral("le dossier où écrire les fichiers"),
+                      QStringLiteral("le dossier courant"), false, QStringLiteral("o")},
+                     databaseOption()},
+                    {QStringLiteral("orvanthe-cli generators export auberge"),
+                     QStringLiteral("orvanthe-cli generators export auberge taverne -o modeles")}};
+        return {QStringLiteral("generators delete"),
+                QStringLiteral("ID"),
+                QStringLiteral("Supprime un générateur personnel et ses résultats."),
+                QString(),
+                {databaseOption()},
+                {QStringLiteral("orvanthe-cli generators delete auberge"),
+                 QStringLiteral("orvanthe-cli generators delete auberge --database campagne.db")}};
     }
 
-    int run(const QStringList& arguments, Streams& io) override {
-        // -o is the one short option: it becomes --output for the common parser.
-        QStringList args = arguments;
-        for (QString& arg : args)
-            if (arg == QStringLiteral("-o"))
-                arg = QStringLiteral("--output");
-        Options options;
-        if (auto problem =
-                Options::parse(args, {QStringLiteral("--database"), QStringLiteral("--output")},
-                               {QStringLiteral("--replace")}, options))
-            return usageError(io, *problem, *this);
-        if (options.positional.isEmpty())
-            return usageError(io, QStringLiteral("donnez une action"), *this);
-        const QString action = options.positional.takeFirst();
+    int run(const Options& options, Streams& io) override {
+        const QString& action = m_action;
         const QStringList& rest = options.positional;
-        const bool replace = options.has(QStringLiteral("--replace"));
-        const bool output = options.has(QStringLiteral("--output"));
-        if ((replace && action != QStringLiteral("import")) ||
-            (output && action != QStringLiteral("export")))
-            return usageError(io, QStringLiteral("option sans objet pour ") + action, *this);
-
         int (GeneratorsCommand::*verb)(const GeneratorStore&, const Options&, Streams&) = nullptr;
         bool countOk = false;
         if (action == QStringLiteral("list")) {
@@ -145,11 +181,9 @@ public:
         } else if (action == QStringLiteral("export")) {
             verb = &GeneratorsCommand::exportFiles;
             countOk = !rest.isEmpty();
-        } else if (action == QStringLiteral("delete")) {
+        } else {
             verb = &GeneratorsCommand::remove;
             countOk = rest.size() == 1;
-        } else {
-            return usageError(io, QStringLiteral("action inconnue : ") + action, *this);
         }
         if (!countOk)
             return usageError(io, QStringLiteral("nombre d'arguments incorrect pour ") + action,
@@ -287,13 +321,17 @@ private:
         return ExitOk;
     }
 
+    QString m_action;
     const Database* m_database = nullptr;
 };
 
 } // namespace
 
-std::unique_ptr<Command> makeGeneratorsCommand() {
-    return std::make_unique<GeneratorsCommand>();
+std::vector<std::unique_ptr<Command>> makeGeneratorsCommands() {
+    std::vector<std::unique_ptr<Command>> commands;
+    for (const char* action : {"list", "show", "check", "import", "export", "delete"})
+        commands.push_back(std::make_unique<GeneratorsCommand>(QString::fromLatin1(action)));
+    return commands;
 }
 
 } // namespace ov::cli

@@ -9,6 +9,7 @@
 #include "tables/errors.h"
 #include "tables/savefile.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QGuiApplication>
 #include <QPdfWriter>
@@ -19,23 +20,33 @@ namespace {
 
 class PrintCommand : public Command {
 public:
-    QString name() const override { return QStringLiteral("print"); }
-    QString usage() const override {
-        return QStringLiteral("orvanthe-cli print perso|tresor|rencontre|village|ID --pdf FICHIER"
-                              " [--no-stamp] [--database FICHIER]");
+    VerbSpec spec() const override {
+        return {
+            QStringLiteral("print"),
+            QStringLiteral("perso|tresor|rencontre|village|ID"),
+            QStringLiteral("Écrit en PDF le rapport A4 des textes qui attendent l'impression, "
+                           "comme les boutons Impression de la fenêtre."),
+            QStringLiteral("Un rapport écrit marque ses textes imprimés à la date du jour.\n"
+                           "Le genre s'écrit en minuscules ou en majuscules, avec ou sans "
+                           "accent (trésor). Avec l'identifiant ID d'un générateur personnel, le "
+                           "rapport est celui de ses textes."),
+            {{QStringLiteral("pdf"), QStringLiteral("FICHIER"),
+              QStringLiteral("le fichier PDF à écrire ; « - » l'écrit sur la sortie standard"),
+              QString(), true},
+             {QStringLiteral("no-stamp"), QString(),
+              QStringLiteral("ne marque pas les textes imprimés"),
+              QStringLiteral("les textes sont marqués imprimés")},
+             databaseOption()},
+            {QStringLiteral("orvanthe-cli print perso --pdf persos.pdf"),
+             QStringLiteral("orvanthe-cli print village --pdf - --no-stamp | lp")}};
     }
-    int run(const QStringList& args, Streams& io) override {
-        Options options;
-        if (auto problem =
-                Options::parse(args, {QStringLiteral("--pdf"), QStringLiteral("--database")},
-                               {QStringLiteral("--no-stamp")}, options))
-            return usageError(io, *problem, *this);
+    int run(const Options& options, Streams& io) override {
         if (options.positional.size() != 1)
             return usageError(io, QStringLiteral("donnez un seul genre de rapport"), *this);
         // A built-in kind, or the Id of a personal generator, looked up once the base is open.
         const auto kind = outputKindFromName(options.positional.first());
         const QString path = options.value(QStringLiteral("--pdf"));
-        if (!options.has(QStringLiteral("--pdf")) || path.isEmpty())
+        if (path.isEmpty())
             return usageError(io, QStringLiteral("--pdf FICHIER est obligatoire"), *this);
         if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr) {
             io.err << QStringLiteral("L'impression demande une application graphique"
@@ -74,20 +85,24 @@ public:
                 io.err << QStringLiteral("Rien à imprimer.\n");
                 return ExitOk;
             }
-            const int pages = writePdf(document, path, io);
+            const bool toStandardOutput = isStandardOutput(path);
+            const int pages = toStandardOutput ? writePdfToStandardOutput(document, io)
+                                               : writePdf(document, path, io);
             if (pages == 0)
                 return ExitFailure;
-            io.out << QStringLiteral("%1 : %2 enregistrement(s) sur %3 page(s) dans %4\n")
+            // With the PDF on standard output, what was done goes to standard error.
+            QTextStream& report = toStandardOutput ? io.err : io.out;
+            report << QStringLiteral("%1 : %2 enregistrement(s) sur %3 page(s) dans %4\n")
                           .arg(document.definition().caption)
                           .arg(document.rows().size())
                           .arg(pages)
-                          .arg(path);
+                          .arg(toStandardOutput ? QStringLiteral("la sortie standard") : path);
             if (!stamp) {
-                io.out << QStringLiteral("Aucune date d'impression enregistrée.\n");
+                report << QStringLiteral("Aucune date d'impression enregistrée.\n");
             } else {
                 const QDate today = clock.now().date();
                 const int stamped = form.afterPrint(today);
-                io.out << QStringLiteral("%1 enregistrement(s) marqué(s) imprimé(s) le %2\n")
+                report << QStringLiteral("%1 enregistrement(s) marqué(s) imprimé(s) le %2\n")
                               .arg(stamped)
                               .arg(printDateStamp(today));
             }
@@ -99,6 +114,27 @@ public:
     }
 
 private:
+    static int printTo(const ReportDocument& document, QIODevice& device) {
+        QPdfWriter writer(&device);
+        writer.setCreator(QStringLiteral("Orvanthe"));
+        const ReportDefinition& definition = document.definition();
+        writer.setTitle(definition.title.isEmpty() ? definition.caption : definition.title);
+        return document.print(writer);
+    }
+
+    // The whole PDF is made before its first byte goes out.
+    static int writePdfToStandardOutput(const ReportDocument& document, Streams& io) {
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        const int pages = printTo(document, buffer);
+        if (pages == 0) {
+            io.err << QStringLiteral("Impossible d'écrire le rapport sur la sortie standard.\n");
+            return 0;
+        }
+        writeStandardOutput(buffer.data(), io);
+        return pages;
+    }
+
     // Writes the whole file or nothing; returns the pages written, 0 after a failure.
     static int writePdf(const ReportDocument& document, const QString& path, Streams& io) {
         OutputFile file(path);
@@ -106,14 +142,7 @@ private:
             io.err << cannotWriteMessage(path, file.errorString()) << '\n';
             return 0;
         }
-        int pages = 0;
-        {
-            QPdfWriter writer(&file.device());
-            writer.setCreator(QStringLiteral("Orvanthe"));
-            const ReportDefinition& definition = document.definition();
-            writer.setTitle(definition.title.isEmpty() ? definition.caption : definition.title);
-            pages = document.print(writer);
-        }
+        const int pages = printTo(document, file.device());
         if (pages == 0) {
             file.cancel();
             io.err << cannotWriteMessage(path, file.errorString()) << '\n';

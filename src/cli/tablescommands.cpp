@@ -1,60 +1,34 @@
-// The verb tables: export, import and check of the random tables.
+// The verb tables and its actions: export, import, check, list and show of the random tables.
 
 #include "command.h"
 #include "session.h"
 #include "tables/errors.h"
 #include "tables/tablecheck.h"
 #include "tables/tablefile.h"
-#include "tables/wording.h"
-
-#include <QFileInfo>
 
 namespace ov::cli {
 
 namespace {
 
-class TablesCommand : public Command {
+QString elementCount(int count) {
+    return QString::number(count) +
+           (count > 1 ? QStringLiteral(" éléments") : QStringLiteral(" élément"));
+}
+
+// An action of tables: its file argument counted, the database opened, the failures reported.
+class TablesAction : public Command {
 public:
-    QString name() const override { return QStringLiteral("tables"); }
-    QString usage() const override {
-        return QStringLiteral("orvanthe-cli tables export FICHIER [--database FICHIER]\n"
-                              "  orvanthe-cli tables import FICHIER [--database FICHIER] "
-                              "[--replace]\n"
-                              "  orvanthe-cli tables check [--database FICHIER]");
-    }
-
-    int run(const QStringList& args, Streams& io) override {
-        if (args.isEmpty())
-            return usageError(io, QStringLiteral("donnez une action : export, import ou check"),
-                              *this);
-        const QString action = args.first();
-        const bool isImport = action == QStringLiteral("import");
-        if (action != QStringLiteral("export") && !isImport && action != QStringLiteral("check"))
-            return usageError(io, QStringLiteral("action inconnue : ") + action, *this);
-
-        Options options;
-        const QStringList flags =
-            isImport ? QStringList{QStringLiteral("--replace")} : QStringList{};
-        if (auto problem =
-                Options::parse(args.mid(1), {QStringLiteral("--database")}, flags, options))
-            return usageError(io, *problem, *this);
-        const int wanted = action == QStringLiteral("check") ? 0 : 1;
+    int run(const Options& options, Streams& io) override {
+        const int wanted = spec().arguments.isEmpty() ? 0 : 1;
         if (options.positional.size() < wanted)
-            return usageError(io, QStringLiteral("le fichier des tables manque"), *this);
+            return usageError(io, missingArgument(), *this);
         if (options.positional.size() > wanted)
             return usageError(io, QStringLiteral("argument en trop : ") + options.positional.last(),
                               *this);
+        if (const auto problem = checkOptions(options))
+            return usageError(io, *problem, *this);
         try {
-            // A file to import is read whole before the database is opened.
-            const RandomTables incoming =
-                isImport ? readTableFile(options.positional.first()) : RandomTables{};
-            auto database = openDatabase(options);
-            if (action == QStringLiteral("export"))
-                return exportTables(*database, options.positional.first(), io);
-            if (isImport)
-                return importTables(*database, incoming, options.has(QStringLiteral("--replace")),
-                                    io);
-            return checkTables(*database, io);
+            return act(options, io);
         } catch (const TableConflictError& error) {
             io.err << error.message() << '\n'
                    << QStringLiteral("Rien n'a été importé ; --replace remplace les tables qui "
@@ -63,68 +37,192 @@ public:
             io.err << error.message() << '\n' << QStringLiteral("Rien n'a été importé.\n");
         } catch (const Error& error) {
             io.err << error.message() << '\n';
-            if (isImport)
+            if (name() == QLatin1String("tables import"))
                 io.err << QStringLiteral("Rien n'a été importé.\n");
         }
         return ExitFailure;
     }
 
-private:
-    static int exportTables(const Database& database, const QString& path, Streams& io) {
-        if (const QString refusal = database.ownFileRefusal(path); !refusal.isEmpty()) {
-            io.err << refusal << '\n';
-            return ExitFailure;
-        }
-        const RandomTables tables = loadRandomTables(database);
-        writeTableFile(path, tables);
-        int elements = 0;
-        for (const RandomTable& table : tables)
-            elements += int(table.elements.size());
-        io.out << QStringLiteral("Exporté : %1, %2 dans %3\n")
-                      .arg(plural(int(tables.size()), QStringLiteral("table"),
-                                  QStringLiteral("tables")),
-                           plural(elements, QStringLiteral("élément"), QStringLiteral("éléments")),
-                           path);
-        return ExitOk;
+protected:
+    virtual QString missingArgument() const {
+        return QStringLiteral("le fichier des tables manque");
+    }
+    virtual std::optional<QString> checkOptions(const Options&) const { return std::nullopt; }
+    virtual int act(const Options& options, Streams& io) = 0;
+};
+
+class ExportAction : public TablesAction {
+public:
+    VerbSpec spec() const override {
+        return {QStringLiteral("tables export"),
+                QStringLiteral("FICHIER"),
+                QStringLiteral("Écrit toutes les tables aléatoires dans un fichier CSV en UTF-8."),
+                QStringLiteral("« - » écrit le fichier sur la sortie standard ; le compte rendu "
+                               "va alors sur la sortie d'erreur."),
+                {databaseOption()},
+                {QStringLiteral("orvanthe-cli tables export mes-tables.csv"),
+                 QStringLiteral("orvanthe-cli tables export - | grep yeux")}};
     }
 
-    static int importTables(const Database& database, const RandomTables& tables, bool replace,
-                            Streams& io) {
-        const ImportSummary summary =
-            ov::importTables(database, tables, replace ? ImportMode::Replace : ImportMode::AddOnly);
-        io.out << QStringLiteral("Importé : %1, %2")
-                      .arg(
-                          plural(summary.tables, QStringLiteral("table"), QStringLiteral("tables")),
-                          plural(summary.elements, QStringLiteral("élément"),
-                                 QStringLiteral("éléments")));
-        if (summary.replaced > 0)
-            io.out << QStringLiteral(" (%1)").arg(plural(summary.replaced,
-                                                         QStringLiteral("table remplacée"),
-                                                         QStringLiteral("tables remplacées")));
-        io.out << '\n';
-        return ExitOk;
-    }
-
-    static int checkTables(const Database& database, Streams& io) {
-        const QVector<CheckFinding> findings = ov::checkTables(database);
-        for (const CheckFinding& finding : findings)
-            io.out << finding.message << '\n';
-        if (findings.isEmpty()) {
-            io.out << QStringLiteral("Aucun problème : les tables des quatre générateurs sont "
-                                     "complètes.\n");
+protected:
+    int act(const Options& options, Streams& io) override {
+        const QString path = options.positional.first();
+        auto database = openDatabase(options);
+        if (!isStandardOutput(path)) {
+            io.out << exportSummaryText(exportTables(*database, path), path) << '\n';
             return ExitOk;
         }
-        io.out << (findings.size() > 1
-                       ? QStringLiteral("%1 problèmes trouvés.\n").arg(findings.size())
-                       : QStringLiteral("1 problème trouvé.\n"));
+        const RandomTables tables = loadRandomTables(*database);
+        writeStandardOutput(tableFileBytes(tables), io);
+        io.err << exportSummaryText(summarize(tables), QStringLiteral("la sortie standard"))
+               << '\n';
+        return ExitOk;
+    }
+};
+
+class ImportAction : public TablesAction {
+public:
+    VerbSpec spec() const override {
+        return {QStringLiteral("tables import"),
+                QStringLiteral("FICHIER"),
+                QStringLiteral("Ajoute à la base les tables d'un fichier CSV en UTF-8."),
+                QStringLiteral("Les colonnes sont séparées par des virgules, ou par des "
+                               "points-virgules comme les écrivent les tableurs français.\n"
+                               "Un fichier incorrect est refusé en entier, avec le numéro de "
+                               "chaque ligne fautive : rien n'est écrit."),
+                {databaseOption(),
+                 {QStringLiteral("replace"), QString(),
+                  QStringLiteral("remplace les tables qui existent déjà dans la base"),
+                  QStringLiteral("une table qui existe déjà fait tout refuser")},
+                 {QStringLiteral("skip-existing"), QString(),
+                  QStringLiteral("garde les tables qui existent déjà et n'ajoute que les "
+                                 "nouvelles"),
+                  QStringLiteral("une table qui existe déjà fait tout refuser")}},
+                {QStringLiteral("orvanthe-cli tables import tables-amies.csv"),
+                 QStringLiteral("orvanthe-cli tables import mes-tables.csv --replace")}};
+    }
+
+protected:
+    std::optional<QString> checkOptions(const Options& options) const override {
+        if (options.has(QStringLiteral("--replace")) &&
+            options.has(QStringLiteral("--skip-existing")))
+            return QStringLiteral("--replace et --skip-existing s'excluent");
+        return std::nullopt;
+    }
+    int act(const Options& options, Streams& io) override {
+        // The file is read whole before the database is opened.
+        const RandomTables incoming = readTableFile(options.positional.first());
+        auto database = openDatabase(options);
+        const ImportMode mode = options.has(QStringLiteral("--replace")) ? ImportMode::Replace
+                                : options.has(QStringLiteral("--skip-existing"))
+                                    ? ImportMode::SkipExisting
+                                    : ImportMode::AddOnly;
+        io.out << importSummaryText(importTables(*database, incoming, mode)) << '\n';
+        return ExitOk;
+    }
+};
+
+class CheckAction : public TablesAction {
+public:
+    VerbSpec spec() const override {
+        return {QStringLiteral("tables check"),
+                QString(),
+                QStringLiteral("Signale les tables qui manquent aux quatre générateurs et les "
+                               "éléments codés mal formés."),
+                QStringLiteral("Le code de retour est 1 quand un problème est trouvé."),
+                {databaseOption()},
+                {QStringLiteral("orvanthe-cli tables check"),
+                 QStringLiteral("orvanthe-cli tables check --database campagne.db")}};
+    }
+
+protected:
+    int act(const Options& options, Streams& io) override {
+        auto database = openDatabase(options);
+        const QVector<CheckFinding> findings = ov::checkTables(*database);
+        io.out << checkReportText(findings);
+        return findings.isEmpty() ? ExitOk : ExitFailure;
+    }
+};
+
+class ListAction : public TablesAction {
+public:
+    VerbSpec spec() const override {
+        return {QStringLiteral("tables list"),
+                QString(),
+                QStringLiteral("Liste les tables aléatoires : identifiant, nom, nombre "
+                               "d'éléments et total des poids."),
+                QStringLiteral("Une table par ligne, les colonnes séparées par des tabulations."),
+                {databaseOption()},
+                {QStringLiteral("orvanthe-cli tables list"),
+                 QStringLiteral("orvanthe-cli tables list --database campagne.db | sort -k2")}};
+    }
+
+protected:
+    int act(const Options& options, Streams& io) override {
+        auto database = openDatabase(options);
+        for (const RandomTable& table : loadRandomTables(*database)) {
+            double total = 0;
+            for (const TableElement& element : table.elements)
+                total += element.weight;
+            io.out << table.id << '\t' << table.name << '\t'
+                   << elementCount(int(table.elements.size())) << '\t'
+                   << QStringLiteral("total %1").arg(formatWeight(total)) << '\n';
+        }
+        return ExitOk;
+    }
+};
+
+class ShowAction : public TablesAction {
+public:
+    VerbSpec spec() const override {
+        return {QStringLiteral("tables show"),
+                QStringLiteral("ID"),
+                QStringLiteral("Montre une table aléatoire : son nom, puis chaque élément avec "
+                               "son poids, dans l'ordre du tirage."),
+                QString(),
+                {databaseOption()},
+                {QStringLiteral("orvanthe-cli tables show yeux"),
+                 QStringLiteral("orvanthe-cli tables show PNJ1 --database campagne.db")}};
+    }
+
+protected:
+    QString missingArgument() const override {
+        return QStringLiteral("donnez l'identifiant de la table");
+    }
+    int act(const Options& options, Streams& io) override {
+        const QString id = options.positional.first();
+        auto database = openDatabase(options);
+        for (const RandomTable& table : loadRandomTables(*database)) {
+            if (table.id.compare(id, Qt::CaseInsensitive) != 0)
+                continue;
+            io.out << table.id << QStringLiteral(" : ") << table.name << QStringLiteral(" (")
+                   << elementCount(int(table.elements.size())) << QStringLiteral(")\n");
+            for (const TableElement& element : table.elements)
+                io.out << QStringLiteral("  ") << formatWeight(element.weight) << '\t'
+                       << element.text << '\n';
+            return ExitOk;
+        }
+        io.err << QStringLiteral("Pas de table \"%1\".\n").arg(id);
         return ExitFailure;
     }
 };
 
 } // namespace
 
-std::unique_ptr<Command> makeTablesCommand() {
-    return std::make_unique<TablesCommand>();
+std::unique_ptr<Command> makeTablesExportCommand() {
+    return std::make_unique<ExportAction>();
+}
+std::unique_ptr<Command> makeTablesImportCommand() {
+    return std::make_unique<ImportAction>();
+}
+std::unique_ptr<Command> makeTablesCheckCommand() {
+    return std::make_unique<CheckAction>();
+}
+std::unique_ptr<Command> makeTablesListCommand() {
+    return std::make_unique<ListAction>();
+}
+std::unique_ptr<Command> makeTablesShowCommand() {
+    return std::make_unique<ShowAction>();
 }
 
 } // namespace ov::cli

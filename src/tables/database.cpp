@@ -58,6 +58,20 @@ QString resolveAlias(const QString& alias) {
     return defaultDatabasePath();
 }
 
+void setAliasTarget(const QString& path) {
+    QSettings settings(aliasFilePath(), QSettings::IniFormat);
+    QString key = QStringLiteral("OV");
+    for (const QString& existing : settings.allKeys())
+        if (existing.compare(QStringLiteral("OV"), Qt::CaseInsensitive) == 0 ||
+            existing.compare(QStringLiteral("alias/OV"), Qt::CaseInsensitive) == 0)
+            key = existing;
+    settings.setValue(key, QFileInfo(path).absoluteFilePath());
+    settings.sync();
+    if (settings.status() != QSettings::NoError)
+        throw DatabaseError(
+            QStringLiteral("Impossible d'écrire le fichier %1.").arg(aliasFilePath()));
+}
+
 Database::Database(const QString& path) : m_path(path) {
     static QAtomicInt counter;
     m_connectionName = QStringLiteral("ov-%1").arg(counter.fetchAndAddRelaxed(1));

@@ -32,6 +32,10 @@ QString resolveAlias(const QString& alias);
 // The alias file that may point "OV" elsewhere.
 QString aliasFilePath();
 
+// Points the alias "OV" at the file in the alias file, for the window and the tool alike.
+// Raises DatabaseError when the alias file cannot be written.
+void setAliasTarget(const QString& path);
+
 // The default database file when no alias file says otherwise.
 QString defaultDatabasePath();
 

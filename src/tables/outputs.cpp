@@ -28,8 +28,12 @@ const OutputTable& outputTable(OutputKind kind) {
 }
 
 std::optional<OutputKind> outputKindFromName(const QString& name) {
+    QString plain;
+    for (const QChar c : name.normalized(QString::NormalizationForm_D))
+        if (c.category() != QChar::Mark_NonSpacing)
+            plain += c.toLower();
     for (OutputKind kind : allOutputKinds)
-        if (outputTable(kind).name == name)
+        if (outputTable(kind).name == plain)
             return kind;
     return std::nullopt;
 }

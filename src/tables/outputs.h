@@ -27,6 +27,7 @@ struct OutputTable {
 };
 
 const OutputTable& outputTable(OutputKind kind);
+// The kind of a name in any case, with or without its accents: perso, Trésor, VILLAGE...
 std::optional<OutputKind> outputKindFromName(const QString& name);
 
 // "SELECT COUNT(*) as NonImprime FROM <sql name> WHERE DateImprime IS NULL"

@@ -224,4 +224,16 @@ QVector<CheckFinding> checkTables(const Database& database) {
     return findings;
 }
 
+QString checkReportText(const QVector<CheckFinding>& findings) {
+    if (findings.isEmpty())
+        return QStringLiteral(
+            "Aucun problème : les tables des quatre générateurs sont complètes.\n");
+    QString text;
+    for (const CheckFinding& finding : findings)
+        text += finding.message + QLatin1Char('\n');
+    text += findings.size() > 1 ? QStringLiteral("%1 problèmes trouvés.\n").arg(findings.size())
+                                : QStringLiteral("1 problème trouvé.\n");
+    return text;
+}
+
 } // namespace ov

@@ -32,4 +32,7 @@ struct CheckFinding {
 // differ from its elements. Empty when the tables are sound.
 QVector<CheckFinding> checkTables(const Database& database);
 
+// The findings one a line, then how many there are; or the line that says all is sound.
+QString checkReportText(const QVector<CheckFinding>& findings);
+
 } // namespace ov

@@ -5,6 +5,7 @@
 #include "textrules.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QLocale>
 #include <QRegularExpression>
@@ -34,9 +35,9 @@ bool hasControlCharacter(const QString& text) {
     return false;
 }
 
-// Splits one line into its fields. Quoted fields may hold commas and doubled quotes; a quote
+// Splits one line into its fields. Quoted fields may hold separators and doubled quotes; a quote
 // inside an unquoted field is taken as it is. Returns the problem when the line is malformed.
-std::optional<QString> splitFields(const QString& line, QStringList& fields) {
+std::optional<QString> splitFields(const QString& line, QChar separator, QStringList& fields) {
     fields.clear();
     int i = 0;
     const int size = int(line.size());
@@ -61,10 +62,10 @@ std::optional<QString> splitFields(const QString& line, QStringList& fields) {
             if (!closed)
                 return QStringLiteral("guillemet non fermé (un champ ne peut pas s'étendre sur "
                                       "plusieurs lignes)");
-            if (i < size && line.at(i) != QLatin1Char(','))
+            if (i < size && line.at(i) != separator)
                 return QStringLiteral("caractère inattendu après un champ entre guillemets");
         } else {
-            const qsizetype comma = line.indexOf(QLatin1Char(','), i);
+            const qsizetype comma = line.indexOf(separator, i);
             const int end = comma < 0 ? size : int(comma);
             field = line.mid(i, end - i);
             i = end;
@@ -72,7 +73,7 @@ std::optional<QString> splitFields(const QString& line, QStringList& fields) {
         fields.append(field);
         if (i >= size)
             return std::nullopt;
-        ++i; // the comma
+        ++i; // the separator
     }
 }
 
@@ -176,6 +177,8 @@ private:
     RandomTables m_tables;
     QHash<QString, int> m_indexById;
     QHash<QString, int> m_emptyDeclarationLine; // tables declared without elements, by Id
+    // Commas, or semicolons where the header has no comma (what French spreadsheets write).
+    QChar m_separator = QLatin1Char(',');
 };
 
 RandomTables TableFileReader::read(const QByteArray& bytes) {
@@ -210,8 +213,10 @@ std::optional<QStringList> TableFileReader::fieldsOf(int lineNumber, QByteArray 
     }
     if (line.trimmed().isEmpty())
         return std::nullopt;
+    if (!m_headerSeen && !line.contains(QLatin1Char(',')) && line.contains(QLatin1Char(';')))
+        m_separator = QLatin1Char(';');
     QStringList fields;
-    if (const auto problem = splitFields(line, fields)) {
+    if (const auto problem = splitFields(line, m_separator, fields)) {
         lineProblem(lineNumber, *problem);
         return std::nullopt;
     }
@@ -379,13 +384,16 @@ QByteArray formatTableFile(const RandomTables& tables) {
     return text.toUtf8();
 }
 
+QByteArray tableFileBytes(const RandomTables& tables) {
+    // The byte order mark lets spreadsheets recognise UTF-8.
+    return QByteArray("\xEF\xBB\xBF") + formatTableFile(tables);
+}
+
 void writeTableFile(const QString& path, const RandomTables& tables) {
     OutputFile file(path);
     if (!file.open())
         throw Error(cannotWriteMessage(path, file.errorString()));
-    // The byte order mark lets spreadsheets recognise UTF-8.
-    file.device().write("\xEF\xBB\xBF");
-    file.device().write(formatTableFile(tables));
+    file.device().write(tableFileBytes(tables));
     if (const QString failure = file.commit(); !failure.isEmpty())
         throw Error(cannotWriteMessage(path, failure));
 }
@@ -448,6 +456,10 @@ ImportSummary importTables(const Database& database, const RandomTables& tables,
             throw DatabaseError(
                 database.failureMessage(insertElement.lastQuery(), insertElement.lastError()));
         for (const RandomTable& table : tables) {
+            if (mode == ImportMode::SkipExisting && existing.contains(table.id)) {
+                ++summary.skipped;
+                continue;
+            }
             // Elements left without their table under this Id would join the new one.
             database.run(QStringLiteral("DELETE FROM OVslave WHERE ID = ?"), {table.id});
             if (existing.contains(table.id)) {
@@ -475,6 +487,53 @@ ImportSummary importTables(const Database& database, const RandomTables& tables,
         }
     });
     return summary;
+}
+
+namespace {
+QString plural(int count, const QString& singular, const QString& pluralForm) {
+    return QString::number(count) + QLatin1Char(' ') + (count > 1 ? pluralForm : singular);
+}
+QString elementCount(int count) {
+    return plural(count, QStringLiteral("élément"), QStringLiteral("éléments"));
+}
+} // namespace
+
+QString importSummaryText(const ImportSummary& summary) {
+    QString text =
+        QStringLiteral("Importé : %1, %2")
+            .arg(plural(summary.tables, QStringLiteral("table"), QStringLiteral("tables")),
+                 elementCount(summary.elements));
+    if (summary.replaced > 0)
+        text +=
+            QStringLiteral(" (%1)").arg(plural(summary.replaced, QStringLiteral("table remplacée"),
+                                               QStringLiteral("tables remplacées")));
+    if (summary.skipped > 0)
+        text += QStringLiteral(" (%1)").arg(plural(summary.skipped,
+                                                   QStringLiteral("table existante gardée"),
+                                                   QStringLiteral("tables existantes gardées")));
+    return text;
+}
+
+ExportSummary summarize(const RandomTables& tables) {
+    ExportSummary summary;
+    summary.tables = int(tables.size());
+    for (const RandomTable& table : tables)
+        summary.elements += int(table.elements.size());
+    return summary;
+}
+
+ExportSummary exportTables(const Database& database, const QString& path) {
+    if (const QString refusal = database.ownFileRefusal(path); !refusal.isEmpty())
+        throw Error(refusal);
+    const RandomTables tables = loadRandomTables(database);
+    writeTableFile(path, tables);
+    return summarize(tables);
+}
+
+QString exportSummaryText(const ExportSummary& summary, const QString& where) {
+    return QStringLiteral("Exporté : %1, %2 dans %3")
+        .arg(plural(summary.tables, QStringLiteral("table"), QStringLiteral("tables")),
+             elementCount(summary.elements), where);
 }
 
 } // namespace ov

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QFont>
 #include <QFontDatabase>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -26,6 +27,14 @@ bool installFonts() {
     ensureReportFonts();
     QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("Tahoma"));
     return QFontDatabase::families().contains(QStringLiteral("Tahoma"), Qt::CaseInsensitive);
+}
+
+QIcon programIcon() {
+    QIcon icon;
+    for (int size : {16, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/org.orvanthe.Orvanthe-%1.png").arg(size),
+                     QSize(size, size));
+    return icon;
 }
 
 } // namespace ov::ui

@@ -444,6 +444,21 @@ void TovMainPerso::AjouterElement(const QString& id, const QString& element,
     }
 }
 
+void TovMainPerso::postPendingChanges() {
+    for (TableCursor* cursor : {m_master, m_slave})
+        if (cursor->isOpen())
+            guarded([cursor] { cursor->post(); });
+}
+
+void TovMainPerso::reloadTables() {
+    guarded([this] {
+        if (!m_master->isOpen())
+            return;
+        m_master->refresh();
+        SlaveRefresh();
+    });
+}
+
 void TovMainPerso::btnRafraichirClick() {
     guarded([this] { m_maintenance.recount(*this); });
 }

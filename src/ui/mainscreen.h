@@ -58,6 +58,11 @@ public:
     int D4();
     // The element grid shows the elements of the current master row, from the first.
     void SlaveRefresh();
+    // Before the tables change behind the grids (an import, an export, another database): a
+    // change pending in a grid is posted.
+    void postPendingChanges();
+    // After the tables changed behind the grids: both grids read them again.
+    void reloadTables();
     // Adds an element to a table (its checks, then the element; the totals follow).
     void AjouterElement(const QString& id, const QString& element, const QString& weight);
 

@@ -1,9 +1,9 @@
 #include "messages.h"
 
-#include <QPushButton>
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTextStream>
 
 namespace ov::ui {
@@ -22,6 +22,10 @@ std::function<int(const QString&, const QStringList&)>& choice() {
     return function;
 }
 std::function<QString(const QString&)>& databaseFile() {
+    static std::function<QString(const QString&)> function;
+    return function;
+}
+std::function<QString(const QString&)>& fileChoice() {
     static std::function<QString(const QString&)> function;
     return function;
 }
@@ -68,6 +72,26 @@ QString askDatabaseFile(const QString& caption) {
 
 void setNextDatabaseFile(std::function<QString(const QString&)> answer) {
     databaseFile() = std::move(answer);
+}
+
+void setNextFileChoice(std::function<QString(const QString&)> answer) {
+    fileChoice() = std::move(answer);
+}
+
+QString chooseFile(FileChoice kind, const QString& caption, const QString& filter) {
+    if (fileChoice()) {
+        const auto answer = std::move(fileChoice());
+        fileChoice() = nullptr;
+        return answer(caption);
+    }
+    if (recorder()) {
+        recorder()(caption);
+        return QString(); // an unanswered dialog in a test is cancelled
+    }
+    return kind == FileChoice::Open ? QFileDialog::getOpenFileName(QApplication::activeWindow(),
+                                                                   caption, QString(), filter)
+                                    : QFileDialog::getSaveFileName(QApplication::activeWindow(),
+                                                                   caption, QString(), filter);
 }
 
 void setMessageRecorder(std::function<void(const QString&)> function) {

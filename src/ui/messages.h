@@ -35,6 +35,12 @@ void setNextChoice(std::function<int(const QString& text, const QStringList& ans
 QString askDatabaseFile(const QString& caption);
 void setNextDatabaseFile(std::function<QString(const QString& caption)> answer);
 
+// The file dialogs: a file to open (it must exist) or to save (it may be new); empty when the
+// user cancels. Tests pre-answer the next one.
+enum class FileChoice { Open, Save };
+QString chooseFile(FileChoice kind, const QString& caption, const QString& filter);
+void setNextFileChoice(std::function<QString(const QString& caption)> answer);
+
 // The message sink of the window.
 class WindowMessageSink : public MessageSink {
 public:

@@ -3,6 +3,8 @@
 #include "clirunner.h"
 #include "testsupport.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -43,6 +45,35 @@ private Q_SLOTS:
             seen.insert(first.out.trimmed());
         }
         QVERIFY(seen.size() > 1);
+    }
+
+    // --count draws one after the other from the same dice; --json writes one object a line.
+    void drawSeveralAsJson() {
+        ovtest::TempDatabase t;
+        ovtest::addTable(*t.db, QStringLiteral("dés"),
+                         {{QStringLiteral("un"), 1}, {QStringLiteral("deux"), 3}});
+        const QStringList base{QStringLiteral("draw"), QStringLiteral("dés"),
+                               QStringLiteral("--database"), t.path, QStringLiteral("--seed=7")};
+        const ToolResult single = tool(base);
+        const ToolResult several =
+            tool(base + QStringList{QStringLiteral("--count"), QStringLiteral("20"),
+                                    QStringLiteral("--json")});
+        QCOMPARE(several.exitCode, 0);
+        const QStringList lines = several.out.split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 20);
+        QSet<QString> seen;
+        for (const QString& line : lines) {
+            const QJsonObject object = QJsonDocument::fromJson(line.toUtf8()).object();
+            QCOMPARE(object.value(QStringLiteral("id")).toString(), QStringLiteral("dés"));
+            seen.insert(object.value(QStringLiteral("element")).toString());
+        }
+        QCOMPARE(seen, (QSet<QString>{QStringLiteral("un"), QStringLiteral("deux")}));
+        QCOMPARE(QJsonDocument::fromJson(lines.first().toUtf8())
+                         .object()
+                         .value(QStringLiteral("element"))
+                         .toString() +
+                     u'\n',
+                 single.out);
     }
 
     void drawFailures_data() {

@@ -235,8 +235,8 @@ private Q_SLOTS:
             << QStringLiteral("un seul type");
         QTest::newRow("unknown kind")
             << QStringList{QStringLiteral("dragon")} << QStringLiteral("type inconnu : dragon");
-        QTest::newRow("upper case kind")
-            << QStringList{QStringLiteral("Perso")} << QStringLiteral("type inconnu : Perso");
+        QTest::newRow("kind with a letter too many")
+            << QStringList{QStringLiteral("Persos")} << QStringLiteral("type inconnu : Persos");
         for (const char* count : {"0", "-1", "abc", "+3", "1.5", "", "99999999999"})
             QTest::newRow(qPrintable(QStringLiteral("count '%1'").arg(QLatin1String(count))))
                 << QStringList{QStringLiteral("perso"), QStringLiteral("--count"),

@@ -86,6 +86,23 @@ private Q_SLOTS:
         QVERIFY(result.out.contains(u"Aucune date d'impression enregistrée."_s));
     }
 
+    // "-" writes the PDF on standard output and what was done on standard error; the kind is
+    // read in any case, with its accent.
+    void pdfOnStandardOutput() {
+        fill(OutputKind::Tresor, 2);
+        QProcess tool;
+        tool.start(qEnvironmentVariable("OV_CLI"),
+                   {u"print"_s, u"Trésor"_s, u"--pdf"_s, u"-"_s, u"--database"_s, m_temp->path});
+        QVERIFY(tool.waitForFinished(60000));
+        QCOMPARE(tool.exitCode(), 0);
+        const QByteArray pdf = tool.readAllStandardOutput();
+        QVERIFY(pdf.startsWith("%PDF-"));
+        QVERIFY(pdf.trimmed().endsWith("%%EOF"));
+        QVERIFY(QString::fromUtf8(tool.readAllStandardError())
+                    .contains(u"2 enregistrement(s) marqué(s) imprimé(s)"_s));
+        QCOMPARE(unprinted(OutputKind::Tresor), 0);
+    }
+
     void refusedArguments_data() {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QString>("problem");

@@ -173,6 +173,89 @@ private Q_SLOTS:
         QCOMPARE(contents(*t.db), before);
     }
 
+    // A file separated by semicolons, as French spreadsheets write it, gives the same tables as
+    // one separated by commas.
+    void semicolonsReadLikeCommas_data() {
+        QTest::addColumn<QByteArray>("commas");
+        QTest::addColumn<QByteArray>("semicolons");
+        QTest::newRow("plain")
+            << QByteArray("Id,Nom,Element,Proba\nyx,Yeux,bleus,2\nyx,Yeux,verts,1\n")
+            << QByteArray("Id;Nom;Element;Proba\nyx;Yeux;bleus;2\nyx;Yeux;verts;1\n");
+        QTest::newRow("quoted, empty table, CRLF")
+            << QByteArray("Proba,Element,Id,Nom\r\n3,\"a, b\",q,\"x;y\"\r\n,,v,Vide\r\n")
+            << QByteArray("\xEF\xBB\xBFProba;Element;Id;Nom\r\n3;a, b;q;\"x;y\"\r\n;;v;Vide\r\n");
+    }
+    void semicolonsReadLikeCommas() {
+        QFETCH(QByteArray, commas);
+        QFETCH(QByteArray, semicolons);
+        QByteArray exported[2];
+        for (int i = 0; i < 2; ++i) {
+            ovtest::TempDatabase t;
+            ovtest::clearRandomTables(*t.db);
+            const QString file = t.dir.filePath(QStringLiteral("tables.csv"));
+            writeFile(file, i == 0 ? commas : semicolons);
+            const ToolResult imported =
+                tables({QStringLiteral("import"), file, QStringLiteral("--database"), t.path});
+            QVERIFY2(imported.exitCode == 0, qPrintable(imported.err));
+            exported[i] = contents(*t.db);
+        }
+        QCOMPARE(exported[1], exported[0]);
+        QVERIFY(exported[0].contains("Yeux") || exported[0].contains("\"a, b\""));
+    }
+
+    void latin1FileRefused() {
+        ovtest::TempDatabase t;
+        const QByteArray before = contents(*t.db);
+        const QString file = t.dir.filePath(QStringLiteral("latin1.csv"));
+        writeFile(file,
+                  QByteArray("Id;Nom;Element;Proba\nyx;Yeux;bleus;2\nyx;Yeux;\xE9meraude;1\n"));
+        const ToolResult result =
+            tables({QStringLiteral("import"), file, QStringLiteral("--database"), t.path});
+        QCOMPARE(result.exitCode, 1);
+        QCOMPARE(result.err, QStringLiteral("ligne 3 : texte qui n'est pas en UTF-8\nRien n'a été "
+                                            "importé.\n"));
+        QCOMPARE(contents(*t.db), before);
+    }
+
+    void skipExistingKeepsWhatIsThere() {
+        ovtest::TempDatabase t;
+        ovtest::addTable(*t.db, QStringLiteral("yx"), {{QStringLiteral("gris"), 5}},
+                         QStringLiteral("Yeux"));
+        const QString file = t.dir.filePath(QStringLiteral("tables.csv"));
+        writeFile(file, "Id,Nom,Element,Proba\nyx,Yeux,bleus,2\nnv,Neuve,un,1\n");
+        const ToolResult result =
+            tables({QStringLiteral("import"), file, QStringLiteral("--skip-existing"),
+                    QStringLiteral("--database"), t.path});
+        QCOMPARE(result.exitCode, 0);
+        QCOMPARE(result.out,
+                 QStringLiteral("Importé : 1 table, 1 élément (1 table existante gardée)\n"));
+        const ToolResult shown = tables(
+            {QStringLiteral("show"), QStringLiteral("yx"), QStringLiteral("--database"), t.path});
+        QCOMPARE(shown.out, QStringLiteral("yx : Yeux (1 élément)\n  5\tgris\n"));
+        const ToolResult listed =
+            tables({QStringLiteral("list"), QStringLiteral("--database"), t.path});
+        QVERIFY(listed.out.contains(QStringLiteral("\nnv\tNeuve\t1 élément\ttotal 1\n")));
+    }
+
+    // "-" writes the file on standard output, the same bytes as the file, the summary on standard
+    // error.
+    void exportToStandardOutput() {
+        ovtest::TempDatabase t;
+        const QString file = t.dir.filePath(QStringLiteral("tables.csv"));
+        QCOMPARE(
+            tables({QStringLiteral("export"), file, QStringLiteral("--database"), t.path}).exitCode,
+            0);
+        const ToolResult result =
+            ovtest::tool({QStringLiteral("tables"), QStringLiteral("export"), QStringLiteral("-"),
+                          QStringLiteral("--database"), t.path});
+        QCOMPARE(result.exitCode, 0);
+        QFile written(file);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(result.out, QString::fromUtf8(written.readAll()));
+        QVERIFY(result.err.startsWith(QStringLiteral("Exporté : ")));
+        QVERIFY(!QFile::exists(QStringLiteral("-")));
+    }
+
     void refusals_data() {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("exitCode");
@@ -212,6 +295,10 @@ private Q_SLOTS:
             << QStringList{QStringLiteral("export"), QStringLiteral("@DB@"),
                            QStringLiteral("--database"), QStringLiteral("@DB@")}
             << 1 << QStringLiteral("ne peut pas être la base elle-même");
+        QTest::newRow("replace and skip")
+            << QStringList{QStringLiteral("import"), QStringLiteral("f"),
+                           QStringLiteral("--replace"), QStringLiteral("--skip-existing")}
+            << 2 << QStringLiteral("--replace et --skip-existing s'excluent");
     }
     void refusals() {
         QFETCH(QStringList, args);

@@ -1,0 +1,238 @@
+#include "mainwindow.h"
+
+#include "mainscreen.h"
+#include "messages.h"
+#include "reportforms.h"
+#include "tablecursor.h"
+#include "tables/database.h"
+#include "tables/tablecheck.h"
+#include "tables/tablefile.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QMenuBar>
+#include <QSettings>
+
+namespace ov::ui {
+
+namespace {
+
+constexpr int recentCount = 5;
+const QString recentKey = QStringLiteral("bases/recentes");
+const QString databaseFilter = QStringLiteral("Bases Orvanthe (*.db);;Tous les fichiers (*)");
+const QString tableFileFilter = QStringLiteral("Tables CSV (*.csv);;Tous les fichiers (*)");
+
+// Whether the screen opened its store and every table, as start-up requires.
+bool opened(const TovMainPerso& screen) {
+    if (screen.database() == nullptr || !screen.tblMaster_()->isOpen() ||
+        !screen.tblSlave_()->isOpen())
+        return false;
+    for (OutputKind kind : allOutputKinds)
+        if (!screen.outputCursor(kind)->isOpen())
+            return false;
+    return true;
+}
+
+} // namespace
+
+MainWindow::MainWindow(const QString& databasePath, QWidget* parent) : QMainWindow(parent) {
+    setObjectName(QStringLiteral("ovMainWindow"));
+    buildMenus();
+    auto screen = std::make_unique<TovMainPerso>(databasePath);
+    const bool ready = opened(*screen);
+    // At start-up the screen stays even when its store failed: its message has been shown.
+    install(std::move(screen));
+    if (ready)
+        remember(m_screen->database()->path());
+}
+
+MainWindow::~MainWindow() {
+    // The report forms read the screen's store: they go first.
+    m_forms.reset();
+}
+
+void MainWindow::buildMenus() {
+    const auto add = [this](QMenu* menu, const char* name, const QString& text, auto slot,
+                            const QKeySequence& keys = {}) {
+        QAction* action = menu->addAction(text, this, slot);
+        action->setObjectName(QLatin1String(name));
+        action->setShortcut(keys);
+        return action;
+    };
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&Fichier"));
+    add(file, "actOuvrirBase", QStringLiteral("&Ouvrir une base…"), &MainWindow::openDatabase,
+        QKeySequence(Qt::CTRL | Qt::Key_O));
+    add(file, "actNouvelleBase", QStringLiteral("&Nouvelle base…"), &MainWindow::newDatabase);
+    m_recent = file->addMenu(QStringLiteral("Bases &récentes"));
+    m_recent->setObjectName(QStringLiteral("mnuBasesRecentes"));
+    connect(m_recent, &QMenu::aboutToShow, this, &MainWindow::fillRecentMenu);
+    file->addSeparator();
+    add(file, "actImporterTables", QStringLiteral("&Importer des tables…"),
+        &MainWindow::importTables);
+    add(file, "actExporterTables", QStringLiteral("&Exporter les tables…"),
+        &MainWindow::exportTables);
+    add(file, "actImporterParadox", QStringLiteral("Importer une base &Paradox…"),
+        [this] { m_screen->importParadoxBase(); });
+    file->addSeparator();
+    add(file, "actQuitter", QStringLiteral("&Quitter"), &QWidget::close,
+        QKeySequence(Qt::CTRL | Qt::Key_Q));
+    QMenu* tables = menuBar()->addMenu(QStringLiteral("&Tables"));
+    add(tables, "actVerifierTables", QStringLiteral("&Vérifier les tables"),
+        &MainWindow::checkTables);
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Aide"));
+    add(help, "actAPropos", QStringLiteral("À &propos d'Orvanthe"), &MainWindow::about);
+}
+
+bool MainWindow::install(std::unique_ptr<TovMainPerso> screen) {
+    std::unique_ptr<ReportForms> forms;
+    if (Database* database = screen->database())
+        guarded([&] { forms = std::make_unique<ReportForms>(*database); });
+    // The old forms go before the old screen, whose store they read.
+    m_forms.reset();
+    if (m_screen != nullptr) {
+        m_screen->close();
+        delete m_screen;
+    }
+    m_screen = screen.release();
+    m_forms = std::move(forms);
+    if (m_forms)
+        m_screen->setReportForms(m_forms.get());
+    setCentralWidget(m_screen);
+    m_screen->show();
+    // The form keeps its design size; the menu bar stands above it.
+    resize(m_screen->width(), m_screen->height() + menuBar()->sizeHint().height());
+    QString title = m_screen->windowTitle();
+    if (m_screen->database() != nullptr)
+        title += QStringLiteral(" - ") + QDir::toNativeSeparators(m_screen->database()->path());
+    setWindowTitle(title);
+    return true;
+}
+
+bool MainWindow::switchTo(const QString& path) {
+    if (m_screen != nullptr)
+        m_screen->postPendingChanges();
+    auto screen = std::make_unique<TovMainPerso>(QFileInfo(path).absoluteFilePath());
+    if (!opened(*screen))
+        return false; // its message has been shown; the window stays on its database
+    install(std::move(screen));
+    remember(m_screen->database()->path());
+    guarded([&] { setAliasTarget(m_screen->database()->path()); });
+    return true;
+}
+
+QStringList MainWindow::recentDatabases() const {
+    return QSettings().value(recentKey).toStringList();
+}
+
+void MainWindow::remember(const QString& path) {
+    QStringList recent = recentDatabases();
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    recent.removeAll(absolute);
+    recent.prepend(absolute);
+    QSettings().setValue(recentKey, recent.mid(0, recentCount));
+}
+
+void MainWindow::fillRecentMenu() {
+    m_recent->clear();
+    const QStringList recent = recentDatabases();
+    if (recent.isEmpty())
+        m_recent->addAction(QStringLiteral("(aucune)"))->setEnabled(false);
+    for (const QString& path : recent)
+        m_recent->addAction(QDir::toNativeSeparators(path), this,
+                            [this, path] { openExisting(path); });
+}
+
+void MainWindow::openDatabase() {
+    const QString path =
+        chooseFile(FileChoice::Open, QStringLiteral("Ouvrir une base"), databaseFilter);
+    if (!path.isEmpty())
+        openExisting(path);
+}
+
+bool MainWindow::openExisting(const QString& path) {
+    // A file that does not exist is not created here: a typing error, or a base moved since it
+    // was recent, would make a new one.
+    if (!QFileInfo::exists(path)) {
+        showMessage(
+            QStringLiteral("La base %1 n'existe pas (« Nouvelle base… » la crée).").arg(path));
+        return false;
+    }
+    return switchTo(path);
+}
+
+void MainWindow::newDatabase() {
+    QString path = chooseFile(FileChoice::Save, QStringLiteral("Nouvelle base"), databaseFilter);
+    if (path.isEmpty())
+        return;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".db");
+    if (QFileInfo::exists(path)) {
+        showMessage(QStringLiteral("Le fichier %1 existe déjà : rien n'a été écrit.").arg(path));
+        return;
+    }
+    switchTo(path);
+}
+
+void MainWindow::importTables() {
+    Database* database = m_screen->database();
+    if (database == nullptr)
+        return;
+    const QString path =
+        chooseFile(FileChoice::Open, QStringLiteral("Importer des tables"), tableFileFilter);
+    if (path.isEmpty())
+        return;
+    m_screen->postPendingChanges();
+    guarded([&] {
+        try {
+            const RandomTables tables = readTableFile(path);
+            ImportSummary summary;
+            try {
+                summary = ov::importTables(*database, tables, ImportMode::AddOnly);
+            } catch (const TableConflictError& error) {
+                if (!askConfirmation(
+                        error.message() +
+                        QStringLiteral("\n\nRemplacer les tables qui existent déjà ?")))
+                    return;
+                summary = ov::importTables(*database, tables, ImportMode::Replace);
+            }
+            m_screen->reloadTables();
+            showMessage(importSummaryText(summary));
+        } catch (const TableFileError& error) {
+            showMessage(error.message() + QStringLiteral("\nRien n'a été importé."));
+        }
+    });
+}
+
+void MainWindow::exportTables() {
+    Database* database = m_screen->database();
+    if (database == nullptr)
+        return;
+    const QString path =
+        chooseFile(FileChoice::Save, QStringLiteral("Exporter les tables"), tableFileFilter);
+    if (path.isEmpty())
+        return;
+    m_screen->postPendingChanges();
+    guarded([&] { showMessage(exportSummaryText(ov::exportTables(*database, path), path)); });
+}
+
+void MainWindow::checkTables() {
+    if (Database* database = m_screen->database())
+        guarded([&] { showMessage(checkReportText(ov::checkTables(*database))); });
+}
+
+void MainWindow::about() {
+    showMessage(QStringLiteral("Orvanthe " OV_VERSION "\n\n"
+                               "Tables aléatoires pondérées et générateurs de personnages, "
+                               "trésors, rencontres et villages pour le meneur de jeu du jeu de "
+                               "rôle Orvanthe.\n\nLicence : GPL-3.0 ou ultérieure."));
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    // The screen posts a pending change and closes its tables, as when it is a window itself.
+    if (m_screen != nullptr)
+        m_screen->close();
+    QMainWindow::closeEvent(event);
+}
+
+} // namespace ov::ui

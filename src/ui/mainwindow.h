@@ -1,0 +1,58 @@
+#pragma once
+// The program's window: the main screen under a menu bar, the database it works on, and the
+// menu actions on that database (open, new, recent, import, export, check, about).
+
+#include <QMainWindow>
+#include <memory>
+
+class QMenu;
+
+namespace ov::ui {
+
+class ReportForms;
+class TovMainPerso;
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    // Opens the screen on the database file (empty: the alias "OV"), as at start-up.
+    explicit MainWindow(const QString& databasePath = QString(), QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    TovMainPerso* screen() const { return m_screen; }
+    ReportForms* reportForms() const { return m_forms.get(); }
+
+    // Switches the window to the database file with the checks of start-up. When the file cannot
+    // be opened, its message is shown and the window stays on its database. Returns true when
+    // switched; the file is then the alias "OV" and the first of the recent databases.
+    bool switchTo(const QString& path);
+
+    // Switches to a database file that exists; a missing one is refused with a message.
+    bool openExisting(const QString& path);
+
+    // The last databases opened, the newest first, at most five.
+    QStringList recentDatabases() const;
+
+public Q_SLOTS:
+    void openDatabase();
+    void newDatabase();
+    void importTables();
+    void exportTables();
+    void checkTables();
+    void about();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildMenus();
+    bool install(std::unique_ptr<TovMainPerso> screen);
+    void remember(const QString& path);
+    void fillRecentMenu();
+
+    TovMainPerso* m_screen = nullptr;
+    std::unique_ptr<ReportForms> m_forms;
+    QMenu* m_recent = nullptr;
+};
+
+} // namespace ov::ui
