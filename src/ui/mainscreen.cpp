@@ -157,7 +157,6 @@ TovMainPerso::openInsteadOfMissingFolder(const MissingFolderError& missing) {
         }
     }
 }
-}
 
 void TovMainPerso::FormCreate() {
     guarded([this] {
