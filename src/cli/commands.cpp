@@ -9,6 +9,7 @@ std::unique_ptr<Command> makePrintCommand();
 std::unique_ptr<Command> makeTablesCommand();
 std::unique_ptr<Command> makeGeneratorsCommand();
 std::unique_ptr<Command> makeImportParadoxCommand();
+std::unique_ptr<Command> makeHistoryCommand();
 
 std::vector<std::unique_ptr<Command>> allCommands() {
     std::vector<std::unique_ptr<Command>> commands;
@@ -19,6 +20,7 @@ std::vector<std::unique_ptr<Command>> allCommands() {
     commands.push_back(makeTablesCommand());
     commands.push_back(makeGeneratorsCommand());
     commands.push_back(makeImportParadoxCommand());
+    commands.push_back(makeHistoryCommand());
     return commands;
 }
 

@@ -35,4 +35,8 @@ private:
     QDateTime m_builtAt;
 };
 
+// Paints the reports one after the other on the device, each from a new page; empty ones are
+// left out. Returns the pages painted, 0 when none could be.
+int printReports(const QVector<const ReportDocument*>& documents, QPagedPaintDevice& device);
+
 } // namespace ov

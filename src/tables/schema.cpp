@@ -3,6 +3,7 @@
 #include "database.h"
 #include "errors.h"
 #include "generatortables.h"
+#include "historyindex.h"
 #include "outputs.h"
 
 #include <QAtomicInt>
@@ -143,6 +144,7 @@ const std::vector<SchemaStep>& schemaSteps() {
         {1, QStringLiteral("tables aléatoires et textes générés"), &createBaseTables},
         {2, QStringLiteral("numéros des textes générés"), &addRecordNumbers},
         {3, QStringLiteral("générateurs personnels et leurs résultats"), &addGeneratorTables},
+        {4, QStringLiteral("historique des textes générés"), &createHistoryIndex},
     };
     return steps;
 }

@@ -17,6 +17,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSqlRecord>
 #include <QTableView>
@@ -222,6 +223,22 @@ void TovMainPerso::importParadoxBase() {
                 output->refresh();
         m_runs->showCount();
     });
+}
+
+void TovMainPerso::refreshRecords() {
+    guarded([this] {
+        for (TableCursor* output : m_outputs)
+            if (output->isOpen())
+                output->refresh();
+        if (m_count)
+            m_runs->showCount();
+    });
+}
+
+void TovMainPerso::showText(const QStringList& lines) {
+    ui.memPerso->clear();
+    for (const QString& line : lines)
+        ui.memPerso->appendPlainText(line);
 }
 
 void TovMainPerso::btnFinClick() {

@@ -61,7 +61,12 @@ public:
     // Adds an element to a table (its checks, then the element; the totals follow).
     void AjouterElement(const QString& id, const QString& element, const QString& weight);
 
+    // The memo shows these lines, as a run leaves it.
+    void showText(const QStringList& lines);
+
 public Q_SLOTS:
+    // The output tables read again and the count reopened, after records changed elsewhere.
+    void refreshRecords();
     void FormCreate();
     void btnNouvelleTableClick();
     void btnAjouterClick();

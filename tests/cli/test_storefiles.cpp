@@ -155,6 +155,7 @@ private Q_SLOTS:
             Database db(path);
             db.run(u"DROP TABLE ovRecordNumbers"_s);
             db.run(u"DROP INDEX ixOVpersoId"_s);
+            ovtest::dropHistoryIndex(db);
             db.run(u"DROP TABLE OVresultat"_s);
             db.run(u"DROP TABLE OVgenerateur"_s);
             db.run(u"PRAGMA user_version = 1"_s);
@@ -165,6 +166,7 @@ private Q_SLOTS:
         QCOMPARE(db.scalar(u"PRAGMA user_version"_s).toInt(), latestSchemaVersion());
         QVERIFY(db.hasTable(u"ovRecordNumbers"_s));
         QVERIFY(db.hasTable(u"OVgenerateur"_s));
+        QVERIFY(db.hasTable(u"ovHistory"_s));
         QCOMPARE(recordCount(db, OutputKind::Perso), 1);
         Database copy(db.backupPath()); // the copy itself is migrated when opened...
         QCOMPARE(recordCount(copy, OutputKind::Perso), 1);

@@ -1,6 +1,7 @@
 #include "testsupport.h"
 
 #include "tables/errors.h"
+#include "tables/historyindex.h"
 
 #include <QDir>
 #include <QSqlError>
@@ -27,6 +28,15 @@ QString isolateUserFolders() {
 TempDatabase::TempDatabase() {
     path = dir.path() + QStringLiteral("/test.db");
     db = std::make_unique<ov::Database>(path);
+}
+
+void dropHistoryIndex(const ov::Database& db) {
+    for (const ov::HistorySource& source : ov::historySources())
+        for (const char* suffix : {"ins", "del", "upd"})
+            db.run(QStringLiteral("DROP TRIGGER ovHistory_%1_%2")
+                       .arg(source.table, QLatin1String(suffix)));
+    db.run(QStringLiteral("DROP TABLE ovHistoryText"));
+    db.run(QStringLiteral("DROP TABLE ovHistory"));
 }
 
 void clearRandomTables(const ov::Database& db) {

@@ -1,0 +1,421 @@
+#include "history.h"
+
+#include "reports/reportdefinition.h"
+#include "tables/clock.h"
+#include "tables/database.h"
+#include "tables/errors.h"
+#include "tables/historyindex.h"
+#include "tables/outputs.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QPdfWriter>
+#include <QRegularExpression>
+#include <QSaveFile>
+
+namespace ov {
+
+namespace {
+
+constexpr int keysPerStatement = 400; // well under the engine's limit of bound values
+
+// The text of each record, read only for the rows a page returns.
+QString textColumn() {
+    QString column = QStringLiteral("CASE h.kind");
+    for (const HistorySource& source : historySources())
+        column += QStringLiteral(" WHEN '%1' THEN (SELECT %2 FROM %3 WHERE rowid = h.rec)")
+                      .arg(source.kind, source.textField, source.table);
+    return column + QStringLiteral(" END");
+}
+
+// The words as the index's query language reads them: each one quoted, each a prefix, all
+// required.
+QString matchExpression(const QStringList& words) {
+    QStringList terms;
+    for (const QString& word : words)
+        terms.append(QLatin1Char('"') + word + QStringLiteral("\"*"));
+    return terms.join(QLatin1Char(' '));
+}
+
+const HistorySource& requireSource(const QString& kind) {
+    const HistorySource* source = historySource(kind);
+    if (!source)
+        throw Error(QStringLiteral("Genre de texte inconnu : ") + kind);
+    return *source;
+}
+
+HistoryEntry entryFrom(const QSqlQuery& query, bool withText) {
+    HistoryEntry entry;
+    entry.position = query.value(0).toLongLong();
+    const QString kind = query.value(1).toString();
+    const HistorySource* source = historySource(kind);
+    entry.key = {source ? source->kind : kind, query.value(2).toLongLong()};
+    entry.n = query.value(3).toInt();
+    entry.created = query.value(4).toString();
+    entry.createdTime = query.value(5).toString();
+    entry.printed = query.value(6).toString();
+    const QString text = query.value(7).toString();
+    entry.title = recordTitle(entry.key.kind, text);
+    if (withText)
+        entry.text = text;
+    return entry;
+}
+
+// Runs statement (with "%1" for the list of marks) on the rowids of each kind, by slices, in one
+// transaction. Returns the rows changed.
+int onKeys(const Database& database, const QVector<HistoryKey>& keys, const QString& statement,
+           const QVariantList& leading = {}) {
+    for (const HistoryKey& key : keys)
+        requireSource(key.kind);
+    int changed = 0;
+    database.transaction([&] {
+        for (const HistorySource& source : historySources()) {
+            QVariantList rowids;
+            for (const HistoryKey& key : keys)
+                if (key.kind == source.kind)
+                    rowids.append(key.rowid);
+            for (qsizetype from = 0; from < rowids.size(); from += keysPerStatement) {
+                const QVariantList slice = rowids.mid(from, keysPerStatement);
+                QStringList marks(slice.size(), QStringLiteral("?"));
+                const QSqlQuery query = database.run(
+                    statement.arg(source.table, marks.join(QLatin1Char(','))), leading + slice);
+                changed += query.numRowsAffected();
+            }
+        }
+    });
+    return changed;
+}
+
+QString markdownFence(const QString& text) {
+    QString fence = QStringLiteral("```");
+    while (text.contains(fence))
+        fence += QLatin1Char('`');
+    return fence;
+}
+
+QString headingOf(const HistoryEntry& entry) {
+    QString heading = historyKindLabel(entry.key.kind) + QLatin1Char(' ') +
+                      QString::number(entry.n) + QStringLiteral(" du ") + entry.created;
+    if (!entry.createdTime.isEmpty())
+        heading += QStringLiteral(" à ") + entry.createdTime.left(5);
+    return heading;
+}
+
+} // namespace
+
+QString historyKindLabel(const QString& kind) {
+    if (kind == QLatin1String("perso"))
+        return QStringLiteral("Personnage");
+    if (kind == QLatin1String("tresor"))
+        return QStringLiteral("Trésor");
+    if (kind == QLatin1String("rencontre"))
+        return QStringLiteral("Rencontre");
+    if (kind == QLatin1String("village"))
+        return QStringLiteral("Village");
+    return kind;
+}
+
+QStringList textLines(const QString& text) {
+    static const QRegularExpression breaks(QStringLiteral("\r\n|\n|\r"));
+    QStringList lines = text.split(breaks);
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+QString recordTitle(const QString& kind, const QString& text) {
+    // A list reads thousands of texts: the patterns run over the text as it is, without
+    // splitting it into lines.
+    if (kind == QLatin1String("village")) {
+        static const QRegularExpression name(QStringLiteral("NOM\\(([^\\r\\n]*?)\\)_"));
+        const QString found = name.match(text).captured(1).trimmed();
+        if (!found.isEmpty())
+            return found;
+    } else if (kind == QLatin1String("perso")) {
+        static const QRegularExpression ageSex(
+            QStringLiteral("AGE:([^\\r\\n]*?) SEXE:([^\\r\\n]*?) CEL:"));
+        const auto match = ageSex.match(text);
+        if (match.hasMatch())
+            return QStringLiteral("AGE:") + match.captured(1) + QStringLiteral(" SEXE:") +
+                   match.captured(2);
+    }
+    // The first line after the header with a letter or a digit, its underscores dropped.
+    static const QRegularExpression lineBreak(QStringLiteral("\\r\\n|\\n|\\r"));
+    static const QRegularExpression something(QStringLiteral("[\\p{L}\\p{N}]"));
+    const auto header = lineBreak.match(text);
+    if (!header.hasMatch())
+        return text.trimmed();
+    const qsizetype found = text.indexOf(something, header.capturedEnd());
+    if (found < 0)
+        return text.left(header.capturedStart()).trimmed();
+    const qsizetype start = std::max(text.lastIndexOf(QLatin1Char('\n'), found),
+                                     text.lastIndexOf(QLatin1Char('\r'), found)) +
+                            1;
+    const qsizetype end = text.indexOf(lineBreak, found);
+    static const QRegularExpression rules(QStringLiteral("_{2,}"));
+    static const QRegularExpression opening(QStringLiteral("^[_ ]+"));
+    QString line = text.mid(start, (end < 0 ? text.size() : end) - start);
+    line.replace(rules, QStringLiteral(" "));
+    return line.simplified().remove(opening);
+}
+
+QStringList searchWords(const QString& text) {
+    static const QRegularExpression separators(QStringLiteral("[^\\p{L}\\p{N}\\p{M}]+"));
+    return text.split(separators, Qt::SkipEmptyParts);
+}
+
+namespace {
+
+// One character without its accent, case folded; characters outside the basic plane stay.
+QChar folded(QChar c) {
+    if (c.unicode() < 0x80 || c.isSurrogate())
+        return c.toCaseFolded();
+    const QString base = QString(c).normalized(QString::NormalizationForm_D);
+    return base.isEmpty() ? c : base.at(0).toCaseFolded();
+}
+
+bool isWordCharacter(QChar c) {
+    return c.isLetterOrNumber() || c.isMark();
+}
+
+} // namespace
+
+QVector<QPair<int, int>> wordMatches(const QString& text, const QStringList& words) {
+    QVector<QString> wanted;
+    for (const QString& word : words) {
+        QString f;
+        for (QChar c : word.normalized(QString::NormalizationForm_C))
+            if (!c.isMark())
+                f += folded(c);
+        if (!f.isEmpty())
+            wanted.append(f);
+    }
+    QVector<QPair<int, int>> matches;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (!isWordCharacter(text.at(i)) || (i > 0 && isWordCharacter(text.at(i - 1))))
+            continue;
+        int longest = 0;
+        for (const QString& word : wanted) {
+            if (i + word.size() > text.size())
+                continue;
+            qsizetype k = 0;
+            while (k < word.size() && folded(text.at(i + k)) == word.at(k))
+                ++k;
+            if (k == word.size())
+                longest = qMax(longest, int(k));
+        }
+        if (longest > 0)
+            matches.append({int(i), longest});
+    }
+    return matches;
+}
+
+History::History(const Database& database) : m_database(database) {}
+
+QVector<HistoryEntry> History::page(const HistoryFilter& filter, int limit, qint64 before,
+                                    bool withText) const {
+    const QString columns =
+        QStringLiteral("h.hid, h.kind, h.rec, h.n, h.created, h.createdTime, h.printed, ") +
+        textColumn();
+    QStringList conditions;
+    QVariantList values;
+    const QStringList words = searchWords(filter.words);
+    QString from = QStringLiteral(" FROM ovHistory h");
+    QString order = QStringLiteral(" ORDER BY h.hid DESC");
+    if (!words.isEmpty()) {
+        // The word index leads, newest first, so that a page stops as soon as it is full.
+        from = QStringLiteral(" FROM ovHistoryText CROSS JOIN ovHistory h");
+        conditions << QStringLiteral("ovHistoryText MATCH ?")
+                   << QStringLiteral("h.hid = ovHistoryText.rowid");
+        values << matchExpression(words);
+        order = QStringLiteral(" ORDER BY ovHistoryText.rowid DESC");
+        if (before > 0) {
+            conditions << QStringLiteral("ovHistoryText.rowid < ?");
+            values << before;
+        }
+    } else if (before > 0) {
+        conditions << QStringLiteral("h.hid < ?");
+        values << before;
+    }
+    if (!filter.kind.isEmpty()) {
+        conditions << QStringLiteral("h.kind = ?");
+        values << filter.kind;
+    }
+    if (filter.printed == PrintedFilter::Printed)
+        conditions << QStringLiteral("h.printed IS NOT NULL");
+    else if (filter.printed == PrintedFilter::Unprinted)
+        conditions << QStringLiteral("h.printed IS NULL");
+    if (filter.since.isValid()) {
+        conditions << QStringLiteral("h.created >= ?");
+        values << filter.since.toString(Qt::ISODate);
+    }
+    if (filter.until.isValid()) {
+        conditions << QStringLiteral("h.created <= ?");
+        values << filter.until.toString(Qt::ISODate);
+    }
+    const QString where =
+        conditions.isEmpty() ? QString()
+                             : QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
+    values << limit;
+    QSqlQuery query = m_database.run(QStringLiteral("SELECT ") + columns + from + where + order +
+                                         QStringLiteral(" LIMIT ?"),
+                                     values);
+    QVector<HistoryEntry> page;
+    page.reserve(qMin(limit, 1000));
+    while (query.next())
+        page.append(entryFrom(query, withText));
+    return page;
+}
+
+QVector<HistoryEntry> History::entries(const QVector<HistoryKey>& keys) const {
+    QVector<HistoryEntry> found;
+    found.reserve(keys.size());
+    for (const HistoryKey& key : keys) {
+        requireSource(key.kind);
+        QSqlQuery query = m_database.run(
+            QStringLiteral("SELECT h.hid, h.kind, h.rec, h.n, h.created, h.createdTime,"
+                           " h.printed, ") +
+                textColumn() + QStringLiteral(" FROM ovHistory h WHERE h.kind = ? AND h.rec = ?"),
+            {key.kind, key.rowid});
+        if (query.next())
+            found.append(entryFrom(query, true));
+    }
+    return found;
+}
+
+std::optional<HistoryEntry> History::entry(const HistoryKey& key) const {
+    const QVector<HistoryEntry> found = entries({key});
+    if (found.isEmpty())
+        return std::nullopt;
+    return found.first();
+}
+
+QVector<HistoryKey> History::keysWithNumber(const QString& kind, int n) const {
+    QSqlQuery query = m_database.run(
+        QStringLiteral("SELECT rec FROM ovHistory WHERE kind = ? AND n = ? ORDER BY hid"),
+        {kind, n});
+    QVector<HistoryKey> keys;
+    while (query.next())
+        keys.append({kind, query.value(0).toLongLong()});
+    return keys;
+}
+
+std::optional<HistoryKey> History::latest() const {
+    QSqlQuery query =
+        m_database.run(QStringLiteral("SELECT kind, rec FROM ovHistory ORDER BY hid DESC LIMIT 1"));
+    if (!query.next())
+        return std::nullopt;
+    return HistoryKey{query.value(0).toString(), query.value(1).toLongLong()};
+}
+
+int History::unprint(const QVector<HistoryKey>& keys) const {
+    return onKeys(m_database, keys,
+                  QStringLiteral("UPDATE %1 SET DateImprime = NULL"
+                                 " WHERE DateImprime IS NOT NULL AND rowid IN (%2)"));
+}
+
+int History::remove(const QVector<HistoryKey>& keys) const {
+    return onKeys(m_database, keys, QStringLiteral("DELETE FROM %1 WHERE rowid IN (%2)"));
+}
+
+int History::stampUnprinted(const QVector<HistoryKey>& keys, const QDate& day) const {
+    return onKeys(m_database, keys,
+                  QStringLiteral("UPDATE %1 SET DateImprime = ?"
+                                 " WHERE DateImprime IS NULL AND rowid IN (%2)"),
+                  {printDateStamp(day)});
+}
+
+std::optional<ExportFormat> exportFormatFromName(const QString& name) {
+    if (name == QLatin1String("txt"))
+        return ExportFormat::Text;
+    if (name == QLatin1String("md"))
+        return ExportFormat::Markdown;
+    if (name == QLatin1String("json"))
+        return ExportFormat::Json;
+    return std::nullopt;
+}
+
+QString exportEntries(const QVector<HistoryEntry>& entries, ExportFormat format) {
+    QString out;
+    if (format == ExportFormat::Json) {
+        QJsonArray array;
+        for (const HistoryEntry& entry : entries) {
+            QJsonObject object;
+            object[QStringLiteral("kind")] = entry.key.kind;
+            object[QStringLiteral("rowid")] = entry.key.rowid;
+            object[QStringLiteral("n")] = entry.n;
+            object[QStringLiteral("created")] = entry.created;
+            object[QStringLiteral("createdTime")] =
+                entry.createdTime.isEmpty() ? QJsonValue() : QJsonValue(entry.createdTime);
+            object[QStringLiteral("printed")] =
+                entry.printed.isEmpty() ? QJsonValue() : QJsonValue(entry.printed);
+            object[QStringLiteral("title")] = entry.title;
+            object[QStringLiteral("lines")] = QJsonArray::fromStringList(textLines(entry.text));
+            array.append(object);
+        }
+        return QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Indented));
+    }
+    for (const HistoryEntry& entry : entries) {
+        const QStringList lines = textLines(entry.text);
+        if (format == ExportFormat::Markdown) {
+            // A fenced block keeps every line, its blanks and its underscores as they are.
+            const QString fence = markdownFence(entry.text);
+            if (!out.isEmpty())
+                out += QLatin1Char('\n');
+            out += QStringLiteral("## ") + headingOf(entry) + QStringLiteral("\n\n") +
+                   QStringLiteral("**") + entry.title + QStringLiteral("**\n\n") + fence +
+                   QStringLiteral("text\n") + lines.join(QLatin1Char('\n')) + QLatin1Char('\n') +
+                   fence + QLatin1Char('\n');
+        } else {
+            if (!out.isEmpty())
+                out += QLatin1Char('\n');
+            out += lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+        }
+    }
+    return out;
+}
+
+QVector<ReportDocument> historyReports(const QVector<HistoryEntry>& entries, const QDateTime& at) {
+    QStringList kinds;
+    for (const HistoryEntry& entry : entries)
+        if (!kinds.contains(entry.key.kind))
+            kinds.append(entry.key.kind);
+    QVector<ReportDocument> reports;
+    for (const QString& kind : kinds) {
+        const auto outputKind = outputKindFromName(kind);
+        if (!outputKind)
+            throw Error(QStringLiteral("Aucun rapport pour les textes de genre ") + kind);
+        QVector<ReportRow> rows;
+        for (const HistoryEntry& entry : entries)
+            if (entry.key.kind == kind)
+                rows.append({entry.key.rowid, entry.text});
+        reports.append(ReportDocument(reportDefinition(*outputKind), std::move(rows), at));
+    }
+    return reports;
+}
+
+QString writeReportsPdf(const QVector<ReportDocument>& reports, const QString& path) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return QStringLiteral("Impossible d'écrire le fichier %1 : %2")
+            .arg(path, file.errorString());
+    int pages = 0;
+    {
+        QPdfWriter writer(&file);
+        writer.setCreator(QStringLiteral("Orvanthe"));
+        writer.setTitle(QStringLiteral("Historique Orvanthe"));
+        QVector<const ReportDocument*> documents;
+        for (const ReportDocument& report : reports)
+            documents.append(&report);
+        pages = printReports(documents, writer);
+    }
+    if (pages == 0 || !file.commit()) {
+        file.cancelWriting();
+        return QStringLiteral("Impossible d'écrire le fichier %1 : %2")
+            .arg(path, pages == 0 ? QStringLiteral("aucune page") : file.errorString());
+    }
+    return {};
+}
+
+} // namespace ov

@@ -1,0 +1,109 @@
+#pragma once
+// The history of generated texts: listing, searching, reading, unprinting, deleting, reprint
+// stamps and exports, over the history index of every output table.
+
+#include "reports/reportdocument.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+#include <optional>
+
+namespace ov {
+
+class Database;
+
+// One stored record: its kind and its row in its table.
+struct HistoryKey {
+    QString kind;
+    qint64 rowid = 0;
+    bool operator==(const HistoryKey&) const = default;
+};
+
+enum class PrintedFilter { All, Printed, Unprinted };
+
+struct HistoryFilter {
+    QString kind; // empty: every kind
+    PrintedFilter printed = PrintedFilter::All;
+    QDate since;   // creation dates from this day, when valid
+    QDate until;   // up to this day included, when valid
+    QString words; // every word somewhere in the text, accents and case ignored
+};
+
+struct HistoryEntry {
+    qint64 position = 0; // place in the history: a larger one is newer
+    HistoryKey key;
+    int n = 0;
+    QString created;     // the creation date as stored (ISO)
+    QString createdTime; // HH:MM:SS, when the record was written on its day of creation
+    QString printed;     // the print date; empty when never printed
+    QString title;       // the first meaningful line
+    QString text;        // the whole text, when asked for
+};
+
+// The French name of a kind: « Personnage », « Trésor »...
+QString historyKindLabel(const QString& kind);
+
+// What a list shows of a record: the village's name, the character's age and sex, the treasure's
+// object, or the first line after the header that says something.
+QString recordTitle(const QString& kind, const QString& text);
+
+// The words a search looks for, as typed (for highlighting them).
+QStringList searchWords(const QString& text);
+
+// Where the words stand in a text as the search finds them: each word at the start of a word of
+// the text, accents and case ignored. Pairs of start and length, in the order of the text.
+QVector<QPair<int, int>> wordMatches(const QString& text, const QStringList& words);
+
+// The lines of a stored text, without their line breaks and without the break that ends it.
+QStringList textLines(const QString& text);
+
+class History {
+public:
+    explicit History(const Database& database);
+
+    // Newest first: at most limit entries that pass the filter and stand before position before
+    // (0: from the newest). Raises DatabaseError.
+    QVector<HistoryEntry> page(const HistoryFilter& filter, int limit, qint64 before = 0,
+                               bool withText = false) const;
+
+    // The entries of the keys, with their texts, in the order given; a key that no longer
+    // designates a record is left out.
+    QVector<HistoryEntry> entries(const QVector<HistoryKey>& keys) const;
+    std::optional<HistoryEntry> entry(const HistoryKey& key) const;
+
+    // The records of a kind that carry the number n, oldest first.
+    QVector<HistoryKey> keysWithNumber(const QString& kind, int n) const;
+
+    // The record generated last, of any kind.
+    std::optional<HistoryKey> latest() const;
+
+    // Each in one transaction: all the records or none. They return the records changed.
+    int unprint(const QVector<HistoryKey>& keys) const;
+    int remove(const QVector<HistoryKey>& keys) const;
+    // The print stamp of a reprint: only the records that have no print date receive it.
+    int stampUnprinted(const QVector<HistoryKey>& keys, const QDate& day) const;
+
+private:
+    const Database& m_database;
+};
+
+enum class ExportFormat { Text, Markdown, Json };
+
+std::optional<ExportFormat> exportFormatFromName(const QString& name);
+
+// The records as a file of that format: text as stored; Markdown with a heading per record and
+// its lines kept as they are; JSON with every field.
+QString exportEntries(const QVector<HistoryEntry>& entries, ExportFormat format);
+
+// The reports of the records, one per kind in the order the kinds first appear, each laid out
+// as the print runs lay it out. Raises Error for a kind without a report.
+QVector<ReportDocument> historyReports(const QVector<HistoryEntry>& entries, const QDateTime& at);
+
+// Writes the reports one after the other into one PDF file, the whole file or nothing. Returns
+// an empty text, or the French message of the failure.
+QString writeReportsPdf(const QVector<ReportDocument>& reports, const QString& path);
+
+} // namespace ov
