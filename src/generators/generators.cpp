@@ -22,24 +22,6 @@ GeneratorBody generatorBody(OutputKind kind) {
     return &generatePerso;
 }
 
-namespace {
-
-// Passes messages on and keeps those of the current run.
-class RecordingRelay : public MessageSink {
-public:
-    explicit RecordingRelay(MessageSink& target) : m_target(target) {}
-    void showMessage(const QString& text) override {
-        messages.append(text);
-        m_target.showMessage(text);
-    }
-    QStringList messages;
-
-private:
-    MessageSink& m_target;
-};
-
-} // namespace
-
 QString notStoredMessage(const QString& reason) {
     return QStringLiteral("Ce texte n'a pas été enregistré. ") + reason;
 }

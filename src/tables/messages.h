@@ -19,4 +19,18 @@ public:
     QStringList messages;
 };
 
+// Passes messages on and keeps those of the current run.
+class RecordingRelay : public MessageSink {
+public:
+    explicit RecordingRelay(MessageSink& target) : m_target(target) {}
+    void showMessage(const QString& text) override {
+        messages.append(text);
+        m_target.showMessage(text);
+    }
+    QStringList messages;
+
+private:
+    MessageSink& m_target;
+};
+
 } // namespace ov

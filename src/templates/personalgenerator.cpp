@@ -8,20 +8,6 @@ namespace ov {
 
 namespace {
 
-// Passes messages on and keeps those of the current run.
-class RecordingRelay : public MessageSink {
-public:
-    explicit RecordingRelay(MessageSink& target) : m_target(target) {}
-    void showMessage(const QString& text) override {
-        messages.append(text);
-        m_target.showMessage(text);
-    }
-    QStringList messages;
-
-private:
-    MessageSink& m_target;
-};
-
 PersonalGenerator fromQuery(const QSqlQuery& query) {
     return {query.value(0).toString(), query.value(1).toString(), query.value(2).toString(),
             QDateTime::fromString(query.value(3).toString(), Qt::ISODate)};
