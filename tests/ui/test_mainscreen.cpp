@@ -263,7 +263,7 @@ private Q_SLOTS:
         environment.insert(QStringLiteral("OV_ANSWER_MESSAGES"), QStringLiteral("1"));
         QProcess program;
         program.setProcessEnvironment(environment);
-        program.start(qEnvironmentVariable("OV_APP"));
+        program.start(qEnvironmentVariable("OV_WINDOW"));
         QString shown;
         QTRY_VERIFY_WITH_TIMEOUT((shown += QString::fromUtf8(program.readAllStandardError()))
                                      .contains(QStringLiteral("Impossible de créer le dossier")),
