@@ -17,8 +17,8 @@ namespace {
 
 class InitCommand : public Command {
 public:
-    VerbSpec spec() const override {
-        OptionSpec database = databaseOption();
+    VerbDeclaration declaration() const override {
+        OptionDeclaration database = databaseOption();
         database.description = QStringLiteral("le fichier de la base à créer ; il ne doit pas "
                                               "exister");
         database.required = true;
@@ -57,7 +57,7 @@ public:
 
 class DrawCommand : public Command {
 public:
-    VerbSpec spec() const override {
+    VerbDeclaration declaration() const override {
         return {QStringLiteral("draw"),
                 QStringLiteral("ID"),
                 QStringLiteral("Tire au hasard un élément de la table ID, selon les poids."),

@@ -10,7 +10,7 @@ QString dashed(const QString& name) {
     return QStringLiteral("--") + name;
 }
 
-QString optionUsage(const OptionSpec& option) {
+QString optionUsage(const OptionDeclaration& option) {
     QString text = dashed(option.name);
     if (!option.valueName.isEmpty())
         text += QLatin1Char(' ') + option.valueName;
@@ -55,9 +55,9 @@ QString toolHelp(const std::vector<std::unique_ptr<Command>>& commands) {
     for (const auto& command : commands)
         width = qMax(width, int(command->name().size()));
     for (const auto& command : commands) {
-        const VerbSpec spec = command->spec();
-        text += QStringLiteral("  ") + spec.name.leftJustified(width + 2) +
-                wrapped(spec.summary, width + 4).mid(width + 4);
+        const VerbDeclaration declaration = command->declaration();
+        text += QStringLiteral("  ") + declaration.name.leftJustified(width + 2) +
+                wrapped(declaration.summary, width + 4).mid(width + 4);
     }
     text += QStringLiteral(
         "\nOptions :\n"
@@ -111,13 +111,13 @@ bool isHelp(const QString& arg) {
 
 } // namespace
 
-OptionSpec databaseOption() {
+OptionDeclaration databaseOption() {
     return {QStringLiteral("database"), QStringLiteral("FICHIER"),
             QStringLiteral("la base SQLite sur laquelle travailler ; elle doit exister"),
             QStringLiteral("la base de la fenêtre, que désigne l'alias OV dans alias.ini")};
 }
 
-OptionSpec seedOption() {
+OptionDeclaration seedOption() {
     return {QStringLiteral("seed"), QStringLiteral("N"),
             QStringLiteral("état de départ des dés, de 0 à 4294967295 : la même graine sur les "
                            "mêmes tables donne le même résultat"),
@@ -125,23 +125,23 @@ OptionSpec seedOption() {
 }
 
 QString Command::usage() const {
-    const VerbSpec verb = spec();
+    const VerbDeclaration verb = declaration();
     QString text = QStringLiteral("orvanthe-cli ") + verb.name;
     if (!verb.arguments.isEmpty())
         text += QLatin1Char(' ') + verb.arguments;
-    for (const OptionSpec& option : verb.options)
+    for (const OptionDeclaration& option : verb.options)
         text += QLatin1Char(' ') + optionUsage(option);
     return text;
 }
 
 QString Command::help() const {
-    const VerbSpec verb = spec();
+    const VerbDeclaration verb = declaration();
     QString text =
         QStringLiteral("Usage : ") + usage() + QStringLiteral("\n\n") + wrapped(verb.summary, 0);
     if (!verb.description.isEmpty())
         text += wrapped(verb.description, 0);
     text += QStringLiteral("\nOptions :\n");
-    for (const OptionSpec& option : verb.options) {
+    for (const OptionDeclaration& option : verb.options) {
         QString names = dashed(option.name);
         if (!option.valueName.isEmpty())
             names += QLatin1Char(' ') + option.valueName;
@@ -161,13 +161,13 @@ QString Command::help() const {
     return text;
 }
 
-std::optional<QString> parseArguments(const VerbSpec& spec, const QStringList& args, Options& into,
-                                      bool& helpAsked) {
+std::optional<QString> parseArguments(const VerbDeclaration& declaration, const QStringList& args,
+                                      Options& into, bool& helpAsked) {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     parser.addOption(help);
-    for (const OptionSpec& option : spec.options)
+    for (const OptionDeclaration& option : declaration.options)
         parser.addOption(QCommandLineOption(option.shortName.isEmpty()
                                                 ? QStringList{option.name}
                                                 : QStringList{option.shortName, option.name},
@@ -181,18 +181,18 @@ std::optional<QString> parseArguments(const VerbSpec& spec, const QStringList& a
             return QStringLiteral("option inconnue : ") +
                    asWritten(parser.unknownOptionNames().first(), args);
         }
-        for (const OptionSpec& option : spec.options)
+        for (const OptionDeclaration& option : declaration.options)
             if (!option.valueName.isEmpty() && !args.isEmpty() &&
                 args.last() == dashed(option.name))
                 return QStringLiteral("l'option %1 attend une valeur").arg(dashed(option.name));
-        for (const OptionSpec& option : spec.options)
+        for (const OptionDeclaration& option : declaration.options)
             for (const QString& arg : args)
                 if (option.valueName.isEmpty() && arg.startsWith(dashed(option.name) + u'='))
                     return QStringLiteral("l'option %1 ne prend pas de valeur")
                         .arg(dashed(option.name));
         return parser.errorText();
     }
-    for (const OptionSpec& option : spec.options) {
+    for (const OptionDeclaration& option : declaration.options) {
         if (!parser.isSet(option.name))
             continue;
         if (option.valueName.isEmpty())
@@ -309,13 +309,13 @@ int runTool(const QStringList& args, Streams& io) {
 
     Options options;
     bool helpAsked = false;
-    if (const auto problem = parseArguments(chosen->spec(), rest, options, helpAsked))
+    if (const auto problem = parseArguments(chosen->declaration(), rest, options, helpAsked))
         return usageError(io, *problem, *chosen);
     if (helpAsked) {
         io.out << chosen->help();
         return finish(ExitOk);
     }
-    for (const OptionSpec& option : chosen->spec().options)
+    for (const OptionDeclaration& option : chosen->declaration().options)
         if (option.required && !options.has(dashed(option.name)))
             return usageError(io,
                               QStringLiteral("%1 est obligatoire")

@@ -28,7 +28,7 @@ struct Streams {
 };
 
 // One option of a verb, as the help lists it.
-struct OptionSpec {
+struct OptionDeclaration {
     QString name;           // without dashes: "database"
     QString valueName;      // "FICHIER"; empty for a flag
     QString description;    // French, what it does
@@ -38,18 +38,18 @@ struct OptionSpec {
 };
 
 // What a verb declares about itself.
-struct VerbSpec {
+struct VerbDeclaration {
     QString name;        // "draw", or "tables export" for an action of a verb
     QString arguments;   // "ID", "perso|tresor|rencontre|village"; may be empty
     QString summary;     // French, one line
     QString description; // French, may hold several lines
-    QVector<OptionSpec> options;
+    QVector<OptionDeclaration> options;
     QStringList examples; // full command lines
 };
 
 // Options shared by several verbs.
-OptionSpec databaseOption();
-OptionSpec seedOption();
+OptionDeclaration databaseOption();
+OptionDeclaration seedOption();
 
 // What the command line gave a verb.
 class Options {
@@ -61,8 +61,8 @@ public:
     QString value(const QString& name) const { return m_values.value(name); }
 
 private:
-    friend std::optional<QString> parseArguments(const VerbSpec&, const QStringList&, Options&,
-                                                 bool&);
+    friend std::optional<QString> parseArguments(const VerbDeclaration&, const QStringList&,
+                                                 Options&, bool&);
     QHash<QString, QString> m_values; // by "--name"
     QStringList m_flags;              // "--name"
 };
@@ -70,11 +70,11 @@ private:
 class Command {
 public:
     virtual ~Command() = default;
-    virtual VerbSpec spec() const = 0;
+    virtual VerbDeclaration declaration() const = 0;
     // Runs with what was parsed from the arguments that follow the verb.
     virtual int run(const Options& options, Streams& io) = 0;
 
-    QString name() const { return spec().name; }
+    QString name() const { return declaration().name; }
     // "orvanthe-cli NAME ARGUMENTS [--option VALUE]...", from the declaration.
     QString usage() const;
     // The French help: usage, description, every option with its default, examples.
@@ -89,8 +89,8 @@ int runTool(const QStringList& args, Streams& io);
 
 // Parses the arguments of a verb with QCommandLineParser; sets helpAsked for -h or --help.
 // Returns the problem, in French, of a command line that does not fit the declaration.
-std::optional<QString> parseArguments(const VerbSpec& spec, const QStringList& args, Options& into,
-                                      bool& helpAsked);
+std::optional<QString> parseArguments(const VerbDeclaration& declaration, const QStringList& args,
+                                      Options& into, bool& helpAsked);
 
 // Parses a --seed value: a whole number from 0 to 4294967295.
 std::optional<quint32> parseSeed(const QString& text);

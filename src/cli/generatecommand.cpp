@@ -75,7 +75,7 @@ QByteArray jsonLine(const RunReport& report) {
 
 class GenerateCommand : public Command {
 public:
-    VerbSpec spec() const override {
+    VerbDeclaration declaration() const override {
         return {
             QStringLiteral("generate"),
             QStringLiteral("perso|tresor|rencontre|village|ID"),

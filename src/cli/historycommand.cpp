@@ -121,17 +121,18 @@ class HistoryCommand : public Command {
 public:
     explicit HistoryCommand(QString action) : m_action(std::move(action)) {}
 
-    VerbSpec spec() const override {
-        const OptionSpec kind{QStringLiteral("kind"), QStringLiteral("GENRE"),
-                              QStringLiteral("seulement les textes de ce genre (perso, tresor, "
-                                             "rencontre, village)"),
-                              QStringLiteral("tous les genres")};
-        const OptionSpec limit{QStringLiteral("limit"), QStringLiteral("N"),
-                               QStringLiteral("nombre de textes listés au plus"),
-                               QString::number(defaultLimit)};
-        const OptionSpec json{QStringLiteral("json"), QString(),
-                              QStringLiteral("écrit la liste en JSON"),
-                              QStringLiteral("une ligne par texte")};
+    VerbDeclaration declaration() const override {
+        const OptionDeclaration kind{
+            QStringLiteral("kind"), QStringLiteral("GENRE"),
+            QStringLiteral("seulement les textes de ce genre (perso, tresor, "
+                           "rencontre, village)"),
+            QStringLiteral("tous les genres")};
+        const OptionDeclaration limit{QStringLiteral("limit"), QStringLiteral("N"),
+                                      QStringLiteral("nombre de textes listés au plus"),
+                                      QString::number(defaultLimit)};
+        const OptionDeclaration json{QStringLiteral("json"), QString(),
+                                     QStringLiteral("écrit la liste en JSON"),
+                                     QStringLiteral("une ligne par texte")};
         const QString numbers =
             QStringLiteral("ID : le numéro du texte, ou #LIGNE quand plusieurs textes ont ce "
                            "numéro.");

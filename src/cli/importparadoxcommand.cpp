@@ -11,7 +11,7 @@ namespace {
 
 class ImportParadoxCommand : public Command {
 public:
-    VerbSpec spec() const override {
+    VerbDeclaration declaration() const override {
         return {QStringLiteral("import-paradox"),
                 QStringLiteral("DOSSIER"),
                 QStringLiteral("Apporte dans la base les tables Paradox d'un dossier : les tables "

@@ -103,7 +103,7 @@ class GeneratorsCommand : public Command {
 public:
     explicit GeneratorsCommand(QString action) : m_action(std::move(action)) {}
 
-    VerbSpec spec() const override {
+    VerbDeclaration declaration() const override {
         if (m_action == QLatin1String("list"))
             return {QStringLiteral("generators list"),
                     QString(),

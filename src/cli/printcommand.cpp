@@ -20,7 +20,7 @@ namespace {
 
 class PrintCommand : public Command {
 public:
-    VerbSpec spec() const override {
+    VerbDeclaration declaration() const override {
         return {
             QStringLiteral("print"),
             QStringLiteral("perso|tresor|rencontre|village|ID"),

@@ -19,7 +19,7 @@ QString elementCount(int count) {
 class TablesAction : public Command {
 public:
     int run(const Options& options, Streams& io) override {
-        const int wanted = spec().arguments.isEmpty() ? 0 : 1;
+        const int wanted = declaration().arguments.isEmpty() ? 0 : 1;
         if (options.positional.size() < wanted)
             return usageError(io, missingArgument(), *this);
         if (options.positional.size() > wanted)
@@ -53,7 +53,7 @@ protected:
 
 class ExportAction : public TablesAction {
 public:
-    VerbSpec spec() const override {
+    VerbDeclaration declaration() const override {
         return {QStringLiteral("tables export"),
                 QStringLiteral("FICHIER"),
                 QStringLiteral("Écrit toutes les tables aléatoires dans un fichier CSV en UTF-8."),
@@ -82,7 +82,7 @@ protected:
 
 class ImportAction : public TablesAction {
 public:
-    VerbSpec spec() const override {
+    VerbDeclaration declaration() const override {
         return {QStringLiteral("tables import"),
                 QStringLiteral("FICHIER"),
                 QStringLiteral("Ajoute à la base les tables d'un fichier CSV en UTF-8."),
@@ -124,7 +124,7 @@ protected:
 
 class CheckAction : public TablesAction {
 public:
-    VerbSpec spec() const override {
+    VerbDeclaration declaration() const override {
         return {QStringLiteral("tables check"),
                 QString(),
                 QStringLiteral("Signale les tables qui manquent aux quatre générateurs et les "
@@ -146,7 +146,7 @@ protected:
 
 class ListAction : public TablesAction {
 public:
-    VerbSpec spec() const override {
+    VerbDeclaration declaration() const override {
         return {QStringLiteral("tables list"),
                 QString(),
                 QStringLiteral("Liste les tables aléatoires : identifiant, nom, nombre "
@@ -174,7 +174,7 @@ protected:
 
 class ShowAction : public TablesAction {
 public:
-    VerbSpec spec() const override {
+    VerbDeclaration declaration() const override {
         return {QStringLiteral("tables show"),
                 QStringLiteral("ID"),
                 QStringLiteral("Montre une table aléatoire : son nom, puis chaque élément avec "

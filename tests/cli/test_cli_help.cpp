@@ -61,7 +61,7 @@ private Q_SLOTS:
             if (command->name() != verb)
                 continue;
             QVERIFY(result.out.contains(QStringLiteral("Usage : ") + command->usage() + u'\n'));
-            for (const ov::cli::OptionSpec& option : command->spec().options)
+            for (const ov::cli::OptionDeclaration& option : command->declaration().options)
                 QVERIFY2(result.out.contains(QStringLiteral("\n  --") + option.name),
                          qPrintable(option.name));
             QVERIFY(result.out.contains(QStringLiteral("\nExemples :\n")));
@@ -71,10 +71,10 @@ private Q_SLOTS:
     // Every example of every help is a command line that the verb accepts.
     void examplesAreValidCommandLines() {
         for (const auto& command : ov::cli::allCommands()) {
-            const ov::cli::VerbSpec spec = command->spec();
-            QCOMPARE(spec.examples.size(), 2);
-            for (const QString& example : spec.examples) {
-                const QString prefix = QStringLiteral("orvanthe-cli ") + spec.name;
+            const ov::cli::VerbDeclaration declaration = command->declaration();
+            QCOMPARE(declaration.examples.size(), 2);
+            for (const QString& example : declaration.examples) {
+                const QString prefix = QStringLiteral("orvanthe-cli ") + declaration.name;
                 QVERIFY2(example.startsWith(prefix) &&
                              example.mid(prefix.size(), 1).trimmed().isEmpty(),
                          qPrintable(example));
@@ -84,7 +84,7 @@ private Q_SLOTS:
                                              .split(u' ', Qt::SkipEmptyParts);
                 ov::cli::Options options;
                 bool help = false;
-                const auto problem = ov::cli::parseArguments(spec, args, options, help);
+                const auto problem = ov::cli::parseArguments(declaration, args, options, help);
                 QVERIFY2(!problem,
                          qPrintable(example + QStringLiteral(" : ") + problem.value_or(QString())));
             }
