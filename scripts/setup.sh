@@ -5,12 +5,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake g++ make pkg-config qt6-base-dev libqt6sql6-sqlite qt6-translations-l10n
-          fonts-dejavu-core fonts-liberation2 fonts-wine)
+packages=(cmake g++ make pkg-config qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql
+          qt6-translations-l10n fonts-dejavu-core fonts-liberation2 fonts-wine)
 with_tests=OFF
 if [ "${1:-}" = "--tests" ]; then
     with_tests=ON
-    packages+=(libbenchmark-dev poppler-utils desktop-file-utils appstream dpkg-dev)
+    # postgresql: the tests start a throwaway server of their own (tests/pgcluster.sh).
+    packages+=(libbenchmark-dev poppler-utils desktop-file-utils appstream dpkg-dev postgresql)
 fi
 
 missing=()

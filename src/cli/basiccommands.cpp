@@ -35,6 +35,22 @@ public:
             return usageError(
                 io, QStringLiteral("argument en trop : ") + options.positional.first(), *this);
         const QString path = options.value(QStringLiteral("--database"));
+        if (DatabaseLocation::looksLikeServer(path)) {
+            // A base on a server is made by its administrator; init gives it its tables.
+            try {
+                const Database database(path);
+                if (!database.wasCreated()) {
+                    io.err << QStringLiteral("La base %1 a déjà ses tables : rien n'a été écrit.\n")
+                                  .arg(database.path());
+                    return ExitFailure;
+                }
+                io.out << QStringLiteral("Base créée : %1\n").arg(database.path());
+            } catch (const Error& error) {
+                io.err << error.message() << '\n';
+                return ExitFailure;
+            }
+            return ExitOk;
+        }
         if (QFileInfo::exists(path)) {
             io.err << QStringLiteral("Le fichier %1 existe déjà : rien n'a été écrit.\n").arg(path);
             return ExitFailure;

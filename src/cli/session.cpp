@@ -11,7 +11,7 @@ std::unique_ptr<Database> openDatabase(const Options& options) {
     // runs in a new database. Only init creates one; the alias creates its default one.
     if (options.has(QStringLiteral("--database"))) {
         const QString path = options.value(QStringLiteral("--database"));
-        if (!QFileInfo::exists(path))
+        if (!DatabaseLocation::looksLikeServer(path) && !QFileInfo::exists(path))
             throw DatabaseError(
                 QStringLiteral("La base %1 n'existe pas (orvanthe-cli init la crée).").arg(path));
     }

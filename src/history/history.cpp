@@ -29,15 +29,6 @@ QString textColumn() {
     return column + QStringLiteral(" END");
 }
 
-// The words as the index's query language reads them: each one quoted, each a prefix, all
-// required.
-QString matchExpression(const QStringList& words) {
-    QStringList terms;
-    for (const QString& word : words)
-        terms.append(QLatin1Char('"') + word + QStringLiteral("\"*"));
-    return terms.join(QLatin1Char(' '));
-}
-
 const HistorySource& requireSource(const QString& kind) {
     const HistorySource* source = historySource(kind);
     if (!source)
@@ -226,9 +217,9 @@ QVector<HistoryEntry> History::page(const HistoryFilter& filter, int limit, qint
     if (!words.isEmpty()) {
         // The word index leads, newest first, so that a page stops as soon as it is full.
         from = QStringLiteral(" FROM ovHistoryText CROSS JOIN ovHistory h");
-        conditions << QStringLiteral("ovHistoryText MATCH ?")
+        conditions << m_database.dialect().historyMatchCondition()
                    << QStringLiteral("h.hid = ovHistoryText.rowid");
-        values << matchExpression(words);
+        values << m_database.dialect().historyMatchValue(words);
         order = QStringLiteral(" ORDER BY ovHistoryText.rowid DESC");
         if (before > 0) {
             conditions << QStringLiteral("ovHistoryText.rowid < ?");

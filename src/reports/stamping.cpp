@@ -55,8 +55,9 @@ int stampPrintedRows(const Database& database, const ReportDefinition& definitio
                 marks.append(QStringLiteral("(?)"));
                 values.append(rowids.at(from + i));
             }
-            database.run(QStringLiteral("INSERT OR IGNORE INTO ") + printedRowsTable +
-                             QStringLiteral(" (id) VALUES ") + marks.join(QLatin1Char(',')),
+            database.run(QStringLiteral("INSERT INTO ") + printedRowsTable +
+                             QStringLiteral(" (id) VALUES ") + marks.join(QLatin1Char(',')) +
+                             QStringLiteral(" ON CONFLICT DO NOTHING"),
                          values);
         }
         changed = queMod.execSql({date});

@@ -51,6 +51,8 @@ QString resolveAlias(const QString& alias) {
             const QString target = settings.value(key).toString().trimmed();
             if (target.isEmpty())
                 break;
+            if (DatabaseLocation::looksLikeServer(target))
+                return target;
             // A relative path is taken from the alias file's folder.
             return QFileInfo(QFileInfo(aliasFilePath()).dir(), target).absoluteFilePath();
         }
@@ -65,17 +67,30 @@ void setAliasTarget(const QString& path) {
         if (existing.compare(QStringLiteral("OV"), Qt::CaseInsensitive) == 0 ||
             existing.compare(QStringLiteral("alias/OV"), Qt::CaseInsensitive) == 0)
             key = existing;
-    settings.setValue(key, QFileInfo(path).absoluteFilePath());
+    // A server address is written without password, whatever was given.
+    settings.setValue(key, DatabaseLocation::looksLikeServer(path)
+                               ? DatabaseLocation::parse(path).text()
+                               : QFileInfo(path).absoluteFilePath());
     settings.sync();
     if (settings.status() != QSettings::NoError)
         throw DatabaseError(
             QStringLiteral("Impossible d'écrire le fichier %1.").arg(aliasFilePath()));
 }
 
-Database::Database(const QString& path) : m_path(path) {
+Database::Database(const QString& path) : m_path(path), m_location(DatabaseLocation::parse(path)) {
     static QAtomicInt counter;
     m_connectionName = QStringLiteral("ov-%1").arg(counter.fetchAndAddRelaxed(1));
+    if (m_location.isServer()) {
+        m_path = m_location.text();
+        m_dialect = &Dialect::postgresql();
+        openServer();
+    } else {
+        openFile();
+    }
+}
 
+void Database::openFile() {
+    const QString& path = m_path;
     // What the file is, before anything is written to it.
     const DatabaseFileKind kind = inspectDatabaseFile(path);
     if (const QString refusal = refusalMessage(path, kind); !refusal.isEmpty())
@@ -87,7 +102,7 @@ Database::Database(const QString& path) : m_path(path) {
                                            " été créée.")
                                 .arg(QDir::toNativeSeparators(path)));
 
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
+    QSqlDatabase db = QSqlDatabase::addDatabase(m_dialect->driverName(), m_connectionName);
     if (!db.isValid()) {
         QSqlDatabase::removeDatabase(m_connectionName);
         throw DatabaseError(QStringLiteral("Le pilote SQLite de Qt est introuvable"));
@@ -114,20 +129,10 @@ Database::Database(const QString& path) : m_path(path) {
     }
     m_connection = db;
     try {
-        if (!m_readOnly) {
-            run(QStringLiteral("PRAGMA journal_mode=WAL"));
-            run(QStringLiteral("PRAGMA synchronous=NORMAL"));
-            if (!exists)
-                m_created = createSchema();
-            else
-                m_backupPath = migrateSchema(*this);
-        }
+        if (!m_readOnly)
+            prepareSchema(exists);
     } catch (...) {
-        m_statements.clear();
-        db.close();
-        db = QSqlDatabase();
-        m_connection = QSqlDatabase();
-        QSqlDatabase::removeDatabase(m_connectionName);
+        closeConnection();
         if (!exists && !m_created) {
             QFile::remove(path);
             QFile::remove(path + QStringLiteral("-wal"));
@@ -137,8 +142,59 @@ Database::Database(const QString& path) : m_path(path) {
     }
 }
 
-Database::~Database() {
-    // The kept statements go before their connection.
+void Database::openServer() {
+    if (!QSqlDatabase::isDriverAvailable(m_dialect->driverName()))
+        throw DatabaseError(
+            QStringLiteral("Le pilote PostgreSQL de Qt est introuvable : la base %1 ne peut pas"
+                           " être ouverte (paquet libqt6sql6-psql).")
+                .arg(m_path));
+    QSqlDatabase db = QSqlDatabase::addDatabase(m_dialect->driverName(), m_connectionName);
+    db.setHostName(m_location.host());
+    if (m_location.port() > 0)
+        db.setPort(m_location.port());
+    db.setDatabaseName(m_location.base());
+    db.setUserName(m_location.user());
+    db.setConnectOptions(QStringLiteral("connect_timeout=10;application_name=orvanthe"));
+    if (!db.open()) {
+        const QString message =
+            QStringLiteral("Impossible de joindre la base %1 sur son serveur (%2)")
+                .arg(m_path, engineMessage(db.lastError()));
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(m_connectionName);
+        throw DatabaseError(message);
+    }
+    m_connection = db;
+    try {
+        // What the base holds, before anything is written to it.
+        const int version = m_dialect->schemaVersion(*this);
+        if (version > latestSchemaVersion()) {
+            DatabaseFileKind newer;
+            newer.kind = DatabaseFileKind::Kind::Newer;
+            newer.version = version;
+            throw DatabaseError(refusalMessage(m_path, newer));
+        }
+        if (version == 0 && !m_dialect->isEmpty(*this))
+            throw DatabaseError(
+                QStringLiteral("La base %1 contient déjà les tables d'un autre programme : ce"
+                               " n'est pas une base Orvanthe. Elle n'a pas été modifiée.")
+                    .arg(m_path));
+        prepareSchema(version > 0);
+    } catch (...) {
+        closeConnection();
+        throw;
+    }
+}
+
+void Database::prepareSchema(bool exists) {
+    for (const QString& statement : m_dialect->connectionSetup())
+        run(statement);
+    if (!exists)
+        m_created = createSchema();
+    else
+        m_backupPath = migrateSchema(*this);
+}
+
+void Database::closeConnection() {
     m_statements.clear();
     if (m_connection.isOpen())
         m_connection.close();
@@ -146,8 +202,15 @@ Database::~Database() {
     QSqlDatabase::removeDatabase(m_connectionName);
 }
 
+Database::~Database() {
+    // The kept statements go before their connection.
+    closeConnection();
+}
+
 std::unique_ptr<Database> Database::openAlias(const QString& alias) {
     const QString path = resolveAlias(alias);
+    if (DatabaseLocation::looksLikeServer(path))
+        return std::make_unique<Database>(path);
     const QDir folder = QFileInfo(path).absoluteDir();
     if (!folder.exists()) {
         // Only the default place is made silently; a place the alias file names may be a disk
@@ -175,11 +238,11 @@ bool Database::createSchema() const {
     // created the same file a moment earlier has already done it.
     bool created = false;
     transaction([&] {
-        if (scalar(QStringLiteral("SELECT count(*) FROM sqlite_master")).toInt() > 0)
+        if (!m_dialect->isEmpty(*this))
             return;
         for (const SchemaStep& step : schemaSteps())
             step.apply(*this);
-        run(QStringLiteral("PRAGMA user_version = %1").arg(latestSchemaVersion()));
+        m_dialect->setSchemaVersion(*this, latestSchemaVersion());
         loadStarterTables(*this);
         loadStarterGenerators(*this);
         created = true;
@@ -206,6 +269,8 @@ bool Database::isOwnFile(const QString& path) const {
     if (path.isEmpty())
         return false;
     const QString target = resolvedPath(path);
+    if (m_location.isServer())
+        return target == resolvedPath(aliasFilePath());
     const QString base = resolvedPath(m_path);
     const QStringList own{base, base + QStringLiteral("-wal"), base + QStringLiteral("-shm"),
                           base + QStringLiteral("-journal"), resolvedPath(aliasFilePath())};
@@ -221,10 +286,7 @@ QString Database::ownFileRefusal(const QString& path) const {
 }
 
 bool Database::hasTable(const QString& name) const {
-    return scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table'"
-                                 " AND name = ? COLLATE NOCASE"),
-                  {name})
-               .toInt() > 0;
+    return m_dialect->hasTable(*this, name);
 }
 
 void Database::requireTable(const QString& name) const {
@@ -241,6 +303,11 @@ void Database::requireAllTables() const {
 QSqlQuery Database::run(const QString& sql, const QVariantList& values) const {
     QSqlQuery query(connection());
     query.setForwardOnly(true);
+    if (values.isEmpty() && !m_dialect->prepares(sql)) {
+        if (!query.exec(sql))
+            throw DatabaseError(failureMessage(sql, query.lastError()));
+        return query;
+    }
     if (!query.prepare(sql))
         throw DatabaseError(failureMessage(sql, query.lastError()));
     for (const QVariant& value : values)
@@ -257,29 +324,33 @@ QString Database::failureMessage(const QString& sql, const QSqlError& error) con
                          verb == QStringLiteral("WITH");
     const QString nothingWritten = reading ? QString() : QStringLiteral(" : rien n'y a été écrit");
     QString what;
-    switch (error.nativeErrorCode().toInt() & 0xff) {
-    case 5: // busy
-    case 6: // locked
+    switch (m_dialect->failureOf(error)) {
+    case Dialect::Failure::Busy:
         what = QStringLiteral("La base %1 est occupée par un autre programme").arg(file) +
                nothingWritten;
         break;
-    case 8: // read-only
+    case Dialect::Failure::ReadOnly:
         what = QStringLiteral("La base %1 est en lecture seule : rien n'y a été écrit").arg(file);
         break;
-    case 10: // input/output
+    case Dialect::Failure::Disk:
         what =
             QStringLiteral("Erreur d'accès au disque pour la base %1").arg(file) + nothingWritten;
         break;
-    case 11: // corrupt
+    case Dialect::Failure::Corrupt:
         what = QStringLiteral("La base %1 est endommagée").arg(file) + nothingWritten;
         break;
-    case 13: // full
+    case Dialect::Failure::Full:
         what = QStringLiteral("Le disque de la base %1 est plein : rien n'y a été écrit").arg(file);
         break;
-    case 26: // not a database
+    case Dialect::Failure::NotDatabase:
         what = QStringLiteral("Le fichier %1 n'est pas une base de données").arg(file);
         break;
-    default:
+    case Dialect::Failure::ConnectionLost:
+        what = QStringLiteral("La connexion au serveur de la base %1 est perdue : ce qui était en"
+                              " cours n'a pas été enregistré")
+                   .arg(file);
+        break;
+    case Dialect::Failure::Other:
         what = (reading ? QStringLiteral("Lecture impossible dans la base %1")
                         : QStringLiteral("Écriture impossible dans la base %1"))
                    .arg(file);
@@ -297,6 +368,21 @@ public:
         // A few statements are run over and over; any other text is kept until the count of
         // kept statements reaches this, and then the idle ones are dropped.
         constexpr qsizetype keptStatements = 64;
+        m_sql = sql;
+        if (values.isEmpty() && !database.m_dialect->prepares(sql)) {
+            // Run as it is, and not kept: the engine does not prepare such a statement.
+            m_statement = std::make_shared<Statement>();
+            m_statement->query = QSqlQuery(database.m_connection);
+            m_statement->query.setForwardOnly(true);
+            m_statement->busy = true;
+            if (!m_statement->query.exec(sql)) {
+                const QString message =
+                    database.failureMessage(sql, m_statement->query.lastError());
+                release(true);
+                throw DatabaseError(message);
+            }
+            return;
+        }
         const auto found = database.m_statements.constFind(sql);
         if (found != database.m_statements.constEnd() && !(*found)->busy &&
             (*found)->valueCount == values.size()) {
@@ -387,7 +473,16 @@ void Database::transaction(const std::function<void()>& work) const {
     // within the busy timeout, so that a commit of another program between a read and a write
     // cannot make the transaction fail.
     endSnapshot();
-    run(QStringLiteral("BEGIN IMMEDIATE"));
+    try {
+        for (const QString& statement : m_dialect->beginWrite())
+            run(statement);
+    } catch (...) {
+        try {
+            run(QStringLiteral("ROLLBACK"));
+        } catch (const DatabaseError&) {
+        }
+        throw;
+    }
     ++m_depth;
     try {
         work();
@@ -418,7 +513,7 @@ Database::ReadSnapshot::ReadSnapshot(const Database& database) : m_database(data
     if (database.m_snapshot != 0)
         return; // inside another snapshot: that one
     if (database.m_depth == 0) {
-        database.execute(QStringLiteral("BEGIN"));
+        database.execute(database.m_dialect->beginRead());
         database.m_snapshotBegan = true;
     }
     m_serial = ++database.m_snapshotsBegun;

@@ -1,5 +1,9 @@
 #pragma once
-// The table store: one SQLite file behind the alias "OV", its schema, statements and transactions.
+// The table store behind the alias "OV": a SQLite file or a base on a PostgreSQL server, its
+// schema, statements and transactions. What differs between the two engines is in its dialect.
+
+#include "databaselocation.h"
+#include "dialect.h"
 
 #include <QHash>
 #include <QSqlDatabase>
@@ -24,7 +28,7 @@ inline const QStringList& storeTableNames() {
 // The engine's message of a failed statement or connection, never empty.
 QString engineMessage(const QSqlError& error);
 
-// Resolves a database alias (any case) to a file path. "OV" designates orvanthe.db in the user's
+// Resolves a database alias (any case) to a file path or a server address. "OV" designates orvanthe.db in the user's
 // data location unless the alias file (alias.ini in the user's configuration location, key OV)
 // points elsewhere. Raises DatabaseError for an unknown alias.
 QString resolveAlias(const QString& alias);
@@ -32,7 +36,8 @@ QString resolveAlias(const QString& alias);
 // The alias file that may point "OV" elsewhere.
 QString aliasFilePath();
 
-// Points the alias "OV" at the file in the alias file, for the window and the tool alike.
+// Points the alias "OV" at the file (or server address) in the alias file, for the window and the
+// tool alike.
 // Raises DatabaseError when the alias file cannot be written.
 void setAliasTarget(const QString& path);
 
@@ -45,7 +50,9 @@ public:
     // An existing file is first looked at without writing: a file that is not a database of this
     // program, or of a newer version, is refused and left unchanged; one that cannot be written
     // is opened read-only; an older one is brought to the latest version after a copy. A missing
-    // table shows up when it is opened.
+    // table shows up when it is opened. A server address ("postgresql://...") opens that base
+    // instead: an empty base gets the schema and the starter tables, a base of another program
+    // or of a newer version is refused, an older one is brought to the latest version.
     explicit Database(const QString& path);
     ~Database();
     Database(const Database&) = delete;
@@ -55,7 +62,10 @@ public:
     // a folder named by the alias file that does not exist raises MissingFolderError.
     static std::unique_ptr<Database> openAlias(const QString& alias = QStringLiteral("OV"));
 
+    // The file, or the server address (without password): what messages name.
     const QString& path() const { return m_path; }
+    const DatabaseLocation& location() const { return m_location; }
+    const Dialect& dialect() const { return *m_dialect; }
     bool wasCreated() const { return m_created; }
     // The file cannot be written: reading and drawing work, every write is refused.
     bool isReadOnly() const { return m_readOnly; }
@@ -130,9 +140,15 @@ private:
     };
     class StatementUse;
     bool createSchema() const;
+    void openFile();
+    void openServer();
+    void prepareSchema(bool exists);
+    void closeConnection();
     void endSnapshot() const;
 
     QString m_path;
+    DatabaseLocation m_location;
+    const Dialect* m_dialect = &Dialect::sqlite();
     QString m_connectionName;
     QSqlDatabase m_connection;
     bool m_created = false;

@@ -10,12 +10,16 @@ void addGeneratorTables(const Database& database) {
         " Nom TEXT NOT NULL, Modele TEXT NOT NULL, DateModif TEXT)",
         // One n per generator: a second writer of the same n fails instead of doubling it.
         "CREATE TABLE OVresultat (Generateur TEXT NOT NULL COLLATE NOCASE, Id INTEGER NOT NULL,"
-        " Texte TEXT, DateCreation TEXT, DateImprime TEXT, UNIQUE (Generateur, Id))",
+        " Texte TEXT, DateCreation TEXT, DateImprime TEXT, UNIQUE (Generateur, Id){rowid})",
         "CREATE INDEX ixResultatUnprinted ON OVresultat (Generateur, DateImprime)"
         " WHERE DateImprime IS NULL",
     };
+    const Dialect& dialect = database.dialect();
     for (const char* statement : statements)
-        database.run(QString::fromLatin1(statement));
+        database.run(dialect.tableDefinition(QString::fromLatin1(statement)));
+    for (const QString& statement :
+         dialect.caseInsensitiveUnique(QStringLiteral("OVgenerateur"), QStringLiteral("Id")))
+        database.run(statement);
 }
 
 } // namespace ov

@@ -9,36 +9,9 @@ namespace ov {
 
 namespace {
 
-// {k}: the kind, {t}: the table, {x}: the text field. The time of creation is only known for a
-// row written today, at the moment it is written.
-const char* const sourceTriggers[] = {
-    "CREATE TRIGGER ovHistory_{t}_ins AFTER INSERT ON {t} BEGIN"
-    " INSERT INTO ovHistory (kind, rec, n, created, createdTime, printed)"
-    " VALUES ('{k}', NEW.rowid, NEW.Id, NEW.DateCreation,"
-    " CASE WHEN NEW.DateCreation = date('now', 'localtime')"
-    " THEN time('now', 'localtime') END, NEW.DateImprime);"
-    " INSERT INTO ovHistoryText (rowid, body) SELECT hid, coalesce(NEW.{x}, '') FROM ovHistory"
-    " WHERE kind = '{k}' AND rec = NEW.rowid; END",
-
-    "CREATE TRIGGER ovHistory_{t}_del AFTER DELETE ON {t} BEGIN"
-    " INSERT INTO ovHistoryText (ovHistoryText, rowid, body)"
-    " SELECT 'delete', hid, coalesce(OLD.{x}, '') FROM ovHistory"
-    " WHERE kind = '{k}' AND rec = OLD.rowid;"
-    " DELETE FROM ovHistory WHERE kind = '{k}' AND rec = OLD.rowid; END",
-
-    "CREATE TRIGGER ovHistory_{t}_upd AFTER UPDATE ON {t} BEGIN"
-    " INSERT INTO ovHistoryText (ovHistoryText, rowid, body)"
-    " SELECT 'delete', hid, coalesce(OLD.{x}, '') FROM ovHistory"
-    " WHERE kind = '{k}' AND rec = OLD.rowid AND NEW.{x} IS NOT OLD.{x};"
-    " INSERT INTO ovHistoryText (rowid, body) SELECT hid, coalesce(NEW.{x}, '') FROM ovHistory"
-    " WHERE kind = '{k}' AND rec = OLD.rowid AND NEW.{x} IS NOT OLD.{x};"
-    " UPDATE ovHistory SET rec = NEW.rowid, n = NEW.Id, created = NEW.DateCreation,"
-    " printed = NEW.DateImprime WHERE kind = '{k}' AND rec = OLD.rowid; END",
-};
-
-QString forSource(const char* statement, const HistorySource& source) {
-    return QString::fromLatin1(statement)
-        .replace(QStringLiteral("{k}"), source.kind)
+// {k}: the kind, {t}: the table, {x}: the text field.
+QString forSource(QString statement, const HistorySource& source) {
+    return statement.replace(QStringLiteral("{k}"), source.kind)
         .replace(QStringLiteral("{t}"), source.table)
         .replace(QStringLiteral("{x}"), source.textField);
 }
@@ -48,25 +21,28 @@ QString forSource(const char* statement, const HistorySource& source) {
 void indexExistingRows(const Database& database, const QVector<HistorySource>& sources) {
     QStringList selects;
     for (const HistorySource& source : sources)
-        selects.append(QStringLiteral("SELECT '%1' AS kind, rowid AS rec, Id AS n, DateCreation,"
-                                      " DateImprime FROM %2")
+        selects.append(QStringLiteral("SELECT CAST('%1' AS TEXT) AS kind, rowid AS rec, Id AS n,"
+                                      " DateCreation, DateImprime FROM %2")
                            .arg(source.kind, source.table));
     if (selects.isEmpty())
         return;
     database.run(QStringLiteral("INSERT INTO ovHistory (kind, rec, n, created, printed)"
                                 " SELECT kind, rec, n, DateCreation, DateImprime FROM (") +
                  selects.join(QStringLiteral(" UNION ALL ")) +
-                 QStringLiteral(") ORDER BY DateCreation, rec"));
+                 QStringLiteral(") AS existing ORDER BY DateCreation, rec"));
+    const Dialect& dialect = database.dialect();
     for (const HistorySource& source : sources)
-        database.run(QStringLiteral("INSERT INTO ovHistoryText (rowid, body)"
-                                    " SELECT h.hid, coalesce(s.%1, '') FROM ovHistory h"
-                                    " JOIN %2 s ON s.rowid = h.rec WHERE h.kind = ?")
-                         .arg(source.textField, source.table),
+        database.run(QStringLiteral("INSERT INTO ovHistoryText (rowid, %1) SELECT h.hid, %2"
+                                    " FROM ovHistory h JOIN %3 s ON s.rowid = h.rec"
+                                    " WHERE h.kind = ?")
+                         .arg(dialect.historyWordsColumn(),
+                              dialect.historyWords(QStringLiteral("s.") + source.textField),
+                              source.table),
                      {source.kind});
 }
 
 void createTriggers(const Database& database, const HistorySource& source) {
-    for (const char* statement : sourceTriggers)
+    for (const QString& statement : database.dialect().historySourceTriggers())
         database.run(forSource(statement, source));
 }
 
@@ -93,17 +69,12 @@ const HistorySource* historySource(const QString& kind) {
 
 void createHistoryIndex(const Database& database) {
     database.transaction([&] {
-        database.run(QStringLiteral(
-            "CREATE TABLE ovHistory (hid INTEGER PRIMARY KEY, kind TEXT NOT NULL,"
-            " rec INTEGER NOT NULL, n INTEGER, created TEXT, createdTime TEXT, printed TEXT)"));
+        for (const QString& statement : database.dialect().historyIndexTables())
+            database.run(statement);
         database.run(
             QStringLiteral("CREATE UNIQUE INDEX ixHistoryRecord ON ovHistory (kind, rec)"));
         database.run(QStringLiteral("CREATE INDEX ixHistoryUnprinted ON ovHistory (hid)"
                                     " WHERE printed IS NULL"));
-        // Contentless: the texts stay in their tables, the index keeps only their words.
-        database.run(
-            QStringLiteral("CREATE VIRTUAL TABLE ovHistoryText USING fts5 (body, content = '',"
-                           " tokenize = 'unicode61 remove_diacritics 2')"));
         // A file that lacks an output table is refused when that table is opened; the others
         // are indexed meanwhile.
         QVector<HistorySource> present;

@@ -21,88 +21,37 @@ namespace {
 
 // The random tables, the four output tables and the triggers that keep them right.
 void createBaseTables(const Database& database) {
-    static const char* const statements[] = {
+    static const char* const tables[] = {
         // Random tables and their elements; elements are walked in insertion order (rowid).
         "CREATE TABLE OVmaster (Id TEXT NOT NULL PRIMARY KEY, Nom TEXT NOT NULL DEFAULT '',"
         " NbrElement REAL NOT NULL DEFAULT 0, TotProba REAL NOT NULL DEFAULT 0)",
         "CREATE TABLE OVslave (Proba REAL NOT NULL DEFAULT 0, Element TEXT NOT NULL DEFAULT '',"
-        " ID TEXT NOT NULL DEFAULT '')",
+        " ID TEXT NOT NULL DEFAULT ''{rowid})",
         "CREATE INDEX siSlave ON OVslave (ID, Element)",
         "CREATE INDEX ixSlaveTable ON OVslave (ID)",
 
         // Generated records, with a partial index that keeps the unprinted count fast.
         "CREATE TABLE OVperso (Id REAL, Perso TEXT, Sexe_Cel_Mel_Stat TEXT, DateCreation TEXT,"
-        " DateImprime TEXT)",
+        " DateImprime TEXT{rowid})",
         "CREATE TABLE OVtresor (Id REAL, Tresor TEXT, Type TEXT, DateCreation TEXT,"
-        " DateImprime TEXT)",
+        " DateImprime TEXT{rowid})",
         "CREATE TABLE OVrencontre (Id REAL, Rencontre TEXT, Type TEXT, DateCreation TEXT,"
-        " DateImprime TEXT)",
+        " DateImprime TEXT{rowid})",
         "CREATE TABLE OVvillage (Id REAL, Village TEXT, Type TEXT, DateCreation TEXT,"
-        " DateImprime TEXT)",
+        " DateImprime TEXT{rowid})",
         "CREATE INDEX ixPersoUnprinted ON OVperso (DateImprime) WHERE DateImprime IS NULL",
         "CREATE INDEX ixTresorUnprinted ON OVtresor (DateImprime) WHERE DateImprime IS NULL",
         "CREATE INDEX ixRencontreUnprinted ON OVrencontre (DateImprime) WHERE DateImprime IS NULL",
         "CREATE INDEX ixVillageUnprinted ON OVvillage (DateImprime) WHERE DateImprime IS NULL",
 
-        // Field widths are counted in characters; a longer text is cut, whoever writes it.
-        "CREATE TRIGGER OVmaster_width_ins AFTER INSERT ON OVmaster"
-        " WHEN length(NEW.Id) > 4 OR length(NEW.Nom) > 40 BEGIN"
-        " UPDATE OVmaster SET Id = substr(Id, 1, 4), Nom = substr(Nom, 1, 40)"
-        " WHERE rowid = NEW.rowid; END",
-        "CREATE TRIGGER OVmaster_width_upd AFTER UPDATE OF Id, Nom ON OVmaster"
-        " WHEN length(NEW.Id) > 4 OR length(NEW.Nom) > 40 BEGIN"
-        " UPDATE OVmaster SET Id = substr(Id, 1, 4), Nom = substr(Nom, 1, 40)"
-        " WHERE rowid = NEW.rowid; END",
-        "CREATE TRIGGER OVslave_width_ins AFTER INSERT ON OVslave"
-        " WHEN length(NEW.ID) > 4 OR length(NEW.Element) > 60 BEGIN"
-        " UPDATE OVslave SET ID = substr(ID, 1, 4), Element = substr(Element, 1, 60)"
-        " WHERE rowid = NEW.rowid; END",
-        "CREATE TRIGGER OVslave_width_upd AFTER UPDATE OF ID, Element ON OVslave"
-        " WHEN length(NEW.ID) > 4 OR length(NEW.Element) > 60 BEGIN"
-        " UPDATE OVslave SET ID = substr(ID, 1, 4), Element = substr(Element, 1, 60)"
-        " WHERE rowid = NEW.rowid; END",
-
-        // Elements follow their table when its Id is edited; the table keeps the totals of
-        // exactly the elements it now has.
-        "CREATE TRIGGER OVmaster_carry_elements AFTER UPDATE OF Id ON OVmaster"
-        " WHEN NEW.Id IS NOT OLD.Id BEGIN UPDATE OVslave SET ID = NEW.Id WHERE ID = OLD.Id;"
-        " UPDATE OVmaster SET NbrElement = (SELECT count(*) FROM OVslave WHERE ID = NEW.Id),"
-        " TotProba = (SELECT coalesce(sum(Proba), 0) FROM OVslave WHERE ID = NEW.Id)"
-        " WHERE Id = NEW.Id; END",
-
-        // The totals of a table stay right whenever one of its elements is posted or deleted.
-        // Each change adjusts them by its own weight, so loading or deleting many elements costs
-        // one step per element.
-        "CREATE TRIGGER OVslave_totals_ins AFTER INSERT ON OVslave BEGIN"
-        " UPDATE OVmaster SET NbrElement = NbrElement + 1, TotProba = TotProba + NEW.Proba"
-        " WHERE Id = NEW.ID; END",
-        "CREATE TRIGGER OVslave_totals_del AFTER DELETE ON OVslave BEGIN"
-        " UPDATE OVmaster SET NbrElement = NbrElement - 1, TotProba = TotProba - OLD.Proba"
-        " WHERE Id = OLD.ID; END",
-        "CREATE TRIGGER OVslave_totals_upd AFTER UPDATE OF Proba, ID ON OVslave BEGIN"
-        " UPDATE OVmaster SET NbrElement = NbrElement - 1, TotProba = TotProba - OLD.Proba"
-        " WHERE Id = OLD.ID;"
-        " UPDATE OVmaster SET NbrElement = NbrElement + 1, TotProba = TotProba + NEW.Proba"
-        " WHERE Id = NEW.ID; END",
-
         // A counter that tells cached draws that a random table changed.
         "CREATE TABLE ovTablesVersion (version INTEGER NOT NULL)",
         "INSERT INTO ovTablesVersion VALUES (0)",
-        "CREATE TRIGGER OVmaster_version_ins AFTER INSERT ON OVmaster BEGIN"
-        " UPDATE ovTablesVersion SET version = version + 1; END",
-        "CREATE TRIGGER OVmaster_version_upd AFTER UPDATE ON OVmaster BEGIN"
-        " UPDATE ovTablesVersion SET version = version + 1; END",
-        "CREATE TRIGGER OVmaster_version_del AFTER DELETE ON OVmaster BEGIN"
-        " UPDATE ovTablesVersion SET version = version + 1; END",
-        "CREATE TRIGGER OVslave_version_ins AFTER INSERT ON OVslave BEGIN"
-        " UPDATE ovTablesVersion SET version = version + 1; END",
-        "CREATE TRIGGER OVslave_version_upd AFTER UPDATE ON OVslave BEGIN"
-        " UPDATE ovTablesVersion SET version = version + 1; END",
-        "CREATE TRIGGER OVslave_version_del AFTER DELETE ON OVslave BEGIN"
-        " UPDATE ovTablesVersion SET version = version + 1; END",
     };
-    for (const char* statement : statements)
-        database.run(QString::fromLatin1(statement));
+    for (const char* statement : tables)
+        database.run(database.dialect().tableDefinition(QString::fromLatin1(statement)));
+    for (const QString& statement : database.dialect().randomTableTriggers())
+        database.run(statement);
 }
 
 // The record count of an output table reads a small index instead of every text; the numbers
@@ -113,8 +62,9 @@ void addRecordNumbers(const Database& database) {
         if (database.hasTable(table))
             database.run(QStringLiteral("CREATE INDEX IF NOT EXISTS ix%1Id ON %1 (Id)").arg(table));
     }
-    database.run(QStringLiteral("CREATE TABLE ovRecordNumbers (OutputTable TEXT NOT NULL,"
-                                " Number INTEGER NOT NULL, PRIMARY KEY (OutputTable, Number))"));
+    database.run(database.dialect().tableDefinition(
+        QStringLiteral("CREATE TABLE ovRecordNumbers (OutputTable TEXT NOT NULL,"
+                       " Number INTEGER NOT NULL, PRIMARY KEY (OutputTable, Number))")));
 }
 
 bool hasStoreTables(const QSqlDatabase& connection) {
@@ -125,14 +75,15 @@ bool hasStoreTables(const QSqlDatabase& connection) {
            query.next() && query.value(0).toInt() > 0;
 }
 
-int userVersion(const Database& database) {
-    return database.scalar(QStringLiteral("PRAGMA user_version")).toInt();
-}
-
 // A file written before the store had versions: its tables are those of the first step.
 int effectiveVersion(const Database& database) {
-    const int version = userVersion(database);
-    return version > 0 ? version : hasStoreTables(database.connection()) ? 1 : 0;
+    const int version = database.dialect().schemaVersion(database);
+    if (version > 0)
+        return version;
+    for (const QString& table : storeTableNames())
+        if (database.hasTable(table))
+            return 1;
+    return 0;
 }
 
 } // namespace
@@ -277,9 +228,12 @@ QString migrateSchema(const Database& database) {
     if (effectiveVersion(database) >= latestSchemaVersion())
         return {};
     // A consistent copy of the whole file, what the journal holds included.
-    const QString backup = backupPathFor(database.path(), QDate::currentDate());
+    const QString copy = database.dialect().copyIntoFile();
+    const QString backup =
+        copy.isEmpty() ? QString() : backupPathFor(database.path(), QDate::currentDate());
     try {
-        database.run(QStringLiteral("VACUUM INTO ?"), {backup});
+        if (!copy.isEmpty())
+            database.run(copy, {backup});
     } catch (const DatabaseError& error) {
         QFile::remove(backup);
         throw DatabaseError(QStringLiteral("La copie de la base %1 avant sa mise à jour a échoué :"
@@ -292,7 +246,7 @@ QString migrateSchema(const Database& database) {
         for (const SchemaStep& step : schemaSteps())
             if (step.version > from)
                 step.apply(database);
-        database.run(QStringLiteral("PRAGMA user_version = %1").arg(latestSchemaVersion()));
+        database.dialect().setSchemaVersion(database, latestSchemaVersion());
     });
     return backup;
 }

@@ -40,8 +40,8 @@ GeneratorStore::GeneratorStore(const Database& database) : m_database(database) 
 
 QList<PersonalGenerator> GeneratorStore::list() const {
     QList<PersonalGenerator> generators;
-    QSqlQuery query = m_database.run(QStringLiteral(
-        "SELECT Id, Nom, Modele, DateModif FROM OVgenerateur ORDER BY Id COLLATE NOCASE"));
+    QSqlQuery query = m_database.run(
+        QStringLiteral("SELECT Id, Nom, Modele, DateModif FROM OVgenerateur ORDER BY lower(Id)"));
     while (query.next())
         generators.append(fromQuery(query));
     return generators;
@@ -124,16 +124,22 @@ int GeneratorStore::storeResult(const PersonalGenerator& generator, const QStrin
     QString rest = QStringLiteral(" - ") + dateText + QStringLiteral("\r\n");
     for (const QString& line : body)
         rest += line + QStringLiteral("\r\n");
-    // One statement: SQLite takes the write lock before counting, so n is never shared.
-    m_database.run(
-        QStringLiteral("INSERT INTO OVresultat (Generateur, Id, Texte, DateCreation, DateImprime)"
-                       " SELECT ?, count(*), ? || count(*) || ?, ?, NULL FROM OVresultat"
-                       " WHERE Generateur = ?"),
-        {generator.id, QString(generator.nom + QStringLiteral(" - ")), rest,
-         created.toString(Qt::ISODate), generator.id});
-    return m_database
-        .scalar(QStringLiteral("SELECT Id FROM OVresultat WHERE rowid = last_insert_rowid()"))
-        .toInt();
+    // Counted and stored in one write transaction, under the store's write lock, so that n is
+    // never shared.
+    int n = 0;
+    m_database.transaction([&] {
+        n = m_database
+                .scalar(QStringLiteral("INSERT INTO OVresultat (Generateur, Id, Texte,"
+                                       " DateCreation, DateImprime)"
+                                       " SELECT CAST(? AS TEXT), count(*), CAST(? AS TEXT) ||"
+                                       " count(*) || CAST(? AS TEXT), CAST(? AS TEXT), NULL"
+                                       " FROM OVresultat"
+                                       " WHERE Generateur = ? RETURNING Id"),
+                        {generator.id, QString(generator.nom + QStringLiteral(" - ")), rest,
+                         created.toString(Qt::ISODate), generator.id})
+                .toInt();
+    });
+    return n;
 }
 
 QString sizeExceededMessage(const QString& id) {
