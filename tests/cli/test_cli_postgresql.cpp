@@ -1,0 +1,221 @@
+// The tool on both engines: a SQLite file and a base on the throwaway PostgreSQL server that the
+// test run starts (its address in $OV_TEST_PG/url). Same tables and seed, same texts; the history
+// found without accents; writers side by side; a connection lost in the middle of a run.
+
+#include "clirunner.h"
+#include "tables/database.h"
+#include "tables/databaselocation.h"
+#include "testsupport.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTest>
+#include <memory>
+
+using namespace ov;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The server's address, from $OV_TEST_PG: an address, or the folder where the test run wrote it.
+QString serverAddress() {
+    const QString given = qEnvironmentVariable("OV_TEST_PG");
+    if (given.isEmpty() || DatabaseLocation::looksLikeServer(given))
+        return given;
+    QFile file(given + u"/url"_s);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString();
+}
+
+// A connection to the server's own base, to make and drop the test bases.
+class ServerAdmin {
+public:
+    explicit ServerAdmin(const QString& address) : m_location(DatabaseLocation::parse(address)) {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QPSQL"_s, u"admin"_s);
+        db.setHostName(m_location.host());
+        db.setPort(m_location.port());
+        db.setUserName(m_location.user());
+        db.setDatabaseName(m_location.base());
+        m_open = db.open();
+    }
+    bool isOpen() const { return m_open; }
+    // A new empty base; its address.
+    QString newBase(const QString& name) {
+        exec(u"DROP DATABASE IF EXISTS "_s + name);
+        exec(u"CREATE DATABASE "_s + name);
+        m_bases.append(name);
+        return DatabaseLocation::server(m_location.host(), m_location.port(), name,
+                                        m_location.user())
+            .text();
+    }
+    // Ends the program's connections to the base from the server's side, as a server that stops.
+    int cutConnections(const QString& name) {
+        QSqlQuery query(QSqlDatabase::database(u"admin"_s));
+        query.exec(u"SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity"
+                   " WHERE datname = '%1' AND application_name = 'orvanthe'"_s.arg(name));
+        return query.next() ? query.value(0).toInt() : 0;
+    }
+    void dropAll() {
+        for (const QString& name : std::as_const(m_bases))
+            exec(u"DROP DATABASE IF EXISTS "_s + name + u" WITH (FORCE)"_s);
+    }
+
+private:
+    void exec(const QString& sql) {
+        QSqlQuery query(QSqlDatabase::database(u"admin"_s));
+        QVERIFY2(query.exec(sql), qPrintable(query.lastError().text()));
+    }
+    DatabaseLocation m_location;
+    bool m_open = false;
+    QStringList m_bases;
+};
+
+int count(const QString& address, const QString& sql) {
+    const Database db(address);
+    return db.scalar(sql).toInt();
+}
+
+} // namespace
+
+class TestCliPostgresql : public QObject {
+    Q_OBJECT
+    QString m_folder;
+    std::unique_ptr<ServerAdmin> m_admin;
+    QString m_file;   // a SQLite file
+    QString m_server; // a base on the server, with the same starter tables
+
+    QString engine(const QString& name) const { return name == "fichier"_L1 ? m_file : m_server; }
+
+private Q_SLOTS:
+    void initTestCase() {
+        m_folder = ovtest::isolateUserFolders();
+        const QString address = serverAddress();
+        if (address.isEmpty())
+            QFAIL("Pas de serveur PostgreSQL de test : OV_TEST_PG est vide ou son fichier url"
+                  " manque (tests/pgcluster.sh start).");
+        m_admin = std::make_unique<ServerAdmin>(address);
+        QVERIFY2(m_admin->isOpen(), qPrintable(u"Serveur injoignable : "_s + address));
+        m_file = m_folder + u"/campagne.db"_s;
+        m_server = m_admin->newBase(u"ov_engines"_s);
+        for (const QString& where : {m_file, m_server}) {
+            const auto init = ovtest::tool({u"init"_s, u"--database"_s, where});
+            QVERIFY2(init.exitCode == 0, qPrintable(init.err));
+        }
+    }
+    void cleanupTestCase() {
+        if (m_admin)
+            m_admin->dropAll();
+    }
+
+    // From the same tables and seed, the four generators and a personal one write the same bytes.
+    void sameTextOnBothEngines_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("seed");
+        QTest::newRow("perso") << u"perso"_s << u"11"_s;
+        QTest::newRow("tresor") << u"tresor"_s << u"12"_s;
+        QTest::newRow("rencontre") << u"rencontre"_s << u"13"_s;
+        QTest::newRow("village") << u"village"_s << u"14"_s;
+        QTest::newRow("générateur personnel") << u"taverne"_s << u"15"_s;
+        QTest::newRow("json") << u"tresor"_s << u"16"_s;
+    }
+    void sameTextOnBothEngines() {
+        QFETCH(QString, kind);
+        QFETCH(QString, seed);
+        QStringList args{u"generate"_s, kind,   u"--seed"_s,    seed,
+                         u"--count"_s,  u"4"_s, u"--no-store"_s};
+        if (QLatin1StringView(QTest::currentDataTag()) == "json"_L1)
+            args << u"--json"_s;
+        const auto onFile = ovtest::tool(args + QStringList{u"--database"_s, m_file});
+        const auto onServer = ovtest::tool(args + QStringList{u"--database"_s, m_server});
+        QVERIFY2(onFile.exitCode == 0, qPrintable(onFile.err));
+        QVERIFY2(onServer.exitCode == 0, qPrintable(onServer.err));
+        QVERIFY(onFile.out.size() > 100);
+        QCOMPARE(onServer.out, onFile.out);
+    }
+
+    // A stored text is found by one of its accented words written without accents, in capitals;
+    // the server is reached through the alias file.
+    void historyIgnoresAccents_data() {
+        QTest::addColumn<QString>("where");
+        QTest::newRow("fichier") << u"fichier"_s;
+        QTest::newRow("serveur par l'alias") << u"serveur"_s;
+    }
+    void historyIgnoresAccents() {
+        QFETCH(QString, where);
+        QFile alias(aliasFilePath());
+        QVERIFY(QDir().mkpath(QFileInfo(alias).absolutePath()));
+        QVERIFY(alias.open(QIODevice::WriteOnly));
+        alias.write((u"[alias]\nOV="_s + engine(where) + u"\n"_s).toUtf8());
+        alias.close();
+        const auto made = ovtest::tool({u"generate"_s, u"village"_s, u"--seed"_s, u"21"_s});
+        QVERIFY2(made.exitCode == 0, qPrintable(made.err));
+        static const QRegularExpression accented(u"\\b\\w*[éèêàçôûî]\\w*\\b"_s);
+        const QString word = accented.match(made.out).captured(0);
+        QVERIFY2(!word.isEmpty(), qPrintable(made.out));
+        const QString plain = word.normalized(QString::NormalizationForm_D)
+                                  .remove(QRegularExpression(u"\\p{M}"_s))
+                                  .toUpper();
+        const auto found = ovtest::tool({u"history"_s, u"search"_s, plain});
+        QVERIFY2(found.exitCode == 0, qPrintable(found.err));
+        QVERIFY2(found.out.startsWith(u"village"_s), qPrintable(plain + u" : "_s + found.out));
+        QFile::remove(aliasFilePath());
+    }
+
+    // Three tools generating at once into one base on the server: every record its own number,
+    // its header line agreeing with it, and no tool failing.
+    void threeWritersGetDistinctNumbers() {
+        const QString base = m_admin->newBase(u"ov_writers"_s);
+        QVERIFY(ovtest::tool({u"init"_s, u"--database"_s, base}).exitCode == 0);
+        std::vector<std::unique_ptr<QProcess>> tools;
+        for (int i = 0; i < 3; ++i) {
+            tools.push_back(std::make_unique<QProcess>());
+            tools.back()->start(
+                qEnvironmentVariable("OV_CLI"),
+                {u"generate"_s, u"perso"_s, u"--count"_s, u"50"_s, u"--database"_s, base});
+        }
+        for (auto& process : tools) {
+            QVERIFY(process->waitForFinished(120000));
+            QVERIFY2(process->exitCode() == 0, process->readAllStandardError().constData());
+        }
+        QCOMPARE(count(base, u"SELECT count(DISTINCT Id) FROM OVperso"_s), 150);
+        QCOMPARE(count(base, u"SELECT count(*) FROM OVperso"_s), 150);
+        QCOMPARE(count(base, u"SELECT count(*) FROM OVperso WHERE Perso NOT LIKE"
+                             " '%OV -' || CAST(CAST(Id AS BIGINT) AS TEXT) || '- %'"_s),
+                 0);
+    }
+
+    // The server goes away in the middle of a long run: the tool says so in French and stops
+    // with a failure; what is stored is whole records only, each shown as stored.
+    void lostConnectionLeavesNoPartialRecord() {
+        const QString base = m_admin->newBase(u"ov_lost"_s);
+        QVERIFY(ovtest::tool({u"init"_s, u"--database"_s, base}).exitCode == 0);
+        QProcess run;
+        run.start(qEnvironmentVariable("OV_CLI"),
+                  {u"generate"_s, u"village"_s, u"--count"_s, u"100000"_s, u"--database"_s, base});
+        QVERIFY(run.waitForStarted());
+        QElapsedTimer waited;
+        waited.start();
+        while (count(base, u"SELECT count(*) FROM OVvillage"_s) < 20 && waited.elapsed() < 60000)
+            QTest::qWait(50);
+        QVERIFY(m_admin->cutConnections(u"ov_lost"_s) > 0);
+        QVERIFY(run.waitForFinished(60000));
+        const QString out = QString::fromUtf8(run.readAllStandardOutput());
+        const QString err = QString::fromUtf8(run.readAllStandardError());
+        QCOMPARE(run.exitCode(), 1);
+        QVERIFY2(err.contains(u"La connexion au serveur de la base"_s), qPrintable(err));
+        const int shown = int(out.count(u"OV -"_s));
+        const int notStored = int(out.count(u"(texte non enregistré)"_s));
+        QCOMPARE(notStored, 1);
+        QCOMPARE(count(base, u"SELECT count(*) FROM OVvillage"_s), shown - notStored);
+        QCOMPARE(count(base, u"SELECT count(*) FROM OVvillage WHERE Village NOT LIKE"
+                             " '%OV -' || CAST(CAST(Id AS BIGINT) AS TEXT) || '- %'"_s),
+                 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCliPostgresql)
+#include "test_cli_postgresql.moc"
