@@ -8,7 +8,8 @@ namespace ov {
 
 namespace {
 
-const QString printedRowsTable = QStringLiteral("temp.ovPrintedRows");
+// A temporary table of the connection: both engines look among the temporary tables first.
+const QString printedRowsTable = QStringLiteral("ovPrintedRows");
 
 constexpr int rowsPerInsert = 400; // well under the engine's limit of bound values
 

@@ -301,6 +301,8 @@ void Database::requireAllTables() const {
 }
 
 QSqlQuery Database::run(const QString& sql, const QVariantList& values) const {
+    if (!m_lostConnection.isEmpty())
+        throw DatabaseError(m_lostConnection);
     QSqlQuery query(connection());
     query.setForwardOnly(true);
     if (values.isEmpty() && !m_dialect->prepares(sql)) {
@@ -349,6 +351,10 @@ QString Database::failureMessage(const QString& sql, const QSqlError& error) con
         what = QStringLiteral("La connexion au serveur de la base %1 est perdue : ce qui était en"
                               " cours n'a pas été enregistré")
                    .arg(file);
+        // Nothing more can reach the server on this connection.
+        if (m_lostConnection.isEmpty())
+            m_lostConnection =
+                what + QStringLiteral(" (") + engineMessage(error) + QLatin1Char(')');
         break;
     case Dialect::Failure::Other:
         what = (reading ? QStringLiteral("Lecture impossible dans la base %1")
@@ -368,6 +374,8 @@ public:
         // A few statements are run over and over; any other text is kept until the count of
         // kept statements reaches this, and then the idle ones are dropped.
         constexpr qsizetype keptStatements = 64;
+        if (!database.m_lostConnection.isEmpty())
+            throw DatabaseError(database.m_lostConnection);
         m_sql = sql;
         if (values.isEmpty() && !database.m_dialect->prepares(sql)) {
             // Run as it is, and not kept: the engine does not prepare such a statement.

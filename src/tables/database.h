@@ -28,9 +28,9 @@ inline const QStringList& storeTableNames() {
 // The engine's message of a failed statement or connection, never empty.
 QString engineMessage(const QSqlError& error);
 
-// Resolves a database alias (any case) to a file path or a server address. "OV" designates orvanthe.db in the user's
-// data location unless the alias file (alias.ini in the user's configuration location, key OV)
-// points elsewhere. Raises DatabaseError for an unknown alias.
+// Resolves a database alias (any case) to a file path or a server address. "OV" designates
+// orvanthe.db in the user's data location unless the alias file (alias.ini in the user's
+// configuration location, key OV) points elsewhere. Raises DatabaseError for an unknown alias.
 QString resolveAlias(const QString& alias);
 
 // The alias file that may point "OV" elsewhere.
@@ -159,6 +159,7 @@ private:
     mutable quint64 m_snapshot = 0;
     mutable quint64 m_snapshotsBegun = 0;
     mutable bool m_snapshotBegan = false; // the snapshot ran BEGIN of its own
+    mutable QString m_lostConnection;     // the message once the server's connection is lost
 };
 
 } // namespace ov

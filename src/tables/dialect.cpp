@@ -47,6 +47,7 @@ public:
     QStringList beginWrite() const override { return {QStringLiteral("BEGIN IMMEDIATE")}; }
     QString beginRead() const override { return QStringLiteral("BEGIN"); }
     bool prepares(const QString&) const override { return true; }
+    QString catalogName(const QString& table) const override { return table; }
 
     bool hasTable(const Database& database, const QString& name) const override {
         return database
@@ -236,6 +237,8 @@ public:
                                             QRegularExpression::CaseInsensitiveOption);
         return dml.match(sql).hasMatch();
     }
+    // Names written without quotes are kept in lower case.
+    QString catalogName(const QString& table) const override { return table.toLower(); }
 
     bool hasTable(const Database& database, const QString& name) const override {
         return database

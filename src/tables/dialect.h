@@ -33,7 +33,9 @@ public:
     // Whether the statement goes through a prepared statement (the others are run as they are).
     virtual bool prepares(const QString& sql) const = 0;
 
-    // The catalogue.
+    // The catalogue. A store table's name as the catalogue spells it (for Qt's table models,
+    // which quote it).
+    virtual QString catalogName(const QString& table) const = 0;
     virtual bool hasTable(const Database& database, const QString& name) const = 0;
     // Whether the store holds any table at all.
     virtual bool isEmpty(const Database& database) const = 0;

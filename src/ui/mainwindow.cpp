@@ -5,6 +5,7 @@
 #include "reportforms.h"
 #include "tablecursor.h"
 #include "tables/database.h"
+#include "tables/databaselocation.h"
 #include "tables/tablecheck.h"
 #include "tables/tablefile.h"
 
@@ -63,6 +64,8 @@ void MainWindow::buildMenus() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&Fichier"));
     add(file, "actOuvrirBase", QStringLiteral("&Ouvrir une base…"), &MainWindow::openDatabase,
         QKeySequence(Qt::CTRL | Qt::Key_O));
+    add(file, "actOuvrirServeur", QStringLiteral("Ouvrir une base sur un &serveur…"),
+        &MainWindow::openServerDatabase);
     add(file, "actNouvelleBase", QStringLiteral("&Nouvelle base…"), &MainWindow::newDatabase);
     m_recent = file->addMenu(QStringLiteral("Bases &récentes"));
     m_recent->setObjectName(QStringLiteral("mnuBasesRecentes"));
@@ -109,10 +112,15 @@ bool MainWindow::install(std::unique_ptr<TovMainPerso> screen) {
     return true;
 }
 
+// A file's absolute path, or a server address as it is.
+static QString locationOf(const QString& path) {
+    return DatabaseLocation::looksLikeServer(path) ? path : QFileInfo(path).absoluteFilePath();
+}
+
 bool MainWindow::switchTo(const QString& path) {
     if (m_screen != nullptr)
         m_screen->postPendingChanges();
-    auto screen = std::make_unique<TovMainPerso>(QFileInfo(path).absoluteFilePath());
+    auto screen = std::make_unique<TovMainPerso>(locationOf(path));
     if (!opened(*screen))
         return false; // its message has been shown; the window stays on its database
     install(std::move(screen));
@@ -127,7 +135,7 @@ QStringList MainWindow::recentDatabases() const {
 
 void MainWindow::remember(const QString& path) {
     QStringList recent = recentDatabases();
-    const QString absolute = QFileInfo(path).absoluteFilePath();
+    const QString absolute = locationOf(path);
     recent.removeAll(absolute);
     recent.prepend(absolute);
     QSettings().setValue(recentKey, recent.mid(0, recentCount));
@@ -152,13 +160,22 @@ void MainWindow::openDatabase() {
 
 bool MainWindow::openExisting(const QString& path) {
     // A file that does not exist is not created here: a typing error, or a base moved since it
-    // was recent, would make a new one.
-    if (!QFileInfo::exists(path)) {
+    // was recent, would make a new one. A base on a server is made by its administrator.
+    if (!DatabaseLocation::looksLikeServer(path) && !QFileInfo::exists(path)) {
         showMessage(
             QStringLiteral("La base %1 n'existe pas (« Nouvelle base… » la crée).").arg(path));
         return false;
     }
     return switchTo(path);
+}
+
+void MainWindow::openServerDatabase() {
+    const QString current =
+        m_screen && m_screen->database() ? m_screen->database()->path() : QString();
+    const QString address =
+        askServerBase(QStringLiteral("Ouvrir une base sur un serveur"), current);
+    if (!address.isEmpty())
+        openExisting(address);
 }
 
 void MainWindow::newDatabase() {

@@ -35,6 +35,7 @@ public:
 
 public Q_SLOTS:
     void openDatabase();
+    void openServerDatabase();
     void newDatabase();
     void importTables();
     void exportTables();

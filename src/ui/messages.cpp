@@ -1,7 +1,15 @@
 #include "messages.h"
 
+#include "tables/databaselocation.h"
+
 #include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFormLayout>
+#include <QIntValidator>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTextStream>
@@ -22,6 +30,10 @@ std::function<int(const QString&, const QStringList&)>& choice() {
     return function;
 }
 std::function<QString(const QString&)>& databaseFile() {
+    static std::function<QString(const QString&)> function;
+    return function;
+}
+std::function<QString(const QString&)>& serverBase() {
     static std::function<QString(const QString&)> function;
     return function;
 }
@@ -72,6 +84,58 @@ QString askDatabaseFile(const QString& caption) {
 
 void setNextDatabaseFile(std::function<QString(const QString&)> answer) {
     databaseFile() = std::move(answer);
+}
+
+QString askServerBase(const QString& caption, const QString& current) {
+    if (serverBase()) {
+        const auto answer = std::move(serverBase());
+        serverBase() = nullptr;
+        return answer(caption);
+    }
+    if (recorder()) {
+        recorder()(caption);
+        return {};
+    }
+    DatabaseLocation given;
+    try {
+        given = DatabaseLocation::parse(current);
+    } catch (const Error&) {
+    }
+    QDialog dialog(QApplication::activeWindow());
+    dialog.setWindowTitle(caption);
+    auto* form = new QFormLayout(&dialog);
+    auto* host = new QLineEdit(given.host(), &dialog);
+    host->setPlaceholderText(QStringLiteral("vide : ce poste"));
+    auto* port =
+        new QLineEdit(given.port() > 0 ? QString::number(given.port()) : QString(), &dialog);
+    port->setPlaceholderText(QStringLiteral("5432"));
+    port->setValidator(new QIntValidator(1, 65535, port));
+    auto* base = new QLineEdit(given.base(), &dialog);
+    auto* user = new QLineEdit(given.user(), &dialog);
+    user->setPlaceholderText(QStringLiteral("vide : le nom de session"));
+    form->addRow(QStringLiteral("&Serveur :"), host);
+    form->addRow(QStringLiteral("&Port :"), port);
+    form->addRow(QStringLiteral("&Base :"), base);
+    form->addRow(QStringLiteral("&Utilisateur :"), user);
+    auto* note = new QLabel(QStringLiteral("Le mot de passe n'est pas demandé ici : il se met dans"
+                                           " le fichier ~/.pgpass ou la variable PGPASSWORD."),
+                            &dialog);
+    note->setWordWrap(true);
+    form->addRow(note);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("Ouvrir"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Annuler"));
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    form->addRow(buttons);
+    if (dialog.exec() != QDialog::Accepted || base->text().trimmed().isEmpty())
+        return {};
+    return DatabaseLocation::server(host->text(), port->text().toInt(), base->text(), user->text())
+        .text();
+}
+
+void setNextServerBase(std::function<QString(const QString&)> answer) {
+    serverBase() = std::move(answer);
 }
 
 void setNextFileChoice(std::function<QString(const QString&)> answer) {

@@ -35,6 +35,12 @@ void setNextChoice(std::function<int(const QString& text, const QStringList& ans
 QString askDatabaseFile(const QString& caption);
 void setNextDatabaseFile(std::function<QString(const QString& caption)> answer);
 
+// The choice of a base on a PostgreSQL server (serveur, port, base, utilisateur): its address
+// "postgresql://...", or an empty text when given up. The form starts from the address given,
+// when it is one. Tests pre-answer it.
+QString askServerBase(const QString& caption, const QString& current);
+void setNextServerBase(std::function<QString(const QString& caption)> answer);
+
 // The file dialogs: a file to open (it must exist) or to save (it may be new); empty when the
 // user cancels. Tests pre-answer the next one.
 enum class FileChoice { Open, Save };

@@ -75,8 +75,23 @@ bool StoreTableModel::submit() {
     }
 }
 
+void StoreTableModel::setStoreTable(const QString& table, const QStringList& fields) {
+    m_fields = fields;
+    setTable(m_database.dialect().catalogName(table));
+}
+
 QString StoreTableModel::fieldName(int column) const {
-    return record().fieldName(column);
+    const QString name = record().fieldName(column);
+    for (const QString& field : m_fields)
+        if (field.compare(name, Qt::CaseInsensitive) == 0)
+            return field;
+    return name;
+}
+
+QVariant StoreTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole)
+        return fieldName(section);
+    return QSqlTableModel::headerData(section, orientation, role);
 }
 
 bool StoreTableModel::isWholeNumber(int column) const {
@@ -139,7 +154,9 @@ bool StoreTableModel::setData(const QModelIndex& index, const QVariant& value, i
 
 MasterModel::MasterModel(const Database& database, QObject* parent)
     : StoreTableModel(database, parent) {
-    setTable(QStringLiteral("OVmaster"));
+    setStoreTable(QStringLiteral("OVmaster"),
+                  {QStringLiteral("Id"), QStringLiteral("Nom"), QStringLiteral("NbrElement"),
+                   QStringLiteral("TotProba")});
     setSort(fieldIndex(QStringLiteral("Id")), Qt::AscendingOrder);
     for (const QString& field : {QStringLiteral("NbrElement"), QStringLiteral("TotProba")}) {
         addWholeNumberField(field);
@@ -173,7 +190,8 @@ qint64 MasterModel::rowsBefore(const QVariant& key) const {
 
 ElementModel::ElementModel(const Database& database, QObject* parent)
     : StoreTableModel(database, parent) {
-    setTable(QStringLiteral("OVslave"));
+    setStoreTable(QStringLiteral("OVslave"), {QStringLiteral("Proba"), QStringLiteral("Element"),
+                                              QStringLiteral("ID"), QStringLiteral("rowid")});
     setRowKey();
     addWholeNumberField(QStringLiteral("Proba"));
 }

@@ -41,6 +41,8 @@ public:
     bool submit() override;
 
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
     bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
@@ -56,6 +58,9 @@ protected:
     // How many rows come before the key in the grid's order.
     virtual qint64 rowsBefore(const QVariant& key) const = 0;
 
+    // Edits the store table; its fields are named as spelled here, whatever case the engine's
+    // catalogue gives them.
+    void setStoreTable(const QString& table, const QStringList& fields);
     void addWholeNumberField(const QString& field) { m_wholeNumberFields.insert(field); }
     void addReadOnlyField(const QString& field) { m_readOnlyFields.insert(field); }
     bool isWholeNumber(int column) const;
@@ -63,6 +68,7 @@ protected:
 
 private:
     const Database& m_database;
+    QStringList m_fields;
     QSet<QString> m_wholeNumberFields;
     QSet<QString> m_readOnlyFields;
     int m_editRow = -1;

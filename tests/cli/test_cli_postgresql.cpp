@@ -3,17 +3,16 @@
 // found without accents; writers side by side; a connection lost in the middle of a run.
 
 #include "clirunner.h"
+#include "pgserver.h"
 #include "tables/database.h"
-#include "tables/databaselocation.h"
 #include "testsupport.h"
 
-#include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTest>
 #include <memory>
 
@@ -21,58 +20,6 @@ using namespace ov;
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// The server's address, from $OV_TEST_PG: an address, or the folder where the test run wrote it.
-QString serverAddress() {
-    const QString given = qEnvironmentVariable("OV_TEST_PG");
-    if (given.isEmpty() || DatabaseLocation::looksLikeServer(given))
-        return given;
-    QFile file(given + u"/url"_s);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString();
-}
-
-// A connection to the server's own base, to make and drop the test bases.
-class ServerAdmin {
-public:
-    explicit ServerAdmin(const QString& address) : m_location(DatabaseLocation::parse(address)) {
-        QSqlDatabase db = QSqlDatabase::addDatabase(u"QPSQL"_s, u"admin"_s);
-        db.setHostName(m_location.host());
-        db.setPort(m_location.port());
-        db.setUserName(m_location.user());
-        db.setDatabaseName(m_location.base());
-        m_open = db.open();
-    }
-    bool isOpen() const { return m_open; }
-    // A new empty base; its address.
-    QString newBase(const QString& name) {
-        exec(u"DROP DATABASE IF EXISTS "_s + name);
-        exec(u"CREATE DATABASE "_s + name);
-        m_bases.append(name);
-        return DatabaseLocation::server(m_location.host(), m_location.port(), name,
-                                        m_location.user())
-            .text();
-    }
-    // Ends the program's connections to the base from the server's side, as a server that stops.
-    int cutConnections(const QString& name) {
-        QSqlQuery query(QSqlDatabase::database(u"admin"_s));
-        query.exec(u"SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity"
-                   " WHERE datname = '%1' AND application_name = 'orvanthe'"_s.arg(name));
-        return query.next() ? query.value(0).toInt() : 0;
-    }
-    void dropAll() {
-        for (const QString& name : std::as_const(m_bases))
-            exec(u"DROP DATABASE IF EXISTS "_s + name + u" WITH (FORCE)"_s);
-    }
-
-private:
-    void exec(const QString& sql) {
-        QSqlQuery query(QSqlDatabase::database(u"admin"_s));
-        QVERIFY2(query.exec(sql), qPrintable(query.lastError().text()));
-    }
-    DatabaseLocation m_location;
-    bool m_open = false;
-    QStringList m_bases;
-};
 
 int count(const QString& address, const QString& sql) {
     const Database db(address);
@@ -84,7 +31,7 @@ int count(const QString& address, const QString& sql) {
 class TestCliPostgresql : public QObject {
     Q_OBJECT
     QString m_folder;
-    std::unique_ptr<ServerAdmin> m_admin;
+    std::unique_ptr<ovtest::TestServer> m_admin;
     QString m_file;   // a SQLite file
     QString m_server; // a base on the server, with the same starter tables
 
@@ -93,11 +40,11 @@ class TestCliPostgresql : public QObject {
 private Q_SLOTS:
     void initTestCase() {
         m_folder = ovtest::isolateUserFolders();
-        const QString address = serverAddress();
+        const QString address = ovtest::testServerAddress();
         if (address.isEmpty())
             QFAIL("Pas de serveur PostgreSQL de test : OV_TEST_PG est vide ou son fichier url"
                   " manque (tests/pgcluster.sh start).");
-        m_admin = std::make_unique<ServerAdmin>(address);
+        m_admin = std::make_unique<ovtest::TestServer>(address);
         QVERIFY2(m_admin->isOpen(), qPrintable(u"Serveur injoignable : "_s + address));
         m_file = m_folder + u"/campagne.db"_s;
         m_server = m_admin->newBase(u"ov_engines"_s);
@@ -106,10 +53,7 @@ private Q_SLOTS:
             QVERIFY2(init.exitCode == 0, qPrintable(init.err));
         }
     }
-    void cleanupTestCase() {
-        if (m_admin)
-            m_admin->dropAll();
-    }
+    void cleanupTestCase() { m_admin.reset(); }
 
     // From the same tables and seed, the four generators and a personal one write the same bytes.
     void sameTextOnBothEngines_data() {
@@ -209,7 +153,7 @@ private Q_SLOTS:
         QVERIFY2(err.contains(u"La connexion au serveur de la base"_s), qPrintable(err));
         const int shown = int(out.count(u"OV -"_s));
         const int notStored = int(out.count(u"(texte non enregistré)"_s));
-        QCOMPARE(notStored, 1);
+        QVERIFY(notStored <= 1); // the run cut while it stored, or while it took its number
         QCOMPARE(count(base, u"SELECT count(*) FROM OVvillage"_s), shown - notStored);
         QCOMPARE(count(base, u"SELECT count(*) FROM OVvillage WHERE Village NOT LIKE"
                              " '%OV -' || CAST(CAST(Id AS BIGINT) AS TEXT) || '- %'"_s),
