@@ -7,6 +7,7 @@
 #include "reports/reportfonts.h"
 #include "tables/clock.h"
 #include "tables/database.h"
+#include "tables/historyindex.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -86,6 +87,13 @@ void HistoryWindow::buildControls() {
     m_kind = new QComboBox(this);
     m_kind->setObjectName(QStringLiteral("kindFilter"));
     m_kind->addItem(QStringLiteral("Tous les genres"), QString());
+    for (const HistorySource& source : historySources())
+        if (source.hasFixedKind())
+            m_kind->addItem(historyKindLabel(source.kind), source.kind);
+    // As wide as the built-in kinds need: long names of generators show in the drop-down list
+    // rather than widening the window.
+    m_kind->setMinimumWidth(m_kind->sizeHint().width());
+    m_kind->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     fillKinds();
 
     m_printed = new QComboBox(this);
