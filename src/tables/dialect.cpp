@@ -145,32 +145,41 @@ public:
                            " tokenize = 'unicode61 remove_diacritics 2')"),
         };
     }
-    // The time of creation is only known for a row written today, at the moment it is written.
     QStringList historySourceTriggers() const override {
         return {
             QStringLiteral(
                 "CREATE TRIGGER ovHistory_{t}_ins AFTER INSERT ON {t} BEGIN"
                 " INSERT INTO ovHistory (kind, rec, n, created, createdTime, printed)"
-                " VALUES ('{k}', NEW.rowid, NEW.Id, NEW.DateCreation,"
-                " CASE WHEN NEW.DateCreation = date('now', 'localtime')"
-                " THEN time('now', 'localtime') END, NEW.DateImprime);"
+                " VALUES ({kn}, NEW.rowid, NEW.Id, {dn}, {tn}, NEW.DateImprime);"
                 " INSERT INTO ovHistoryText (rowid, body) SELECT hid, coalesce(NEW.{x}, '')"
-                " FROM ovHistory WHERE kind = '{k}' AND rec = NEW.rowid; END"),
+                " FROM ovHistory WHERE kind = {kn} AND rec = NEW.rowid; END"),
             QStringLiteral("CREATE TRIGGER ovHistory_{t}_del AFTER DELETE ON {t} BEGIN"
                            " INSERT INTO ovHistoryText (ovHistoryText, rowid, body)"
                            " SELECT 'delete', hid, coalesce(OLD.{x}, '') FROM ovHistory"
-                           " WHERE kind = '{k}' AND rec = OLD.rowid;"
-                           " DELETE FROM ovHistory WHERE kind = '{k}' AND rec = OLD.rowid; END"),
+                           " WHERE kind = {ko} AND rec = OLD.rowid;"
+                           " DELETE FROM ovHistory WHERE kind = {ko} AND rec = OLD.rowid; END"),
             QStringLiteral(
                 "CREATE TRIGGER ovHistory_{t}_upd AFTER UPDATE ON {t} BEGIN"
                 " INSERT INTO ovHistoryText (ovHistoryText, rowid, body)"
                 " SELECT 'delete', hid, coalesce(OLD.{x}, '') FROM ovHistory"
-                " WHERE kind = '{k}' AND rec = OLD.rowid AND NEW.{x} IS NOT OLD.{x};"
+                " WHERE kind = {ko} AND rec = OLD.rowid AND NEW.{x} IS NOT OLD.{x};"
                 " INSERT INTO ovHistoryText (rowid, body) SELECT hid, coalesce(NEW.{x}, '')"
-                " FROM ovHistory WHERE kind = '{k}' AND rec = OLD.rowid AND NEW.{x} IS NOT OLD.{x};"
-                " UPDATE ovHistory SET rec = NEW.rowid, n = NEW.Id, created = NEW.DateCreation,"
-                " printed = NEW.DateImprime WHERE kind = '{k}' AND rec = OLD.rowid; END"),
+                " FROM ovHistory WHERE kind = {ko} AND rec = OLD.rowid AND NEW.{x} IS NOT OLD.{x};"
+                " UPDATE ovHistory SET kind = {kn}, rec = NEW.rowid, n = NEW.Id, created = {dn},"
+                " createdTime = {tu}, printed = NEW.DateImprime"
+                " WHERE kind = {ko} AND rec = OLD.rowid; END"),
         };
+    }
+    QString timeIfToday(const QString& day) const override {
+        return QStringLiteral("CASE WHEN %1 = date('now', 'localtime')"
+                              " THEN time('now', 'localtime') END")
+            .arg(day);
+    }
+    QStringList resultsFollowTheirGenerator() const override {
+        return {QStringLiteral(
+            "CREATE TRIGGER OVgenerateur_carry_results AFTER UPDATE OF Id ON OVgenerateur"
+            " WHEN NEW.Id IS NOT OLD.Id COLLATE BINARY BEGIN"
+            " UPDATE OVresultat SET Generateur = NEW.Id WHERE Generateur = OLD.Id; END")};
     }
     QString historyWordsColumn() const override { return QStringLiteral("body"); }
     QString historyWords(const QString& text) const override {
@@ -360,25 +369,38 @@ public:
                 "CREATE FUNCTION ovhistory_{t}() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN"
                 " IF TG_OP = 'INSERT' THEN"
                 " INSERT INTO ovHistory (kind, rec, n, created, createdTime, printed)"
-                " VALUES ('{k}', NEW.rowid, NEW.Id, NEW.DateCreation,"
-                " CASE WHEN NEW.DateCreation = to_char(localtimestamp, 'YYYY-MM-DD')"
-                " THEN to_char(localtimestamp, 'HH24:MI:SS') END, NEW.DateImprime);"
+                " VALUES ({kn}, NEW.rowid, NEW.Id, {dn}, {tn}, NEW.DateImprime);"
                 " INSERT INTO ovHistoryText (rowid, words) SELECT hid, ov_words(NEW.{x})"
-                " FROM ovHistory WHERE kind = '{k}' AND rec = NEW.rowid;"
+                " FROM ovHistory WHERE kind = {kn} AND rec = NEW.rowid;"
                 " ELSIF TG_OP = 'DELETE' THEN"
                 " DELETE FROM ovHistoryText WHERE rowid IN (SELECT hid FROM ovHistory"
-                " WHERE kind = '{k}' AND rec = OLD.rowid);"
-                " DELETE FROM ovHistory WHERE kind = '{k}' AND rec = OLD.rowid;"
+                " WHERE kind = {ko} AND rec = OLD.rowid);"
+                " DELETE FROM ovHistory WHERE kind = {ko} AND rec = OLD.rowid;"
                 " ELSE"
                 " IF NEW.{x} IS DISTINCT FROM OLD.{x} THEN UPDATE ovHistoryText SET words ="
                 " ov_words(NEW.{x}) WHERE rowid IN (SELECT hid FROM ovHistory"
-                " WHERE kind = '{k}' AND rec = OLD.rowid); END IF;"
-                " UPDATE ovHistory SET rec = NEW.rowid, n = NEW.Id, created = NEW.DateCreation,"
-                " printed = NEW.DateImprime WHERE kind = '{k}' AND rec = OLD.rowid;"
+                " WHERE kind = {ko} AND rec = OLD.rowid); END IF;"
+                " UPDATE ovHistory SET kind = {kn}, rec = NEW.rowid, n = NEW.Id, created = {dn},"
+                " createdTime = {tu}, printed = NEW.DateImprime"
+                " WHERE kind = {ko} AND rec = OLD.rowid;"
                 " END IF; RETURN NULL; END $$"),
             QStringLiteral("CREATE TRIGGER ovHistory_{t} AFTER INSERT OR UPDATE OR DELETE ON {t}"
                            " FOR EACH ROW EXECUTE FUNCTION ovhistory_{t}()"),
         };
+    }
+    QString timeIfToday(const QString& day) const override {
+        return QStringLiteral("CASE WHEN %1 = to_char(localtimestamp, 'YYYY-MM-DD')"
+                              " THEN to_char(localtimestamp, 'HH24:MI:SS') END")
+            .arg(day);
+    }
+    QStringList resultsFollowTheirGenerator() const override {
+        return {QStringLiteral("CREATE FUNCTION ov_generator_carry() RETURNS trigger"
+                               " LANGUAGE plpgsql AS $$ BEGIN IF NEW.Id IS DISTINCT FROM OLD.Id"
+                               " THEN UPDATE OVresultat SET Generateur = NEW.Id"
+                               " WHERE Generateur = OLD.Id; END IF; RETURN NULL; END $$"),
+                QStringLiteral("CREATE TRIGGER OVgenerateur_carry_results AFTER UPDATE OF Id"
+                               " ON OVgenerateur FOR EACH ROW EXECUTE FUNCTION"
+                               " ov_generator_carry()")};
     }
     QString historyWordsColumn() const override { return QStringLiteral("words"); }
     QString historyWords(const QString& text) const override {

@@ -57,10 +57,16 @@ public:
     // elements, the tables' version counter grown on every change.
     virtual QStringList randomTableTriggers() const = 0;
 
-    // The history's word index: its tables, the triggers of one source ({k}: kind, {t}: table,
-    // {x}: text field), and the column and expression that index one text.
+    // A personal generator's results follow it when its Id changes, its case included.
+    virtual QStringList resultsFollowTheirGenerator() const = 0;
+
+    // The history's word index: its tables, the triggers of one source ({t}: table, {x}: text
+    // field, {kn}/{ko}: the kind of the new/old row, {dn}: the new row's day, {tn}: its time when
+    // written, {tu}: its time after a change), the time now when the day given is today, and the
+    // column and expression that index one text.
     virtual QStringList historyIndexTables() const = 0;
     virtual QStringList historySourceTriggers() const = 0;
+    virtual QString timeIfToday(const QString& dayExpression) const = 0;
     virtual QString historyWordsColumn() const = 0;
     virtual QString historyWords(const QString& textExpression) const = 0;
     // The search: a condition on ovHistoryText with one bound value, and that value for words

@@ -9,62 +9,108 @@ namespace ov {
 
 namespace {
 
-// {k}: the kind, {t}: the table, {x}: the text field.
-QString forSource(QString statement, const HistorySource& source) {
-    return statement.replace(QStringLiteral("{k}"), source.kind)
-        .replace(QStringLiteral("{t}"), source.table)
-        .replace(QStringLiteral("{x}"), source.textField);
+// An expression of the source over the row named row.
+QString over(const QString& expression, const QString& row) {
+    return QString(expression).replace(QStringLiteral("{r}"), row);
+}
+
+// The dialect's triggers with {t}: the table, {x}: the text field, {kn} and {ko}: the kind of the
+// new and of the old row, {dn}: the day of the new row, {tn}: its time when written, {tu}: its
+// time after a change.
+QString forSource(const Dialect& dialect, QString statement, const HistorySource& source) {
+    const QString day = over(source.dayExpression, QStringLiteral("NEW"));
+    const QString time = source.timeExpression.isEmpty()
+                             ? dialect.timeIfToday(day)
+                             : over(source.timeExpression, QStringLiteral("NEW"));
+    return statement.replace(QStringLiteral("{t}"), source.table)
+        .replace(QStringLiteral("{x}"), source.textField)
+        .replace(QStringLiteral("{kn}"), source.kindOf(QStringLiteral("NEW")))
+        .replace(QStringLiteral("{ko}"), source.kindOf(QStringLiteral("OLD")))
+        .replace(QStringLiteral("{dn}"), day)
+        .replace(QStringLiteral("{tn}"), time)
+        .replace(QStringLiteral("{tu}"), source.timeExpression.isEmpty()
+                                             ? QStringLiteral("createdTime")
+                                             : over(source.timeExpression, QStringLiteral("NEW")));
 }
 
 // The existing rows of the sources, oldest first, so that the index's order is the order of
 // creation; then their words.
 void indexExistingRows(const Database& database, const QVector<HistorySource>& sources) {
     QStringList selects;
+    const QString row = QStringLiteral("s");
     for (const HistorySource& source : sources)
-        selects.append(QStringLiteral("SELECT CAST('%1' AS TEXT) AS kind, rowid AS rec, Id AS n,"
-                                      " DateCreation, DateImprime FROM %2")
-                           .arg(source.kind, source.table));
+        selects.append(QStringLiteral("SELECT %1 AS kind, s.rowid AS rec, s.Id AS n, %2 AS created,"
+                                      " %3 AS createdTime, s.DateImprime AS printed FROM %4 s")
+                           .arg(source.kindOf(row), over(source.dayExpression, row),
+                                source.timeExpression.isEmpty() ? QStringLiteral("NULL")
+                                                                : over(source.timeExpression, row),
+                                source.table));
     if (selects.isEmpty())
         return;
-    database.run(QStringLiteral("INSERT INTO ovHistory (kind, rec, n, created, printed)"
-                                " SELECT kind, rec, n, DateCreation, DateImprime FROM (") +
-                 selects.join(QStringLiteral(" UNION ALL ")) +
-                 QStringLiteral(") AS existing ORDER BY DateCreation, rec"));
+    database.run(
+        QStringLiteral("INSERT INTO ovHistory (kind, rec, n, created, createdTime, printed)"
+                       " SELECT kind, rec, n, created, createdTime, printed FROM (") +
+        selects.join(QStringLiteral(" UNION ALL ")) +
+        QStringLiteral(") AS existing ORDER BY created, coalesce(createdTime, ''), rec"));
     const Dialect& dialect = database.dialect();
     for (const HistorySource& source : sources)
-        database.run(QStringLiteral("INSERT INTO ovHistoryText (rowid, %1) SELECT h.hid, %2"
-                                    " FROM ovHistory h JOIN %3 s ON s.rowid = h.rec"
-                                    " WHERE h.kind = ?")
+        database.run(QStringLiteral("INSERT INTO ovHistoryText (rowid, %1)"
+                                    " SELECT h.hid, %2 FROM %3 s JOIN ovHistory h"
+                                    " ON h.kind = %4 AND h.rec = s.rowid ORDER BY h.hid")
                          .arg(dialect.historyWordsColumn(),
                               dialect.historyWords(QStringLiteral("s.") + source.textField),
-                              source.table),
-                     {source.kind});
+                              source.table, source.kindOf(row)));
 }
 
 void createTriggers(const Database& database, const HistorySource& source) {
     for (const QString& statement : database.dialect().historySourceTriggers())
-        database.run(forSource(statement, source));
+        database.run(forSource(database.dialect(), statement, source));
+}
+
+QVector<HistorySource> outputSources() {
+    QVector<HistorySource> list;
+    for (OutputKind kind : allOutputKinds) {
+        const OutputTable& table = outputTable(kind);
+        list.append({table.name, table.table, table.textField,
+                     QLatin1Char('\'') + table.name + QLatin1Char('\''),
+                     QStringLiteral("{r}.DateCreation"), QString()});
+    }
+    return list;
+}
+
+// A result's DateCreation is its date and time, 2026-12-09T21:05:00.
+const HistorySource& resultsSource() {
+    static const HistorySource source{
+        QString(),
+        QStringLiteral("OVresultat"),
+        QStringLiteral("Texte"),
+        QStringLiteral("{r}.Generateur"),
+        QStringLiteral("substr({r}.DateCreation, 1, 10)"),
+        QStringLiteral("nullif(substr({r}.DateCreation, 12, 8), '')")};
+    return source;
 }
 
 } // namespace
 
 const QVector<HistorySource>& historySources() {
-    static const QVector<HistorySource> sources = [] {
-        QVector<HistorySource> list;
-        for (OutputKind kind : allOutputKinds) {
-            const OutputTable& table = outputTable(kind);
-            list.append({table.name, table.table, table.textField});
-        }
-        return list;
-    }();
+    static const QVector<HistorySource> sources = outputSources() << resultsSource();
     return sources;
 }
 
 const HistorySource* historySource(const QString& kind) {
     for (const HistorySource& source : historySources())
-        if (source.kind == kind)
+        if (source.hasFixedKind() && source.kind == kind)
             return &source;
     return nullptr;
+}
+
+const HistorySource& historySourceOf(const QString& kind) {
+    const HistorySource* fixed = historySource(kind);
+    return fixed ? *fixed : resultsSource();
+}
+
+bool isBuiltInHistoryKind(const QString& kind) {
+    return historySource(kind) != nullptr;
 }
 
 void createHistoryIndex(const Database& database) {
@@ -79,11 +125,24 @@ void createHistoryIndex(const Database& database) {
         // are indexed meanwhile.
         QVector<HistorySource> present;
         for (const HistorySource& source : historySources())
-            if (database.hasTable(source.table))
+            if (source.hasFixedKind() && database.hasTable(source.table))
                 present.append(source);
         for (const HistorySource& source : present)
             createTriggers(database, source);
         indexExistingRows(database, present);
+    });
+}
+
+void addResultsToHistory(const Database& database) {
+    database.transaction([&] {
+        if (!database.hasTable(resultsSource().table))
+            return;
+        addHistorySource(database, resultsSource());
+        // The results, and so their history, follow their generator when its Id changes, its
+        // case included. A generator is removed with its results (GeneratorStore::remove), and
+        // they leave the history by their own trigger.
+        for (const QString& statement : database.dialect().resultsFollowTheirGenerator())
+            database.run(statement);
     });
 }
 

@@ -108,6 +108,14 @@ int GeneratorStore::remove(const QString& id) const {
     return removed;
 }
 
+int GeneratorStore::nextResultNumber(const QString& id) const {
+    return m_database
+        .scalar(QStringLiteral("SELECT coalesce(max(Id) + 1, 0) FROM OVresultat"
+                               " WHERE Generateur = ?"),
+                {id})
+        .toInt();
+}
+
 int GeneratorStore::resultCount(const QString& id) const {
     return m_database
         .scalar(QStringLiteral("SELECT count(*) FROM OVresultat WHERE Generateur = ?"), {id})
@@ -125,16 +133,17 @@ int GeneratorStore::storeResult(const PersonalGenerator& generator, const QStrin
     for (const QString& line : body)
         rest += line + QStringLiteral("\r\n");
     // Counted and stored in one write transaction, under the store's write lock, so that n is
-    // never shared.
+    // never shared. After a result was deleted the count may be a number still in use: n follows
+    // the largest one.
     int n = 0;
     m_database.transaction([&] {
         n = m_database
                 .scalar(QStringLiteral("INSERT INTO OVresultat (Generateur, Id, Texte,"
                                        " DateCreation, DateImprime)"
-                                       " SELECT CAST(? AS TEXT), count(*), CAST(? AS TEXT) ||"
-                                       " count(*) || CAST(? AS TEXT), CAST(? AS TEXT), NULL"
-                                       " FROM OVresultat"
-                                       " WHERE Generateur = ? RETURNING Id"),
+                                       " SELECT CAST(? AS TEXT), n, CAST(? AS TEXT) || n ||"
+                                       " CAST(? AS TEXT), CAST(? AS TEXT), NULL FROM"
+                                       " (SELECT coalesce(max(Id) + 1, 0) AS n FROM OVresultat"
+                                       " WHERE Generateur = ?) AS next RETURNING Id"),
                         {generator.id, QString(generator.nom + QStringLiteral(" - ")), rest,
                          created.toString(Qt::ISODate), generator.id})
                 .toInt();
@@ -176,7 +185,7 @@ PersonalRunReport PersonalRun::run(const PersonalGenerator& generator, bool stor
             report.id = results.storeResult(generator, dateText, body, now);
             report.stored = true;
         } else {
-            report.id = results.resultCount(generator.id);
+            report.id = results.nextResultNumber(generator.id);
         }
     } catch (const Error& error) {
         return fail(error.message());
