@@ -128,6 +128,7 @@ void Database::openFile() {
         throw DatabaseError(message);
     }
     m_connection = db;
+    db = QSqlDatabase(); // the connection is m_connection's alone, so that it can be removed
     try {
         if (!m_readOnly)
             prepareSchema(exists);
@@ -164,6 +165,7 @@ void Database::openServer() {
         throw DatabaseError(message);
     }
     m_connection = db;
+    db = QSqlDatabase(); // the connection is m_connection's alone, so that it can be removed
     try {
         // What the base holds, before anything is written to it.
         const int version = m_dialect->schemaVersion(*this);
