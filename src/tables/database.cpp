@@ -485,7 +485,7 @@ void Database::transaction(const std::function<void()>& work) const {
     endSnapshot();
     try {
         for (const QString& statement : m_dialect->beginWrite())
-            run(statement);
+            execute(statement);
     } catch (...) {
         try {
             run(QStringLiteral("ROLLBACK"));

@@ -64,7 +64,7 @@ int takeRecordNumber(const Database& database, OutputKind kind) {
     int number = 0;
     database.transaction([&] {
         number = nextRecordNumber(database, kind);
-        database.run(
+        database.execute(
             QStringLiteral("INSERT INTO ovRecordNumbers (OutputTable, Number) VALUES (?, ?)"),
             {outputTable(kind).table, number});
     });
@@ -72,8 +72,9 @@ int takeRecordNumber(const Database& database, OutputKind kind) {
 }
 
 void giveBackRecordNumber(const Database& database, OutputKind kind, int number) {
-    database.run(QStringLiteral("DELETE FROM ovRecordNumbers WHERE OutputTable = ? AND Number = ?"),
-                 {outputTable(kind).table, number});
+    database.execute(
+        QStringLiteral("DELETE FROM ovRecordNumbers WHERE OutputTable = ? AND Number = ?"),
+        {outputTable(kind).table, number});
 }
 
 void appendRecord(const Database& database, OutputKind kind, int id, const QString& text,
