@@ -6,6 +6,8 @@
 #include "tresor.h"
 #include "village.h"
 
+#include <optional>
+
 namespace ov {
 
 GeneratorBody generatorBody(OutputKind kind) {
@@ -34,9 +36,19 @@ RunReport Generation::run(OutputKind kind, const std::function<void(GenerationRu
                           RunHost& host, bool store) {
     RecordingRelay relay(m_messages);
     TableDraws draws(m_draw, relay);
-    GenerationRun run(kind, m_database, m_count, m_clock, host, store);
     RunReport report;
     report.kind = kind;
+    std::optional<GenerationRun> started;
+    try {
+        started.emplace(kind, m_database, m_count, m_clock, host, store);
+    } catch (const Error& error) {
+        // The store could not even be read (a server gone): nothing began, nothing is stored.
+        report.error = error.message();
+        relay.showMessage(*report.error);
+        report.messages = relay.messages;
+        return report;
+    }
+    GenerationRun& run = *started;
     try {
         body(run, draws);
     } catch (const Error& error) {

@@ -12,6 +12,7 @@
 #include <QSqlError>
 #include <QStandardPaths>
 #include <QUrl>
+#include <cstdio>
 
 namespace ov {
 
@@ -21,6 +22,29 @@ QString engineMessage(const QSqlError& error) {
 }
 
 namespace {
+
+QtMessageHandler handlerBeforeLoss = nullptr;
+
+// Once a server has closed a connection, Qt's driver still tries to free the statements
+// prepared there as they go, and warns in English each time; the user has already been told
+// in French that the connection is lost.
+void withoutFreeingWarnings(QtMsgType type, const QMessageLogContext& context,
+                            const QString& message) {
+    if (type == QtWarningMsg && message.startsWith(QLatin1String("Unable to free statement")))
+        return;
+    if (handlerBeforeLoss)
+        handlerBeforeLoss(type, context, message);
+    else
+        fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+}
+
+void quietAfterLoss() {
+    static const bool installed = [] {
+        handlerBeforeLoss = qInstallMessageHandler(withoutFreeingWarnings);
+        return true;
+    }();
+    Q_UNUSED(installed);
+}
 
 QString locationFor(QStandardPaths::StandardLocation location) {
     // The organisation and application names of the program, also when a tool or a test runs.
@@ -354,6 +378,7 @@ QString Database::failureMessage(const QString& sql, const QSqlError& error) con
                               " cours n'a pas été enregistré")
                    .arg(file);
         // Nothing more can reach the server on this connection.
+        quietAfterLoss();
         if (m_lostConnection.isEmpty())
             m_lostConnection =
                 what + QStringLiteral(" (") + engineMessage(error) + QLatin1Char(')');
