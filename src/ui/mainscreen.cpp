@@ -3,11 +3,13 @@
 #include "designscale.h"
 #include "navigator.h"
 #include "reportforms.h"
+#include "reports/reportdefinition.h"
 #include "tablecursor.h"
 #include "tables/database.h"
 #include "tables/errors.h"
 #include "tables/maintenance.h"
 #include "tables/tabledraw.h"
+#include "templates/personalgeneration.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -628,16 +630,49 @@ void TovMainPerso::btnVillageClick() {
     runGenerator(OutputKind::Village);
 }
 
+void TovMainPerso::requirePrinting() {
+    if (!m_count)
+        throw DatabaseError(
+            QStringLiteral("Impression impossible : la base de données n'est pas ouverte."));
+    if (!m_reports)
+        throw DatabaseError(QStringLiteral(
+            "Impression impossible : les formulaires d'impression n'ont pas pu être créés."));
+}
+
 void TovMainPerso::printRun(OutputKind kind) {
     guarded([&] {
-        if (!m_count)
-            throw DatabaseError(
-                QStringLiteral("Impression impossible : la base de données n'est pas ouverte."));
-        if (!m_reports)
-            throw DatabaseError(QStringLiteral(
-                "Impression impossible : les formulaires d'impression n'ont pas pu être créés."));
+        requirePrinting();
         postPendingEdits();
         m_reports->print(kind, *m_count, this);
+    });
+}
+
+PersonalGenerator TovMainPerso::storedGenerator(const QString& id) const {
+    if (!m_db)
+        throw DatabaseError(QStringLiteral("La base de données n'est pas ouverte."));
+    const auto generator = GeneratorStore(*m_db).find(id);
+    if (!generator)
+        throw Error(QStringLiteral("Pas de générateur « %1 »").arg(id));
+    return *generator;
+}
+
+void TovMainPerso::runPersonalGenerator(const QString& id) {
+    guarded([&] {
+        const PersonalGenerator generator = storedGenerator(id);
+        m_master->requireOpen();
+        m_slave->requireOpen();
+        postPendingEdits();
+        PersonalGeneration generation(*m_db, *m_count, *m_clock, *m_draw, m_sink);
+        m_lastPersonalRun = generation.run(generator, *this);
+    });
+}
+
+void TovMainPerso::printPersonalResults(const QString& id) {
+    guarded([&] {
+        const PersonalGenerator generator = storedGenerator(id);
+        requirePrinting();
+        postPendingEdits();
+        m_reports->print(personalReportDefinition(generator.id, generator.nom), *m_count, this);
     });
 }
 

@@ -7,6 +7,7 @@
 #include "tables/clock.h"
 #include "tables/outputs.h"
 #include "tables/random.h"
+#include "templates/personalgenerator.h"
 
 #include <QWidget>
 #include <memory>
@@ -54,6 +55,14 @@ public:
     ReportForms* reportForms() const { return m_reports; }
     // What the last generator run did.
     const RunReport& lastRun() const { return m_lastRun; }
+
+    // A personal generator's run, as a generator button's: the memo shows the result, which is
+    // stored, and the count follows that generator's unprinted results.
+    void runPersonalGenerator(const QString& id);
+    // The print run of a personal generator's results, as an "Impression" button's.
+    void printPersonalResults(const QString& id);
+    // What the last personal generator run did.
+    const PersonalRunReport& lastPersonalRun() const { return m_lastPersonalRun; }
 
     // Draws from the table into result, leaving the grids on that table and element; a failed
     // draw shows its message, leaves result and the grids as they were and returns false.
@@ -103,6 +112,8 @@ private:
     void postPendingEdits();
     void runGenerator(OutputKind kind);
     void printRun(OutputKind kind);
+    void requirePrinting();
+    PersonalGenerator storedGenerator(const QString& id) const;
     void filterElements(const QString& id);
     void refreshPoint();
     void standOnTable(const QString& id, const QString& element = QString());
@@ -133,6 +144,7 @@ private:
     WindowMessageSink m_sink;
     ReportForms* m_reports = nullptr;
     RunReport m_lastRun;
+    PersonalRunReport m_lastPersonalRun;
     bool m_masterEnteredOnce = false;
 
     TableCursor* m_master = nullptr;

@@ -14,6 +14,10 @@ std::function<bool(const QString&)>& confirmation() {
     static std::function<bool(const QString&)> function;
     return function;
 }
+std::function<SaveAnswer(const QString&)>& saveAnswer() {
+    static std::function<SaveAnswer(const QString&)> function;
+    return function;
+}
 } // namespace
 
 void setMessageRecorder(std::function<void(const QString&)> function) {
@@ -47,6 +51,28 @@ bool askConfirmation(const QString& text) {
     return QMessageBox::question(
                QApplication::activeWindow(), QApplication::applicationDisplayName(), text,
                QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+}
+
+void setNextSaveAnswer(std::function<SaveAnswer(const QString&)> answer) {
+    saveAnswer() = std::move(answer);
+}
+
+SaveAnswer askToSave(const QString& text) {
+    if (saveAnswer()) {
+        const auto answer = std::move(saveAnswer());
+        saveAnswer() = nullptr;
+        return answer(text);
+    }
+    if (recorder()) {
+        recorder()(text);
+        return SaveAnswer::Cancel;
+    }
+    const auto button = QMessageBox::question(
+        QApplication::activeWindow(), QApplication::applicationDisplayName(), text,
+        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+    return button == QMessageBox::Save      ? SaveAnswer::Save
+           : button == QMessageBox::Discard ? SaveAnswer::Discard
+                                            : SaveAnswer::Cancel;
 }
 
 void guarded(const std::function<void()>& handler) {

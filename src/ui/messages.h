@@ -19,6 +19,12 @@ void setMessageRecorder(std::function<void(const QString&)> recorder);
 bool askConfirmation(const QString& text);
 void setNextConfirmation(std::function<bool(const QString&)> answer);
 
+// The question before unsaved changes are lost. Tests pre-answer it; unanswered in a test, it
+// cancels.
+enum class SaveAnswer { Save, Discard, Cancel };
+SaveAnswer askToSave(const QString& text);
+void setNextSaveAnswer(std::function<SaveAnswer(const QString&)> answer);
+
 // The message sink of the window.
 class WindowMessageSink : public MessageSink {
 public:
