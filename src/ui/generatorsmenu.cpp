@@ -42,9 +42,14 @@ void GeneratorsMenu::rebuild() {
                      });
 
     // The actions go with the menu's items, and so leave the screen too.
-    for (QAction* action : m_menu->actions())
-        if (action != m_manage)
-            action->deleteLater();
+    for (QAction* action : m_menu->actions()) {
+        if (action == m_manage)
+            continue;
+        // Its key goes at once, so that the new item that takes it is not ambiguous.
+        m_screen.removeAction(action);
+        action->setShortcut(QKeySequence());
+        action->deleteLater();
+    }
     m_menu->clear();
     int place = 0;
     for (const PersonalGenerator& generator : generators) {
