@@ -261,7 +261,7 @@ private Q_SLOTS:
         QVERIFY2(result.err.startsWith(QStringLiteral("Erreur : ")), qPrintable(result.err));
         QVERIFY2(result.err.contains(problem), qPrintable(result.err));
         QVERIFY(result.err.contains(QStringLiteral(
-            "Usage : orvanthe-cli generate perso|tresor|rencontre|village [--database FICHIER]"
+            "Usage : orvanthe-cli generate perso|tresor|rencontre|village|ID [--database FICHIER]"
             " [--seed N] [--count K] [--no-store] [--json]\n")));
         QCOMPARE(result.out, QString());
         QCOMPARE(recordCount(*t.db, OutputKind::Perso), 0);

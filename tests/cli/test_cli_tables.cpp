@@ -113,7 +113,7 @@ private Q_SLOTS:
         const ToolResult exported =
             tables({QStringLiteral("export"), file, QStringLiteral("--database"), source.path});
         QCOMPARE(exported.exitCode, 0);
-        QVERIFY2(exported.out.startsWith(QStringLiteral("Exporté : 100 tables, ")),
+        QVERIFY2(exported.out.startsWith(QStringLiteral("Exporté : 142 tables, ")),
                  qPrintable(exported.out));
 
         ovtest::TempDatabase target;
@@ -125,15 +125,15 @@ private Q_SLOTS:
         QVERIFY2(refused.err.startsWith(QStringLiteral("ligne 2 : la table « age » existe déjà "
                                                        "dans la base\n")),
                  qPrintable(refused.err));
-        QVERIFY(refused.err.contains(QStringLiteral("… et 79 autre(s) problème(s)\n")));
+        QVERIFY(refused.err.contains(QStringLiteral("… et 121 autre(s) problème(s)\n")));
         QVERIFY(refused.err.endsWith(QStringLiteral("Rien n'a été importé ; --replace remplace "
                                                     "les tables qui existent déjà.\n")));
         QCOMPARE(contents(*target.db), before);
 
         const ToolResult replaced = tables(importArgs + QStringList{QStringLiteral("--replace")});
         QCOMPARE(replaced.exitCode, 0);
-        QVERIFY2(replaced.out.startsWith(QStringLiteral("Importé : 100 tables, ")) &&
-                     replaced.out.endsWith(QStringLiteral(" éléments (99 tables remplacées)\n")),
+        QVERIFY2(replaced.out.startsWith(QStringLiteral("Importé : 142 tables, ")) &&
+                     replaced.out.endsWith(QStringLiteral(" éléments (141 tables remplacées)\n")),
                  qPrintable(replaced.out));
         QCOMPARE(contents(*target.db), contents(*source.db));
     }
