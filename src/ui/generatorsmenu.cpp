@@ -21,8 +21,9 @@ QString menuText(const QString& nom) {
 
 } // namespace
 
-GeneratorsMenu::GeneratorsMenu(TovMainPerso& screen, QMenu* menu)
-    : QObject(menu), m_screen(screen), m_menu(menu) {
+GeneratorsMenu::GeneratorsMenu(QMenu* menu, std::function<TovMainPerso*()> screen,
+                               QWidget* shortcutHost)
+    : QObject(menu), m_menu(menu), m_screen(std::move(screen)), m_shortcutHost(shortcutHost) {
     if (m_menu->title().isEmpty())
         m_menu->setTitle(QStringLiteral("&Générateurs"));
     m_menu->setObjectName(QStringLiteral("mnuGenerateurs"));
@@ -32,7 +33,8 @@ GeneratorsMenu::GeneratorsMenu(TovMainPerso& screen, QMenu* menu)
 
 void GeneratorsMenu::rebuild() {
     QList<PersonalGenerator> generators;
-    if (Database* database = m_screen.database())
+    TovMainPerso* screen = m_screen();
+    if (Database* database = screen ? screen->database() : nullptr)
         guarded([&] { generators = GeneratorStore(*database).list(); });
     QCollator collator;
     collator.setCaseSensitivity(Qt::CaseInsensitive);
@@ -46,7 +48,8 @@ void GeneratorsMenu::rebuild() {
         if (action == m_manage)
             continue;
         // Its key goes at once, so that the new item that takes it is not ambiguous.
-        m_screen.removeAction(action);
+        if (m_shortcutHost)
+            m_shortcutHost->removeAction(action);
         action->setShortcut(QKeySequence());
         action->deleteLater();
     }
@@ -58,10 +61,13 @@ void GeneratorsMenu::rebuild() {
         if (++place <= 9)
             action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_0 + place)));
         const QString id = generator.id;
-        connect(action, &QAction::triggered, &m_screen,
-                [this, id] { m_screen.runPersonalGenerator(id); });
+        connect(action, &QAction::triggered, this, [this, id] {
+            if (TovMainPerso* screen = m_screen())
+                screen->runPersonalGenerator(id);
+        });
         m_menu->addAction(action);
-        m_screen.addAction(action);
+        if (m_shortcutHost)
+            m_shortcutHost->addAction(action);
     }
     if (!generators.isEmpty())
         m_menu->addSeparator();
@@ -72,8 +78,10 @@ void GeneratorsMenu::rebuild() {
         QAction* action = m_printMenu->addAction(menuText(generator.nom));
         action->setObjectName(QStringLiteral("actImprimer_") + generator.id);
         const QString id = generator.id;
-        connect(action, &QAction::triggered, &m_screen,
-                [this, id] { m_screen.printPersonalResults(id); });
+        connect(action, &QAction::triggered, this, [this, id] {
+            if (TovMainPerso* screen = m_screen())
+                screen->printPersonalResults(id);
+        });
     }
     m_printMenu->setEnabled(!generators.isEmpty());
 
@@ -82,7 +90,8 @@ void GeneratorsMenu::rebuild() {
         m_manage->setObjectName(QStringLiteral("actGererGenerateurs"));
         m_manage->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_G));
         connect(m_manage, &QAction::triggered, this, &GeneratorsMenu::openEditor);
-        m_screen.addAction(m_manage);
+        if (m_shortcutHost)
+            m_shortcutHost->addAction(m_manage);
     }
     m_menu->addAction(m_manage);
 }
@@ -90,16 +99,27 @@ void GeneratorsMenu::rebuild() {
 void GeneratorsMenu::openEditor() {
     guarded([&] {
         if (!m_editor) {
-            Database* database = m_screen.database();
+            TovMainPerso* screen = m_screen();
+            Database* database = screen ? screen->database() : nullptr;
             if (!database)
                 throw Error(QStringLiteral("La base de données n'est pas ouverte."));
-            m_editor = new GeneratorEditor(*database, &m_screen);
+            // The editor belongs to the screen, whose store it edits.
+            m_editor = new GeneratorEditor(*database, screen);
             connect(m_editor, &GeneratorEditor::generatorsChanged, this, &GeneratorsMenu::rebuild);
         }
         m_editor->show();
         m_editor->raise();
         m_editor->activateWindow();
     });
+}
+
+bool GeneratorsMenu::closeEditor() {
+    if (!m_editor)
+        return true;
+    if (!m_editor->close())
+        return false;
+    delete m_editor;
+    return true;
 }
 
 QAction* addTemplateHelpAction(QMenu* menu, QWidget* parent) {

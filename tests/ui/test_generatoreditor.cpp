@@ -97,7 +97,8 @@ private Q_SLOTS:
         m_forms->setClock(std::make_shared<FixedClock>(today));
         screen->setReportForms(m_forms.get());
         m_menu = std::make_unique<QMenu>();
-        m_generators = new ui::GeneratorsMenu(*screen, m_menu.get());
+        m_generators = new ui::GeneratorsMenu(
+            m_menu.get(), [this] { return screen.get(); }, screen.get());
     }
     void cleanup() {
         m_menu.reset();
