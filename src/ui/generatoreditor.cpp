@@ -19,6 +19,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QSettings>
 #include <QShortcut>
 #include <QSpinBox>
@@ -450,7 +451,8 @@ bool GeneratorEditor::saveGenerator() {
 // ---- Check and preview ----
 
 void GeneratorEditor::fieldsChanged() {
-    if (m_loading)
+    // Colours changed by the check come back as a change of the document: nothing was typed.
+    if (m_loading || m_checking)
         return;
     setWindowModified(isDirty());
     updateCheck();
@@ -469,6 +471,7 @@ void GeneratorEditor::readTables() {
 }
 
 void GeneratorEditor::updateCheck() {
+    const QScopedValueRollback checking(m_checking, true);
     lstErreurs->clear();
     if (m_stored.id.isEmpty()) {
         m_highlighter->setError(std::nullopt);

@@ -90,6 +90,7 @@ private:
     FileChooser m_chooseFiles;
     PersonalGenerator m_stored; // the generator as stored, empty id when none
     bool m_loading = false;
+    bool m_checking = false;
     QString m_lastPreview;
 
     QListWidget* lstGenerateurs = nullptr;

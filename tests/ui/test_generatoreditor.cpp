@@ -10,6 +10,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCompleter>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -126,6 +127,7 @@ private Q_SLOTS:
         id->setText(u"taverne"_s);
         nom->setText(u"Taverne"_s);
         modele->setPlainText(u"# L'enseigne\nEnseigne : Au [tani\nChope : {1d6} pièces"_s);
+        QCOMPARE(errors->count(), 1);
         QCOMPARE(errors->item(0)->text(), u"Ligne 2, colonne 15 : crochet fermant manquant"_s);
         modele->moveCursor(QTextCursor::End);
         QTest::mouseClick(errors->viewport(), Qt::LeftButton, {},
@@ -211,6 +213,14 @@ private Q_SLOTS:
         QVERIFY(m_editor->seed() != 42);
         QCOMPARE(preview(), expected(m_editor->seed()) + u" !"_s);
         QCOMPARE(results(), 0);
+
+        // Table Ids are completed after "[".
+        activate(m_editor);
+        modele->setFocus();
+        QTest::keyClicks(modele, u" [ta"_s);
+        QTRY_VERIFY(modele->findChild<QCompleter*>()->popup()->isVisible());
+        QTest::keyClick(modele->findChild<QCompleter*>()->popup(), Qt::Key_Return);
+        QVERIFY(modele->toPlainText().endsWith(u" ! [tani"_s));
     }
 
     void unsavedChangesQuestion_data() {
