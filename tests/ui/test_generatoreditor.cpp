@@ -19,6 +19,7 @@
 #include <QProcess>
 #include <QSpinBox>
 #include <QTest>
+#include <QTextBrowser>
 
 using namespace ov;
 using namespace Qt::StringLiterals;
@@ -181,6 +182,13 @@ private Q_SLOTS:
         QVERIFY(printed.contains(u"OV Taverne"_s));
         QVERIFY(printed.contains(u"Taverne - 1 - 08/12/2026"_s));
         QCOMPARE(messages.size(), 1);
+
+        // F1 in the editor opens the language's page, from the program itself.
+        activate(m_editor);
+        QTest::keyClick(m_editor, Qt::Key_F1);
+        auto* help = m_editor->findChild<QTextBrowser*>(u"txtAide"_s);
+        QVERIFY(help && help->isVisible());
+        QVERIFY(help->toPlainText().contains(u"Pas à pas : une taverne"_s));
     }
 
     // The preview is the text of its seed, follows the typing after a pause, and stores nothing.
