@@ -6,6 +6,7 @@
 #include "tables/errors.h"
 #include "tables/tabledraw.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 namespace ov::cli {
@@ -33,6 +34,11 @@ public:
             return ExitFailure;
         }
         try {
+            // The folder is made when it is missing: creating is what was asked.
+            const QString folder = QFileInfo(path).absolutePath();
+            if (!QDir().mkpath(folder))
+                throw DatabaseError(QStringLiteral("Impossible de créer le dossier %1.")
+                                        .arg(QDir::toNativeSeparators(folder)));
             Database database(path);
             io.out << QStringLiteral("Base créée : %1\n").arg(path);
         } catch (const Error& error) {

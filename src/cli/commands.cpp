@@ -8,6 +8,7 @@ std::unique_ptr<Command> makeGenerateCommand();
 std::unique_ptr<Command> makePrintCommand();
 std::unique_ptr<Command> makeTablesCommand();
 std::unique_ptr<Command> makeGeneratorsCommand();
+std::unique_ptr<Command> makeImportParadoxCommand();
 
 std::vector<std::unique_ptr<Command>> allCommands() {
     std::vector<std::unique_ptr<Command>> commands;
@@ -17,6 +18,7 @@ std::vector<std::unique_ptr<Command>> allCommands() {
     commands.push_back(makePrintCommand());
     commands.push_back(makeTablesCommand());
     commands.push_back(makeGeneratorsCommand());
+    commands.push_back(makeImportParadoxCommand());
     return commands;
 }
 

@@ -123,7 +123,7 @@ public:
         UnprintedCount unprinted(*database);
         const Clock clock;
         Generation generation(*database, unprinted, clock, draw, progress);
-        RunHost host; // nobody watches: no grids, no memo, no count box
+        NoWatcher host;
 
         int status = ExitOk;
         for (int i = 0; i < count; ++i) {
@@ -135,6 +135,8 @@ public:
                     io.out << '\n';
                 for (const QString& line : report.lines)
                     io.out << line << '\n';
+                if (report.storeFailed)
+                    io.out << QStringLiteral("(texte non enregistré)\n");
             }
             io.out.flush();
             progress.update(i + 1, count);

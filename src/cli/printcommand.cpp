@@ -7,10 +7,11 @@
 #include "session.h"
 #include "tables/clock.h"
 #include "tables/errors.h"
+#include "tables/savefile.h"
 
+#include <QDir>
 #include <QGuiApplication>
 #include <QPdfWriter>
-#include <QSaveFile>
 
 namespace ov::cli {
 
@@ -44,6 +45,18 @@ public:
         ensureReportFonts();
         try {
             auto database = openDatabase(options);
+            if (const QString refusal = database->ownFileRefusal(path); !refusal.isEmpty()) {
+                io.err << refusal << '\n';
+                return ExitFailure;
+            }
+            const bool stamp = !options.has(QStringLiteral("--no-stamp"));
+            if (stamp && database->isReadOnly()) {
+                io.err << QStringLiteral("La base %1 est en lecture seule : les dates d'impression"
+                                         " ne peuvent pas y être enregistrées. Rien n'a été"
+                                         " imprimé ; --no-stamp imprime sans les enregistrer.\n")
+                              .arg(QDir::toNativeSeparators(database->path()));
+                return ExitFailure;
+            }
             const Clock clock;
             std::optional<ReportDefinition> personal;
             if (!kind) {
@@ -69,7 +82,7 @@ public:
                           .arg(document.rows().size())
                           .arg(pages)
                           .arg(path);
-            if (options.has(QStringLiteral("--no-stamp"))) {
+            if (!stamp) {
                 io.out << QStringLiteral("Aucune date d'impression enregistrée.\n");
             } else {
                 const QDate today = clock.now().date();
@@ -88,24 +101,26 @@ public:
 private:
     // Writes the whole file or nothing; returns the pages written, 0 after a failure.
     static int writePdf(const ReportDocument& document, const QString& path, Streams& io) {
-        QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly)) {
-            io.err << QStringLiteral("Impossible d'écrire le fichier %1 : %2\n")
-                          .arg(path, file.errorString());
+        OutputFile file(path);
+        if (!file.open()) {
+            io.err << cannotWriteMessage(path, file.errorString()) << '\n';
             return 0;
         }
         int pages = 0;
         {
-            QPdfWriter writer(&file);
+            QPdfWriter writer(&file.device());
             writer.setCreator(QStringLiteral("Orvanthe"));
             const ReportDefinition& definition = document.definition();
             writer.setTitle(definition.title.isEmpty() ? definition.caption : definition.title);
             pages = document.print(writer);
         }
-        if (pages == 0 || !file.commit()) {
-            file.cancelWriting();
-            io.err << QStringLiteral("Impossible d'écrire le fichier %1 : %2\n")
-                          .arg(path, file.errorString());
+        if (pages == 0) {
+            file.cancel();
+            io.err << cannotWriteMessage(path, file.errorString()) << '\n';
+            return 0;
+        }
+        if (const QString failure = file.commit(); !failure.isEmpty()) {
+            io.err << cannotWriteMessage(path, failure) << '\n';
             return 0;
         }
         return pages;

@@ -66,15 +66,16 @@ public:
             io.err << error.message() << '\n' << QStringLiteral("Rien n'a été importé.\n");
         } catch (const Error& error) {
             io.err << error.message() << '\n';
+            if (isImport)
+                io.err << QStringLiteral("Rien n'a été importé.\n");
         }
         return ExitFailure;
     }
 
 private:
     static int exportTables(const Database& database, const QString& path, Streams& io) {
-        if (QFileInfo(path).canonicalFilePath() == QFileInfo(database.path()).canonicalFilePath()) {
-            io.err << QStringLiteral("Le fichier d'export ne peut pas être la base elle-même : "
-                                     "rien n'a été écrit.\n");
+        if (const QString refusal = database.ownFileRefusal(path); !refusal.isEmpty()) {
+            io.err << refusal << '\n';
             return ExitFailure;
         }
         const RandomTables tables = loadRandomTables(database);

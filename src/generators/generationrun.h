@@ -2,14 +2,13 @@
 // The frame that the four generators share: count statement, grids, memo, header, storing.
 
 #include "tables/clock.h"
+#include "tables/database.h"
 #include "tables/outputs.h"
 
 #include <QString>
 #include <QStringList>
 
 namespace ov {
-
-class Database;
 
 // Whoever watches a run (the main screen, or nobody for the command-line tool).
 class RunHost {
@@ -21,8 +20,18 @@ public:
     virtual void lineAdded(const QString& line) { Q_UNUSED(line); }
     virtual void gridsShown() {} // memo repainted, grids shown and enabled
     virtual void countReopened(qint64 count) { Q_UNUSED(count); }
+    // Whether the count is shown: when not, it is not counted again after each run.
+    virtual bool showsCount() const { return true; }
 };
 
+// Nobody watches the runs (the command-line tool): no grids, no memo, no count box.
+class NoWatcher final : public RunHost {
+public:
+    bool showsCount() const override { return false; }
+};
+
+// A run reads the store in one read snapshot, from its start until it stores its record: its
+// draws see the tables as they were when it began.
 class GenerationRun {
 public:
     GenerationRun(OutputKind kind, const Database& database, UnprintedCount& count,
@@ -32,7 +41,7 @@ public:
     void switchCount(); // the count statement becomes this kind's, and the count closes
     void hideGrids();   // grids hidden and disabled
     void clearMemo();   // memo emptied
-    int countRecords(); // n := number of records of the output table
+    int countRecords(); // n := the record number (taken for this run when it stores)
     void addHeader();   // lead-in + n + "- " + the short date
     void addLine(const QString& line);
     // Memo repainted, grids shown, the record appended and committed, the count reopened.
@@ -52,8 +61,12 @@ public:
     QString text() const;                                        // every line followed by CR LF
     const QString& storedValue() const { return m_storedValue; } // after the 9-character cut
     bool stored() const { return m_stored; }
+    // The text was complete but storing it failed.
+    bool storeFailed() const { return m_storing; }
 
 private:
+    void reopenCount();
+
     OutputKind m_kind;
     const Database& m_database;
     UnprintedCount& m_count;
@@ -65,7 +78,10 @@ private:
     QStringList m_lines;
     QString m_storedValue;
     bool m_stored = false;
+    bool m_storing = false;
+    bool m_numberTaken = false;
     bool m_gridsShown = false;
+    Database::ReadSnapshot m_snapshot;
 };
 
 } // namespace ov

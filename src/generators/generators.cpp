@@ -40,6 +40,10 @@ private:
 
 } // namespace
 
+QString notStoredMessage(const QString& reason) {
+    return QStringLiteral("Ce texte n'a pas été enregistré. ") + reason;
+}
+
 RunReport Generation::run(OutputKind kind, RunHost& host, bool store) {
     return run(kind, generatorBody(kind), host, store);
 }
@@ -54,8 +58,10 @@ RunReport Generation::run(OutputKind kind, const std::function<void(GenerationRu
     try {
         body(run, draws);
     } catch (const Error& error) {
-        report.error = error.message();
-        relay.showMessage(error.message());
+        // A text that is complete but could not be kept must not pass for a stored one.
+        report.storeFailed = run.storeFailed();
+        report.error = report.storeFailed ? notStoredMessage(error.message()) : error.message();
+        relay.showMessage(*report.error);
         try {
             run.recover();
         } catch (const Error& again) {

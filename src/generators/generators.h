@@ -22,9 +22,13 @@ struct RunReport {
     QStringList messages;
     std::optional<QString> error; // set when an error ended the run
     bool stored = false;
-    QString lastTable;   // the table of the last successful draw
-    QString lastElement; // and the element it gave
+    bool storeFailed = false; // the text is complete but storing it failed
+    QString lastTable;        // the table of the last successful draw
+    QString lastElement;      // and the element it gave
 };
+
+// The message of a run whose text could not be stored, followed by the reason.
+QString notStoredMessage(const QString& reason);
 
 // Everything a run needs: the store, the count query, the clock, the draw, the messages.
 class Generation {

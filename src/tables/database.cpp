@@ -1,9 +1,8 @@
 #include "database.h"
 
-#include "generatortables.h"
-
 #include "errors.h"
 #include "outputs.h"
+#include "schema.h"
 #include "startertables.h"
 
 #include <QAtomicInt>
@@ -12,6 +11,7 @@
 #include <QSettings>
 #include <QSqlError>
 #include <QStandardPaths>
+#include <QUrl>
 
 namespace ov {
 
@@ -29,88 +29,6 @@ QString locationFor(QStandardPaths::StandardLocation location) {
                                                     : QStandardPaths::GenericConfigLocation);
     return base + QStringLiteral("/Orvanthe/orvanthe");
 }
-
-const char* const schemaStatements[] = {
-    // Random tables and their elements; elements are walked in insertion order (rowid).
-    "CREATE TABLE OVmaster (Id TEXT NOT NULL PRIMARY KEY, Nom TEXT NOT NULL DEFAULT '',"
-    " NbrElement REAL NOT NULL DEFAULT 0, TotProba REAL NOT NULL DEFAULT 0)",
-    "CREATE TABLE OVslave (Proba REAL NOT NULL DEFAULT 0, Element TEXT NOT NULL DEFAULT '',"
-    " ID TEXT NOT NULL DEFAULT '')",
-    "CREATE INDEX siSlave ON OVslave (ID, Element)",
-    "CREATE INDEX ixSlaveTable ON OVslave (ID)",
-
-    // Generated records, with a partial index that keeps the unprinted count fast.
-    "CREATE TABLE OVperso (Id REAL, Perso TEXT, Sexe_Cel_Mel_Stat TEXT, DateCreation TEXT,"
-    " DateImprime TEXT)",
-    "CREATE TABLE OVtresor (Id REAL, Tresor TEXT, Type TEXT, DateCreation TEXT, DateImprime TEXT)",
-    "CREATE TABLE OVrencontre (Id REAL, Rencontre TEXT, Type TEXT, DateCreation TEXT,"
-    " DateImprime TEXT)",
-    "CREATE TABLE OVvillage (Id REAL, Village TEXT, Type TEXT, DateCreation TEXT,"
-    " DateImprime TEXT)",
-    "CREATE INDEX ixPersoUnprinted ON OVperso (DateImprime) WHERE DateImprime IS NULL",
-    "CREATE INDEX ixTresorUnprinted ON OVtresor (DateImprime) WHERE DateImprime IS NULL",
-    "CREATE INDEX ixRencontreUnprinted ON OVrencontre (DateImprime) WHERE DateImprime IS NULL",
-    "CREATE INDEX ixVillageUnprinted ON OVvillage (DateImprime) WHERE DateImprime IS NULL",
-
-    // Field widths are counted in characters; a longer text is cut, whoever writes it.
-    "CREATE TRIGGER OVmaster_width_ins AFTER INSERT ON OVmaster"
-    " WHEN length(NEW.Id) > 4 OR length(NEW.Nom) > 40 BEGIN"
-    " UPDATE OVmaster SET Id = substr(Id, 1, 4), Nom = substr(Nom, 1, 40) WHERE rowid = NEW.rowid;"
-    " END",
-    "CREATE TRIGGER OVmaster_width_upd AFTER UPDATE OF Id, Nom ON OVmaster"
-    " WHEN length(NEW.Id) > 4 OR length(NEW.Nom) > 40 BEGIN"
-    " UPDATE OVmaster SET Id = substr(Id, 1, 4), Nom = substr(Nom, 1, 40) WHERE rowid = NEW.rowid;"
-    " END",
-    "CREATE TRIGGER OVslave_width_ins AFTER INSERT ON OVslave"
-    " WHEN length(NEW.ID) > 4 OR length(NEW.Element) > 60 BEGIN"
-    " UPDATE OVslave SET ID = substr(ID, 1, 4), Element = substr(Element, 1, 60)"
-    " WHERE rowid = NEW.rowid; END",
-    "CREATE TRIGGER OVslave_width_upd AFTER UPDATE OF ID, Element ON OVslave"
-    " WHEN length(NEW.ID) > 4 OR length(NEW.Element) > 60 BEGIN"
-    " UPDATE OVslave SET ID = substr(ID, 1, 4), Element = substr(Element, 1, 60)"
-    " WHERE rowid = NEW.rowid; END",
-
-    // Elements follow their table when its Id is edited; the table keeps the totals of exactly
-    // the elements it now has.
-    "CREATE TRIGGER OVmaster_carry_elements AFTER UPDATE OF Id ON OVmaster"
-    " WHEN NEW.Id IS NOT OLD.Id BEGIN UPDATE OVslave SET ID = NEW.Id WHERE ID = OLD.Id;"
-    " UPDATE OVmaster SET NbrElement = (SELECT count(*) FROM OVslave WHERE ID = NEW.Id),"
-    " TotProba = (SELECT coalesce(sum(Proba), 0) FROM OVslave WHERE ID = NEW.Id)"
-    " WHERE Id = NEW.Id; END",
-
-    // The totals of a table stay right whenever one of its elements is posted or deleted.
-    // Each change adjusts them by its own weight, so loading or deleting many elements costs
-    // one step per element.
-    "CREATE TRIGGER OVslave_totals_ins AFTER INSERT ON OVslave BEGIN"
-    " UPDATE OVmaster SET NbrElement = NbrElement + 1, TotProba = TotProba + NEW.Proba"
-    " WHERE Id = NEW.ID; END",
-    "CREATE TRIGGER OVslave_totals_del AFTER DELETE ON OVslave BEGIN"
-    " UPDATE OVmaster SET NbrElement = NbrElement - 1, TotProba = TotProba - OLD.Proba"
-    " WHERE Id = OLD.ID; END",
-    "CREATE TRIGGER OVslave_totals_upd AFTER UPDATE OF Proba, ID ON OVslave BEGIN"
-    " UPDATE OVmaster SET NbrElement = NbrElement - 1, TotProba = TotProba - OLD.Proba"
-    " WHERE Id = OLD.ID;"
-    " UPDATE OVmaster SET NbrElement = NbrElement + 1, TotProba = TotProba + NEW.Proba"
-    " WHERE Id = NEW.ID; END",
-
-    // A counter that tells cached draws that a random table changed.
-    "CREATE TABLE ovTablesVersion (version INTEGER NOT NULL)",
-    "INSERT INTO ovTablesVersion VALUES (0)",
-    "CREATE TRIGGER OVmaster_version_ins AFTER INSERT ON OVmaster BEGIN"
-    " UPDATE ovTablesVersion SET version = version + 1; END",
-    "CREATE TRIGGER OVmaster_version_upd AFTER UPDATE ON OVmaster BEGIN"
-    " UPDATE ovTablesVersion SET version = version + 1; END",
-    "CREATE TRIGGER OVmaster_version_del AFTER DELETE ON OVmaster BEGIN"
-    " UPDATE ovTablesVersion SET version = version + 1; END",
-    "CREATE TRIGGER OVslave_version_ins AFTER INSERT ON OVslave BEGIN"
-    " UPDATE ovTablesVersion SET version = version + 1; END",
-    "CREATE TRIGGER OVslave_version_upd AFTER UPDATE ON OVslave BEGIN"
-    " UPDATE ovTablesVersion SET version = version + 1; END",
-    "CREATE TRIGGER OVslave_version_del AFTER DELETE ON OVslave BEGIN"
-    " UPDATE ovTablesVersion SET version = version + 1; END",
-
-    "PRAGMA user_version = 1",
-};
 
 } // namespace
 
@@ -144,96 +62,148 @@ Database::Database(const QString& path) : m_path(path) {
     static QAtomicInt counter;
     m_connectionName = QStringLiteral("ov-%1").arg(counter.fetchAndAddRelaxed(1));
 
-    const bool exists = QFileInfo::exists(path);
-    if (!exists) {
-        const QDir folder = QFileInfo(path).absoluteDir();
-        if (!folder.exists() && !QDir().mkpath(folder.absolutePath()))
-            throw DatabaseError(QStringLiteral("Impossible de créer le dossier ") +
-                                folder.absolutePath());
-    }
+    // What the file is, before anything is written to it.
+    const DatabaseFileKind kind = inspectDatabaseFile(path);
+    if (const QString refusal = refusalMessage(path, kind); !refusal.isEmpty())
+        throw DatabaseError(refusal);
+    const bool exists = kind.kind == DatabaseFileKind::Kind::Ours;
+    m_readOnly = exists && kind.readOnly;
+    if (!exists && !QFileInfo(path).absoluteDir().exists())
+        throw DatabaseError(QStringLiteral("Le dossier de la base %1 n'existe pas : aucune base n'a"
+                                           " été créée.")
+                                .arg(QDir::toNativeSeparators(path)));
 
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
     if (!db.isValid()) {
         QSqlDatabase::removeDatabase(m_connectionName);
         throw DatabaseError(QStringLiteral("Le pilote SQLite de Qt est introuvable"));
     }
-    db.setDatabaseName(path);
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    if (m_readOnly) {
+        // A file that cannot be written is read as it stands: no journal appears beside it.
+        const bool journalExists = QFileInfo::exists(path + QStringLiteral("-wal"));
+        db.setDatabaseName(
+            QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString() +
+            (journalExists ? QStringLiteral("?mode=ro") : QStringLiteral("?immutable=1")));
+        db.setConnectOptions(
+            QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
+    } else {
+        db.setDatabaseName(path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    }
     if (!db.open()) {
-        const QString message = engineMessage(db.lastError());
+        const QString message =
+            QStringLiteral("Impossible d'ouvrir la base %1 (%2)")
+                .arg(QDir::toNativeSeparators(path), engineMessage(db.lastError()));
         db = QSqlDatabase();
         QSqlDatabase::removeDatabase(m_connectionName);
         throw DatabaseError(message);
     }
+    m_connection = db;
     try {
-        run(QStringLiteral("PRAGMA journal_mode=WAL"));
-        run(QStringLiteral("PRAGMA synchronous=NORMAL"));
-        if (!exists) {
-            createSchema();
-            m_created = true;
-        } else {
-            addRecordIndexes();
+        if (!m_readOnly) {
+            run(QStringLiteral("PRAGMA journal_mode=WAL"));
+            run(QStringLiteral("PRAGMA synchronous=NORMAL"));
+            if (!exists)
+                m_created = createSchema();
+            else
+                m_backupPath = migrateSchema(*this);
         }
-        upgradeSchema();
     } catch (...) {
+        m_statements.clear();
         db.close();
         db = QSqlDatabase();
+        m_connection = QSqlDatabase();
         QSqlDatabase::removeDatabase(m_connectionName);
-        if (!exists)
+        if (!exists && !m_created) {
             QFile::remove(path);
+            QFile::remove(path + QStringLiteral("-wal"));
+            QFile::remove(path + QStringLiteral("-shm"));
+        }
         throw;
     }
 }
 
 Database::~Database() {
-    {
-        QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
-        if (db.isOpen())
-            db.close();
-    }
+    // The kept statements go before their connection.
+    m_statements.clear();
+    if (m_connection.isOpen())
+        m_connection.close();
+    m_connection = QSqlDatabase();
     QSqlDatabase::removeDatabase(m_connectionName);
 }
 
 std::unique_ptr<Database> Database::openAlias(const QString& alias) {
-    return std::make_unique<Database>(resolveAlias(alias));
+    const QString path = resolveAlias(alias);
+    const QDir folder = QFileInfo(path).absoluteDir();
+    if (!folder.exists()) {
+        // Only the default place is made silently; a place the alias file names may be a disk
+        // that is not there at the moment, and a new empty base there would hide the real one.
+        if (path != defaultDatabasePath())
+            throw MissingFolderError(
+                QStringLiteral("Le dossier %1 de la base %2, désignée par le fichier d'alias %3,"
+                               " n'existe pas : aucune base n'a été ouverte ni créée.")
+                    .arg(QDir::toNativeSeparators(folder.absolutePath()),
+                         QDir::toNativeSeparators(path), QDir::toNativeSeparators(aliasFilePath())),
+                path);
+        if (!QDir().mkpath(folder.absolutePath()))
+            throw DatabaseError(QStringLiteral("Impossible de créer le dossier %1.")
+                                    .arg(QDir::toNativeSeparators(folder.absolutePath())));
+    }
+    return std::make_unique<Database>(path);
 }
 
 QSqlDatabase Database::connection() const {
-    return QSqlDatabase::database(m_connectionName, false);
+    return m_connection;
 }
 
-void Database::createSchema() const {
-    transaction([this] {
-        for (const char* statement : schemaStatements)
-            run(QString::fromLatin1(statement));
-        addRecordIndexes();
+bool Database::createSchema() const {
+    // A new file gets the latest version directly, with the starter tables. Another program that
+    // created the same file a moment earlier has already done it.
+    bool created = false;
+    transaction([&] {
+        if (scalar(QStringLiteral("SELECT count(*) FROM sqlite_master")).toInt() > 0)
+            return;
+        for (const SchemaStep& step : schemaSteps())
+            step.apply(*this);
+        run(QStringLiteral("PRAGMA user_version = %1").arg(latestSchemaVersion()));
         loadStarterTables(*this);
-        addGeneratorTables(*this);
-        run(QStringLiteral("PRAGMA user_version = %1").arg(generatorTablesVersion));
         loadStarterGenerators(*this);
+        created = true;
     });
+    return created;
 }
 
-void Database::upgradeSchema() const {
-    // A file of the first version, whose six tables are there, receives the later steps.
-    const int version = scalar(QStringLiteral("PRAGMA user_version")).toInt();
-    if (version != 1 || !hasTable(QStringLiteral("OVmaster")))
-        return;
-    transaction([this] {
-        if (scalar(QStringLiteral("PRAGMA user_version")).toInt() != 1)
-            return; // another process has just done it
-        addGeneratorTables(*this);
-        run(QStringLiteral("PRAGMA user_version = %1").arg(generatorTablesVersion));
-    });
+namespace {
+
+// The file a path leads to, following links, also when that file does not exist yet.
+QString resolvedPath(const QString& path) {
+    QFileInfo info(path);
+    for (int hops = 0; info.isSymLink() && hops < 40; ++hops)
+        info = QFileInfo(info.symLinkTarget());
+    if (info.exists())
+        return info.canonicalFilePath();
+    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
+    return (folder.isEmpty() ? info.absolutePath() : folder) + QLatin1Char('/') + info.fileName();
 }
 
-void Database::addRecordIndexes() const {
-    // The record count of an output table reads a small index instead of every text.
-    for (OutputKind kind : allOutputKinds) {
-        const QString table = outputTable(kind).table;
-        if (hasTable(table))
-            run(QStringLiteral("CREATE INDEX IF NOT EXISTS ix%1Id ON %1 (Id)").arg(table));
-    }
+} // namespace
+
+bool Database::isOwnFile(const QString& path) const {
+    if (path.isEmpty())
+        return false;
+    const QString target = resolvedPath(path);
+    const QString base = resolvedPath(m_path);
+    const QStringList own{base, base + QStringLiteral("-wal"), base + QStringLiteral("-shm"),
+                          base + QStringLiteral("-journal"), resolvedPath(aliasFilePath())};
+    return own.contains(target);
+}
+
+QString Database::ownFileRefusal(const QString& path) const {
+    if (!isOwnFile(path))
+        return {};
+    return QStringLiteral("Le fichier %1 ne peut pas être la base elle-même (%2), un de ses"
+                          " fichiers -wal ou -shm, ni le fichier d'alias : rien n'a été écrit.")
+        .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(m_path));
 }
 
 bool Database::hasTable(const QString& name) const {
@@ -258,53 +228,213 @@ QSqlQuery Database::run(const QString& sql, const QVariantList& values) const {
     QSqlQuery query(connection());
     query.setForwardOnly(true);
     if (!query.prepare(sql))
-        throw DatabaseError(engineMessage(query.lastError()));
+        throw DatabaseError(failureMessage(sql, query.lastError()));
     for (const QVariant& value : values)
         query.addBindValue(value);
     if (!query.exec())
-        throw DatabaseError(engineMessage(query.lastError()));
+        throw DatabaseError(failureMessage(sql, query.lastError()));
     return query;
 }
 
+QString Database::failureMessage(const QString& sql, const QSqlError& error) const {
+    const QString file = QDir::toNativeSeparators(m_path);
+    const QString verb = sql.trimmed().section(QLatin1Char(' '), 0, 0).toUpper();
+    const bool reading = verb == QStringLiteral("SELECT") || verb == QStringLiteral("PRAGMA") ||
+                         verb == QStringLiteral("WITH");
+    const QString nothingWritten = reading ? QString() : QStringLiteral(" : rien n'y a été écrit");
+    QString what;
+    switch (error.nativeErrorCode().toInt() & 0xff) {
+    case 5: // busy
+    case 6: // locked
+        what = QStringLiteral("La base %1 est occupée par un autre programme").arg(file) +
+               nothingWritten;
+        break;
+    case 8: // read-only
+        what = QStringLiteral("La base %1 est en lecture seule : rien n'y a été écrit").arg(file);
+        break;
+    case 10: // input/output
+        what =
+            QStringLiteral("Erreur d'accès au disque pour la base %1").arg(file) + nothingWritten;
+        break;
+    case 11: // corrupt
+        what = QStringLiteral("La base %1 est endommagée").arg(file) + nothingWritten;
+        break;
+    case 13: // full
+        what = QStringLiteral("Le disque de la base %1 est plein : rien n'y a été écrit").arg(file);
+        break;
+    case 26: // not a database
+        what = QStringLiteral("Le fichier %1 n'est pas une base de données").arg(file);
+        break;
+    default:
+        what = (reading ? QStringLiteral("Lecture impossible dans la base %1")
+                        : QStringLiteral("Écriture impossible dans la base %1"))
+                   .arg(file);
+        break;
+    }
+    return what + QStringLiteral(" (") + engineMessage(error) + QLatin1Char(')');
+}
+
+// One use of a kept statement: prepared when its text is new on this connection (or when an
+// outer call is still reading its rows), bound, run, and reset when the use ends.
+class Database::StatementUse {
+public:
+    StatementUse(const Database& database, const QString& sql, const QVariantList& values)
+        : m_database(database) {
+        // A few statements are run over and over; any other text is kept until the count of
+        // kept statements reaches this, and then the idle ones are dropped.
+        constexpr qsizetype keptStatements = 64;
+        const auto found = database.m_statements.constFind(sql);
+        if (found != database.m_statements.constEnd() && !(*found)->busy &&
+            (*found)->valueCount == values.size()) {
+            m_statement = *found;
+        } else {
+            m_statement = std::make_shared<Statement>();
+            m_statement->query = QSqlQuery(database.m_connection);
+            m_statement->query.setForwardOnly(true);
+            if (!m_statement->query.prepare(sql))
+                throw DatabaseError(database.failureMessage(sql, m_statement->query.lastError()));
+            m_statement->valueCount = values.size();
+            if (found == database.m_statements.constEnd()) {
+                if (database.m_statements.size() >= keptStatements)
+                    database.m_statements.removeIf(
+                        [](const auto& kept) { return !kept.value()->busy; });
+                database.m_statements.insert(sql, m_statement);
+            }
+        }
+        m_sql = sql;
+        m_statement->busy = true;
+        QSqlQuery& query = m_statement->query;
+        for (qsizetype i = 0; i < values.size(); ++i)
+            query.bindValue(int(i), values.at(i));
+        if (!query.exec()) {
+            const QString message = database.failureMessage(sql, query.lastError());
+            release(true);
+            throw DatabaseError(message);
+        }
+    }
+    ~StatementUse() { release(false); }
+    StatementUse(const StatementUse&) = delete;
+    StatementUse& operator=(const StatementUse&) = delete;
+
+    QSqlQuery& query() { return m_statement->query; }
+
+private:
+    void release(bool failed) {
+        // Reset: a statement left on a row would keep a read transaction open, which hides
+        // other connections' writes from this one and holds back the write-ahead log.
+        m_statement->query.finish();
+        m_statement->busy = false;
+        // A statement that failed is prepared anew next time (its table may have gone).
+        if (failed && m_database.m_statements.value(m_sql) == m_statement)
+            m_database.m_statements.remove(m_sql);
+    }
+
+    const Database& m_database;
+    QString m_sql;
+    std::shared_ptr<Statement> m_statement;
+};
+
+void Database::execute(const QString& sql, const QVariantList& values) const {
+    StatementUse use(*this, sql, values);
+}
+
 QVariant Database::scalar(const QString& sql, const QVariantList& values) const {
-    QSqlQuery query = run(sql, values);
-    return query.next() ? query.value(0) : QVariant();
+    StatementUse use(*this, sql, values);
+    return use.query().next() ? use.query().value(0) : QVariant();
+}
+
+void Database::forEachRow(const QString& sql, const QVariantList& values,
+                          const std::function<bool(const QSqlQuery& row)>& visit) const {
+    StatementUse use(*this, sql, values);
+    while (use.query().next())
+        if (!visit(use.query()))
+            break;
 }
 
 void Database::transaction(const std::function<void()>& work) const {
     // Nested calls become savepoints of the outer transaction.
     if (m_depth > 0) {
         const QString name = QStringLiteral("ov_sp%1").arg(m_depth);
-        run(QStringLiteral("SAVEPOINT ") + name);
+        execute(QStringLiteral("SAVEPOINT ") + name);
         ++m_depth;
         try {
             work();
         } catch (...) {
             --m_depth;
-            run(QStringLiteral("ROLLBACK TO ") + name);
-            run(QStringLiteral("RELEASE ") + name);
+            execute(QStringLiteral("ROLLBACK TO ") + name);
+            execute(QStringLiteral("RELEASE ") + name);
             throw;
         }
         --m_depth;
-        run(QStringLiteral("RELEASE ") + name);
+        execute(QStringLiteral("RELEASE ") + name);
         return;
     }
-    QSqlDatabase db = connection();
-    if (!db.transaction())
-        throw DatabaseError(engineMessage(db.lastError()));
+    // A write never grows out of a read snapshot; the write lock is taken at the start, waiting
+    // within the busy timeout, so that a commit of another program between a read and a write
+    // cannot make the transaction fail.
+    endSnapshot();
+    run(QStringLiteral("BEGIN IMMEDIATE"));
     ++m_depth;
     try {
         work();
     } catch (...) {
         m_depth = 0;
-        db.rollback();
+        endSnapshot(); // a snapshot begun inside was this transaction
+        try {
+            run(QStringLiteral("ROLLBACK"));
+        } catch (const DatabaseError&) {
+            // The engine already rolled back.
+        }
         throw;
     }
     m_depth = 0;
-    if (!db.commit()) {
-        const QString message = engineMessage(db.lastError());
-        db.rollback();
-        throw DatabaseError(message);
+    endSnapshot();
+    try {
+        run(QStringLiteral("COMMIT"));
+    } catch (const DatabaseError&) {
+        try {
+            run(QStringLiteral("ROLLBACK"));
+        } catch (const DatabaseError&) {
+        }
+        throw;
+    }
+}
+
+Database::ReadSnapshot::ReadSnapshot(const Database& database) : m_database(database) {
+    if (database.m_snapshot != 0)
+        return; // inside another snapshot: that one
+    if (database.m_depth == 0) {
+        database.execute(QStringLiteral("BEGIN"));
+        database.m_snapshotBegan = true;
+    }
+    m_serial = ++database.m_snapshotsBegun;
+    database.m_snapshot = m_serial;
+}
+
+Database::ReadSnapshot::~ReadSnapshot() {
+    end();
+}
+
+void Database::ReadSnapshot::end() {
+    if (m_serial != 0 && m_database.m_snapshot == m_serial)
+        m_database.endSnapshot();
+    m_serial = 0;
+}
+
+void Database::endSnapshot() const {
+    const bool began = m_snapshotBegan;
+    m_snapshot = 0;
+    m_snapshotBegan = false;
+    if (!began)
+        return;
+    // Nothing was written: ending it cannot lose anything, and it never raises.
+    try {
+        execute(QStringLiteral("COMMIT"));
+    } catch (const DatabaseError&) {
+        try {
+            execute(QStringLiteral("ROLLBACK"));
+        } catch (const DatabaseError&) {
+        }
     }
 }
 

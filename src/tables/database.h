@@ -1,7 +1,9 @@
 #pragma once
 // The table store: one SQLite file behind the alias "OV", its schema, statements and transactions.
 
+#include <QHash>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QString>
 #include <QStringList>
@@ -33,18 +35,32 @@ QString defaultDatabasePath();
 class Database {
 public:
     // Opens the file, creating it with the schema and the starter tables when it does not exist.
-    // An existing file is opened as it is: a missing table shows up when it is opened.
+    // An existing file is first looked at without writing: a file that is not a database of this
+    // program, or of a newer version, is refused and left unchanged; one that cannot be written
+    // is opened read-only; an older one is brought to the latest version after a copy. A missing
+    // table shows up when it is opened.
     explicit Database(const QString& path);
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
-    // Opens the database that the alias designates.
+    // Opens the database that the alias designates. The default place is created when missing;
+    // a folder named by the alias file that does not exist raises MissingFolderError.
     static std::unique_ptr<Database> openAlias(const QString& alias = QStringLiteral("OV"));
 
     const QString& path() const { return m_path; }
     bool wasCreated() const { return m_created; }
+    // The file cannot be written: reading and drawing work, every write is refused.
+    bool isReadOnly() const { return m_readOnly; }
+    // The copy made before the file was brought to the latest schema version, if it was.
+    const QString& backupPath() const { return m_backupPath; }
     QSqlDatabase connection() const;
+
+    // Whether writing to the path would write over this database, its journal files or the alias
+    // file, through symbolic links too.
+    bool isOwnFile(const QString& path) const;
+    // The French refusal of such an output path, or an empty text when the path is free.
+    QString ownFileRefusal(const QString& path) const;
 
     bool hasTable(const QString& name) const;
     // Raises the engine-style message for a table missing from the file.
@@ -52,26 +68,74 @@ public:
     // Raises for the first of the six tables that is missing.
     void requireAllTables() const;
 
-    // Prepared statement with its values bound in order; raises DatabaseError on failure.
+    // Prepared statement with its values bound in order; raises DatabaseError on failure. The
+    // caller owns the query and its rows: it is prepared anew at each call.
     QSqlQuery run(const QString& sql, const QVariantList& values = {}) const;
+
+    // The calls below reuse the statement prepared for the same text on this connection, and
+    // reset it before they return, so that no read stays open.
+
+    // A statement whose rows, if any, are not wanted.
+    void execute(const QString& sql, const QVariantList& values = {}) const;
     // The first column of the first row, or an invalid value when there is no row.
     QVariant scalar(const QString& sql, const QVariantList& values = {}) const;
+    // Hands the rows to visit, in order, until it returns false or the rows end.
+    void forEachRow(const QString& sql, const QVariantList& values,
+                    const std::function<bool(const QSqlQuery& row)>& visit) const;
+
+    // What failed, in French, on which file, with the engine's text in parentheses; the
+    // statement tells reading from writing.
+    QString failureMessage(const QString& sql, const QSqlError& error) const;
 
     // Runs work in one transaction: committed when it returns, rolled back when it throws.
     void transaction(const std::function<void()>& work) const;
+
+    // A read transaction: what the connection reads until it ends is the store as it was when
+    // it began, whatever other connections write meanwhile. Inside a transaction it is that
+    // transaction; inside another snapshot it is that snapshot. A write transaction of this
+    // connection ends it first (a read transaction turned into a write fails when another
+    // connection wrote since it began), so writes belong after end().
+    class ReadSnapshot {
+    public:
+        explicit ReadSnapshot(const Database& database);
+        ~ReadSnapshot();
+        ReadSnapshot(const ReadSnapshot&) = delete;
+        ReadSnapshot& operator=(const ReadSnapshot&) = delete;
+        void end();
+
+    private:
+        const Database& m_database;
+        quint64 m_serial = 0; // 0 when it began inside another snapshot or has ended
+    };
+
+    // The number of the read snapshot open now, 0 when none: a reader can tell whether it
+    // already checked something in this one.
+    quint64 readSnapshot() const { return m_snapshot; }
 
     // Grows whenever a random table or one of its elements changes, from any connection.
     qint64 randomTablesVersion() const;
 
 private:
-    void createSchema() const;
-    void addRecordIndexes() const;
-    void upgradeSchema() const;
+    struct Statement {
+        QSqlQuery query;
+        qsizetype valueCount = 0; // the values it was prepared for
+        bool busy = false;
+    };
+    class StatementUse;
+    bool createSchema() const;
+    void endSnapshot() const;
 
     QString m_path;
     QString m_connectionName;
+    QSqlDatabase m_connection;
     bool m_created = false;
+    bool m_readOnly = false;
+    QString m_backupPath;
     mutable int m_depth = 0;
+    mutable QHash<QString, std::shared_ptr<Statement>> m_statements;
+    mutable quint64 m_snapshot = 0;
+    mutable quint64 m_snapshotsBegun = 0;
+    mutable bool m_snapshotBegan = false; // the snapshot ran BEGIN of its own
 };
 
 } // namespace ov

@@ -24,6 +24,18 @@ public:
     using Error::Error;
 };
 
+// The alias file names a database whose folder does not exist (a removable disk not plugged in):
+// nothing was created there.
+class MissingFolderError : public DatabaseError {
+public:
+    MissingFolderError(QString message, QString path)
+        : DatabaseError(std::move(message)), m_path(std::move(path)) {}
+    const QString& path() const { return m_path; }
+
+private:
+    QString m_path;
+};
+
 // Raised by the integer conversion of text: "'%s' is not a valid integer value".
 class ConversionError : public Error {
 public:

@@ -41,7 +41,7 @@ Refusal TableMaintenance::addElement(const QString& tableId, const QString& elem
         return maintenance::elementExists();
     if (!tableExists(tableId))
         return maintenance::noTableSelected();
-    const std::optional<int> weight = parseInteger(weightText);
+    const std::optional<int> weight = parseElementWeight(weightText);
     if (!weight)
         return maintenance::badWeight();
     m_database.run(QStringLiteral("INSERT INTO OVslave (Proba, Element, ID) VALUES (?, ?, ?)"),

@@ -4,6 +4,9 @@
 #include "errors.h"
 #include "textrules.h"
 
+#include <QSqlError>
+#include <QSqlQuery>
+
 namespace ov {
 
 const OutputTable& outputTable(OutputKind kind) {
@@ -41,14 +44,77 @@ int recordCount(const Database& database, OutputKind kind) {
         .toInt();
 }
 
+int nextRecordNumber(const Database& database, OutputKind kind) {
+    const OutputTable& t = outputTable(kind);
+    if (!database.hasTable(QStringLiteral("ovRecordNumbers")))
+        return recordCount(database, kind); // a read-only file of an older version
+    return database
+        .scalar(QStringLiteral("SELECT (SELECT count(*) FROM %1) + (SELECT count(*) FROM"
+                               " ovRecordNumbers WHERE OutputTable = ?)")
+                    .arg(t.table),
+                {t.table})
+        .toInt();
+}
+
+int takeRecordNumber(const Database& database, OutputKind kind) {
+    int number = 0;
+    database.transaction([&] {
+        number = nextRecordNumber(database, kind);
+        database.run(
+            QStringLiteral("INSERT INTO ovRecordNumbers (OutputTable, Number) VALUES (?, ?)"),
+            {outputTable(kind).table, number});
+    });
+    return number;
+}
+
+void giveBackRecordNumber(const Database& database, OutputKind kind, int number) {
+    database.run(QStringLiteral("DELETE FROM ovRecordNumbers WHERE OutputTable = ? AND Number = ?"),
+                 {outputTable(kind).table, number});
+}
+
 void appendRecord(const Database& database, OutputKind kind, int id, const QString& text,
                   const QString& stringValue, const QDateTime& created) {
     const OutputTable& t = outputTable(kind);
-    database.run(QStringLiteral("INSERT INTO %1 (Id, %2, %3, DateCreation, DateImprime)"
-                                " VALUES (?, ?, ?, ?, NULL)")
-                     .arg(t.table, t.textField, t.stringField),
-                 {double(id), text, cutToWidth(stringValue, width::RecordType),
-                  created.date().toString(Qt::ISODate)});
+    // The record and the end of its number's reservation go together: the number is in use
+    // either way, never twice and never not at all.
+    database.transaction([&] {
+        database.execute(QStringLiteral("INSERT INTO %1 (Id, %2, %3, DateCreation, DateImprime)"
+                                        " VALUES (?, ?, ?, ?, NULL)")
+                             .arg(t.table, t.textField, t.stringField),
+                         {double(id), text, cutToWidth(stringValue, width::RecordType),
+                          created.date().toString(Qt::ISODate)});
+        giveBackRecordNumber(database, kind, id);
+    });
+}
+
+void insertRecords(const Database& database, OutputKind kind,
+                   const QVector<StoredRecord>& records) {
+    const OutputTable& t = outputTable(kind);
+    const auto cut = [](const QVariant& value, int width) {
+        return value.isNull() ? QVariant() : QVariant(cutToWidth(value.toString(), width));
+    };
+    database.transaction([&] {
+        QSqlQuery insert(database.connection());
+        if (!insert.prepare(QStringLiteral("INSERT INTO %1 (Id, %2, %3, DateCreation, DateImprime)"
+                                           " VALUES (?, ?, ?, ?, ?)")
+                                .arg(t.table, t.textField, t.stringField)))
+            throw DatabaseError(insert.lastError().text());
+        for (const StoredRecord& record : records) {
+            insert.bindValue(0, record.id.isNull() ? QVariant() : QVariant(record.id.toDouble()));
+            insert.bindValue(1, record.text.isNull() ? QVariant() : record.text.toString());
+            insert.bindValue(2, cut(record.stringValue, width::RecordType));
+            insert.bindValue(3, record.created.isNull()
+                                    ? QVariant()
+                                    : QVariant(record.created.toDate().toString(Qt::ISODate)));
+            insert.bindValue(4, cut(record.printDate, width::PrintDate));
+            if (!insert.exec())
+                throw DatabaseError(insert.lastError().text());
+        }
+    });
+}
+
+void deleteRecords(const Database& database, OutputKind kind) {
+    database.run(QStringLiteral("DELETE FROM ") + outputTable(kind).table);
 }
 
 UnprintedCount::UnprintedCount(const Database& database)

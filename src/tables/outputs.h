@@ -3,6 +3,8 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QVariant>
+#include <QVector>
 #include <optional>
 
 namespace ov {
@@ -33,9 +35,41 @@ QString unprintedCountStatement(OutputKind kind);
 // Number of rows of the output table.
 int recordCount(const Database& database, OutputKind kind);
 
-// Appends and commits one generated record; the string value is cut to its 9 characters.
+// Record numbers. Each stored record has its own number, shared with the header line of its
+// text: the number of records of the output table plus the numbers taken by runs that have not
+// stored their record yet (another window or tool generating at this moment). Taking a number
+// holds the write lock only for that moment, so any number of windows and tools may generate
+// into one database at once.
+
+// The number the next record would get, without taking it (a run that stores nothing).
+int nextRecordNumber(const Database& database, OutputKind kind);
+
+// Takes the next number for a record about to be stored; no other writer gets it.
+int takeRecordNumber(const Database& database, OutputKind kind);
+
+// Gives back a number whose run stored nothing, unless a later one was taken meanwhile.
+void giveBackRecordNumber(const Database& database, OutputKind kind, int number);
+
+// Appends and commits one generated record, ending the reservation of its number; the string value
+// is cut to its 9 characters.
 void appendRecord(const Database& database, OutputKind kind, int id, const QString& text,
                   const QString& stringValue, const QDateTime& created);
+
+// A generated record as another store kept it, each field as stored: a null stays null.
+struct StoredRecord {
+    QVariant id;   // the sequence number
+    QVariant text; // the generated text
+    QVariant stringValue;
+    QVariant created;   // a QDate
+    QVariant printDate; // the print stamp; null while the record waits for printing
+};
+
+// Adds the records after those the table holds, in one transaction; the string value and the
+// print date are cut to their widths.
+void insertRecords(const Database& database, OutputKind kind, const QVector<StoredRecord>& records);
+
+// Deletes every record of the output table.
+void deleteRecords(const Database& database, OutputKind kind);
 
 // The unprinted-count query: a statement that can be replaced, closed and reopened.
 class UnprintedCount {

@@ -36,6 +36,8 @@ struct TableState {
     int count = 0;
     double total = 0;
     QStringList texts; // in draw order
+    int badWeights = 0;
+    QString firstBadWeight;
 };
 
 QString elementPrefix(const QString& id, const QString& text) {
@@ -114,7 +116,16 @@ QVector<CheckFinding> checkTables(const Database& database) {
             if (found == tables.end())
                 continue;
             ++found->count;
-            found->total += elements.value(2).toDouble();
+            const QVariant weight = elements.value(2);
+            bool number = false;
+            const double value = weight.toDouble(&number);
+            if (weight.isNull() || !number || !isElementWeight(value)) {
+                if (found->badWeights++ == 0)
+                    found->firstBadWeight =
+                        weight.isNull() ? QStringLiteral("vide") : quoted(weight.toString());
+            }
+            if (number && std::isfinite(value))
+                found->total += value;
             found->texts.append(elements.value(1).toString());
         }
     }
@@ -196,6 +207,17 @@ QVector<CheckFinding> checkTables(const Database& database) {
 
     for (auto it = tables.constBegin(); it != tables.constEnd(); ++it) {
         const TableState& s = it.value();
+        if (s.badWeights > 0)
+            add(it.key(), QStringLiteral("Table %1 : %2 poids hors des règles (le premier : %3) ;"
+                                         " un poids est %4")
+                              .arg(quoted(it.key()))
+                              .arg(s.badWeights)
+                              .arg(s.firstBadWeight, elementWeightRule()));
+        if (s.count > 0 && s.total <= 0)
+            add(it.key(), QStringLiteral("Table %1 : total des poids nul pour %2 élément(s) :"
+                                         " aucun ne peut être tiré")
+                              .arg(quoted(it.key()))
+                              .arg(s.count));
         if (s.storedCount != double(s.count) || std::fabs(s.storedTotal - s.total) > 1e-9)
             add(it.key(),
                 QStringLiteral("Table %1 : totaux enregistrés (%2 éléments, total %3) "

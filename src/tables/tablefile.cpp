@@ -1,13 +1,13 @@
 #include "tablefile.h"
 
 #include "database.h"
+#include "savefile.h"
 #include "textrules.h"
 
 #include <QFile>
 #include <QHash>
 #include <QLocale>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -90,20 +90,6 @@ std::optional<QString> splitFields(const QString& line, QStringList& fields) {
     }
 }
 
-std::optional<double> parseWeight(const QString& text) {
-    if (const auto whole = parseInteger(text))
-        return double(*whole);
-    // A weight that is not whole, as the file writes one.
-    static const QRegularExpression decimal(QStringLiteral("^ *[+-]?[0-9]+\\.[0-9]+$"));
-    if (decimal.match(text).hasMatch()) {
-        bool ok = false;
-        const double value = text.trimmed().toDouble(&ok);
-        if (ok && std::isfinite(value))
-            return value;
-    }
-    return std::nullopt;
-}
-
 QString csvField(const QString& text) {
     const bool needsQuotes = text.contains(QLatin1Char(',')) || text.contains(QLatin1Char('"')) ||
                              text.startsWith(QLatin1Char(' ')) || text.endsWith(QLatin1Char(' '));
@@ -112,11 +98,6 @@ QString csvField(const QString& text) {
     QString escaped = text;
     escaped.replace(QLatin1Char('"'), QStringLiteral("\"\""));
     return QLatin1Char('"') + escaped + QLatin1Char('"');
-}
-
-QString engineMessage(const QSqlQuery& query) {
-    const QString text = query.lastError().text().trimmed();
-    return text.isEmpty() ? QStringLiteral("Erreur de la base de données") : text;
 }
 
 enum Column { IdColumn, NameColumn, ElementColumn, WeightColumn, ColumnCount };
@@ -286,9 +267,11 @@ RandomTables parseTableFile(const QByteArray& bytes) {
         if (!declaresEmptyTable) {
             if (weightText.isEmpty())
                 refuse(QStringLiteral("poids manquant"));
-            else if (!(weight = parseWeight(weightText)))
-                refuse(QStringLiteral("poids %1 incorrect (un nombre entier est attendu)")
-                           .arg(quoted(weightText)));
+            else if (const auto whole = parseElementWeight(weightText))
+                weight = double(*whole);
+            else
+                refuse(QStringLiteral("poids %1 incorrect (%2 est attendu)")
+                           .arg(quoted(weightText), elementWeightRule()));
         }
         if (!rowOk)
             continue;
@@ -357,16 +340,14 @@ QByteArray formatTableFile(const RandomTables& tables) {
 }
 
 void writeTableFile(const QString& path, const RandomTables& tables) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw Error(
-            QStringLiteral("Impossible d'écrire le fichier %1 : %2").arg(path, file.errorString()));
+    OutputFile file(path);
+    if (!file.open())
+        throw Error(cannotWriteMessage(path, file.errorString()));
     // The byte order mark lets spreadsheets recognise UTF-8.
-    file.write("\xEF\xBB\xBF");
-    file.write(formatTableFile(tables));
-    if (!file.commit())
-        throw Error(
-            QStringLiteral("Impossible d'écrire le fichier %1 : %2").arg(path, file.errorString()));
+    file.device().write("\xEF\xBB\xBF");
+    file.device().write(formatTableFile(tables));
+    if (const QString failure = file.commit(); !failure.isEmpty())
+        throw Error(cannotWriteMessage(path, failure));
 }
 
 RandomTables loadRandomTables(const Database& database) {
@@ -424,7 +405,8 @@ ImportSummary importTables(const Database& database, const RandomTables& tables,
         QSqlQuery insertElement(database.connection());
         if (!insertElement.prepare(
                 QStringLiteral("INSERT INTO OVslave (ID, Element, Proba) VALUES (?, ?, ?)")))
-            throw DatabaseError(engineMessage(insertElement));
+            throw DatabaseError(
+                database.failureMessage(insertElement.lastQuery(), insertElement.lastError()));
         for (const RandomTable& table : tables) {
             // Elements left without their table under this Id would join the new one.
             database.run(QStringLiteral("DELETE FROM OVslave WHERE ID = ?"), {table.id});
@@ -440,7 +422,8 @@ ImportSummary importTables(const Database& database, const RandomTables& tables,
                 insertElement.bindValue(1, element.text);
                 insertElement.bindValue(2, element.weight);
                 if (!insertElement.exec())
-                    throw DatabaseError(engineMessage(insertElement));
+                    throw DatabaseError(database.failureMessage(insertElement.lastQuery(),
+                                                                insertElement.lastError()));
             }
             database.run(QStringLiteral("UPDATE OVmaster SET"
                                         " NbrElement = (SELECT count(*) FROM OVslave WHERE ID = ?),"

@@ -2,13 +2,33 @@
 
 #include "errors.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
 namespace ov {
 
 qint64 roundHalfEven(double value) {
-    return static_cast<qint64>(std::nearbyint(value)); // default rounding mode: ties to even
+    // A value beyond the range of the result is held at its end; not a number counts as 0.
+    if (std::isnan(value))
+        return 0;
+    constexpr double limit = 9.0e18;
+    return static_cast<qint64>(std::nearbyint(std::clamp(value, -limit, limit))); // ties to even
+}
+
+std::optional<int> parseElementWeight(const QString& text) {
+    const std::optional<int> value = parseInteger(text);
+    if (!value || *value < 0 || *value > maxElementWeight)
+        return std::nullopt;
+    return value;
+}
+
+bool isElementWeight(double value) {
+    return value >= 0 && value <= maxElementWeight && value == std::floor(value);
+}
+
+QString elementWeightRule() {
+    return QStringLiteral("un nombre entier de 0 à 1 000 000 000");
 }
 
 QString cutToWidth(const QString& text, int width) {

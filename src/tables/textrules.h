@@ -19,6 +19,14 @@ std::optional<int> parseInteger(const QString& text);
 // The same, raising ConversionError "'text' is not a valid integer value" on failure.
 int toInteger(const QString& text);
 
+// Element weights: a whole number from 0 (an element that is never drawn) to maxElementWeight.
+// Every place where a weight is entered or imported accepts only these.
+inline constexpr int maxElementWeight = 1000000000;
+std::optional<int> parseElementWeight(const QString& text);
+bool isElementWeight(double value);
+// What a weight must be, for the messages: "un nombre entier de 0 à 1 000 000 000".
+QString elementWeightRule();
+
 // Field widths of the store, in characters.
 namespace width {
 inline constexpr int TableId = 4;

@@ -62,11 +62,11 @@ QList<PersonalGenerator> GeneratorStore::list() const {
 }
 
 std::optional<PersonalGenerator> GeneratorStore::find(const QString& id) const {
-    QSqlQuery query = m_database.run(
-        QStringLiteral("SELECT Id, Nom, Modele, DateModif FROM OVgenerateur WHERE Id = ?"), {id});
-    if (!query.next())
-        return std::nullopt;
-    return fromQuery(query);
+    // Compared here rather than by the engine, whose case folding knows only ASCII letters.
+    for (const PersonalGenerator& generator : list())
+        if (generator.id.compare(id, Qt::CaseInsensitive) == 0)
+            return generator;
+    return std::nullopt;
 }
 
 void GeneratorStore::save(const QList<PersonalGenerator>& generators, bool replace) const {
@@ -90,17 +90,20 @@ void GeneratorStore::save(const QList<PersonalGenerator>& generators, bool repla
     const QString now = QDateTime::currentDateTime().toString(Qt::ISODate);
     m_database.transaction([&] {
         for (const PersonalGenerator& generator : generators) {
+            // An empty template is stored as an empty text, never as a null.
+            const QString modele =
+                generator.modele.isNull() ? QStringLiteral("") : generator.modele;
             const auto existing = find(generator.id);
             if (existing && !replace)
                 throw Error(QStringLiteral("Le générateur « %1 » existe déjà").arg(existing->id));
             if (existing)
                 m_database.run(QStringLiteral("UPDATE OVgenerateur SET Nom = ?, Modele = ?,"
                                               " DateModif = ? WHERE Id = ?"),
-                               {generator.nom, generator.modele, now, existing->id});
+                               {generator.nom, modele, now, existing->id});
             else
                 m_database.run(QStringLiteral("INSERT INTO OVgenerateur (Id, Nom, Modele,"
                                               " DateModif) VALUES (?, ?, ?, ?)"),
-                               {generator.id, generator.nom, generator.modele, now});
+                               {generator.id, generator.nom, modele, now});
         }
     });
 }

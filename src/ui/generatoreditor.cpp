@@ -315,15 +315,18 @@ bool GeneratorEditor::isDirty() const {
 bool GeneratorEditor::settleChanges() {
     if (!isDirty())
         return true;
-    switch (askToSave(QStringLiteral("Le générateur « %1 » a été modifié. Enregistrer les"
-                                     " modifications ?")
-                          .arg(m_stored.id))) {
-    case SaveAnswer::Save:
+    const QString question = QStringLiteral("Le générateur « %1 » a été modifié. Enregistrer les"
+                                            " modifications ?")
+                                 .arg(m_stored.id);
+    switch (
+        askChoice(question, {QStringLiteral("&Enregistrer"), QStringLiteral("&Ne pas enregistrer"),
+                             QStringLiteral("Annuler")})) {
+    case 0:
         return saveGenerator();
-    case SaveAnswer::Discard:
+    case 1:
         load(m_stored);
         return true;
-    case SaveAnswer::Cancel:
+    default:
         break;
     }
     return false;

@@ -2,6 +2,7 @@
 
 #include "designscale.h"
 #include "navigator.h"
+#include "paradoximportaction.h"
 #include "reportforms.h"
 #include "reports/reportdefinition.h"
 #include "tablecursor.h"
@@ -13,6 +14,8 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QFocusEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -90,6 +93,9 @@ TovMainPerso::TovMainPerso(const QString& databasePath, QWidget* parent)
 }
 
 TovMainPerso::~TovMainPerso() {
+    // A window that goes without being closed keeps what is being typed in a grid.
+    if (m_master->isOpen() || m_slave->isOpen())
+        closeTables();
     // The models hold statements of the store's connection: they go before the store.
     m_master->close();
     m_slave->close();
@@ -285,11 +291,50 @@ void TovMainPerso::setReportForms(ReportForms* forms) {
 void TovMainPerso::openStore() {
     if (m_db)
         return;
-    m_db = m_path.isEmpty() ? Database::openAlias(QStringLiteral("OV"))
-                            : std::make_unique<Database>(m_path);
+    if (!m_path.isEmpty()) {
+        m_db = std::make_unique<Database>(m_path);
+    } else {
+        try {
+            m_db = Database::openAlias(QStringLiteral("OV"));
+        } catch (const MissingFolderError& missing) {
+            m_db = openInsteadOfMissingFolder(missing);
+            if (!m_db)
+                return; // the window closes
+        }
+    }
     m_maintenance = std::make_unique<TableMaintenance>(*m_db);
     m_draw = std::make_unique<TableDraw>(*m_db, m_dice);
     m_count = std::make_unique<UnprintedCount>(*m_db);
+}
+
+std::unique_ptr<Database>
+TovMainPerso::openInsteadOfMissingFolder(const MissingFolderError& missing) {
+    // The folder the alias file names is missing (a removable disk not plugged in): the user
+    // chooses another file, a new base at that place, or to quit; nothing is created unasked.
+    const QStringList answers{QStringLiteral("Choisir une autre base..."),
+                              QStringLiteral("Créer une nouvelle base à cet endroit"),
+                              QStringLiteral("Quitter")};
+    for (;;) {
+        const int answer = askChoice(missing.message(), answers);
+        try {
+            if (answer == 0) {
+                const QString file = askDatabaseFile(QStringLiteral("Choisir une base Orvanthe"));
+                if (!file.isEmpty())
+                    return std::make_unique<Database>(file);
+            } else if (answer == 1) {
+                const QString folder = QFileInfo(missing.path()).absolutePath();
+                if (!QDir().mkpath(folder))
+                    throw DatabaseError(QStringLiteral("Impossible de créer le dossier %1.")
+                                            .arg(QDir::toNativeSeparators(folder)));
+                return std::make_unique<Database>(missing.path());
+            } else {
+                QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+                return nullptr;
+            }
+        } catch (const Error& error) {
+            showMessage(error.message());
+        }
+    }
 }
 
 void TovMainPerso::openCount() {
@@ -301,6 +346,8 @@ void TovMainPerso::FormCreate() {
     guarded([this] {
         // The first open reaches the store behind the alias.
         openStore();
+        if (!m_db)
+            return;
         m_master->open(*m_db);
         m_slave->open(*m_db);
         for (TableCursor* output : m_outputs)
@@ -317,7 +364,25 @@ void TovMainPerso::postPendingEdits() {
     m_slave->post();
 }
 
+void TovMainPerso::commitOpenEditors() {
+    // A cell editor still open hands its text to the grid, as leaving the cell would, however
+    // the window is closed (FIN, the title bar, the end of the program).
+    for (QTableView* grid : {dbgMaster, dbgSlave}) {
+        if (grid == nullptr)
+            continue;
+        QAbstractItemDelegate* delegate = grid->itemDelegateForIndex(grid->currentIndex());
+        const auto editors =
+            grid->viewport()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+        for (QWidget* editor : editors) {
+            // The grid takes from an editor only what it opened itself.
+            Q_EMIT delegate->commitData(editor);
+            Q_EMIT delegate->closeEditor(editor, QAbstractItemDelegate::NoHint);
+        }
+    }
+}
+
 void TovMainPerso::closeTables() {
+    commitOpenEditors();
     // A change still pending in a grid is posted, as leaving its row would.
     for (TableCursor* cursor : {m_master, m_slave})
         guarded([cursor] { cursor->post(); });
@@ -325,6 +390,27 @@ void TovMainPerso::closeTables() {
     m_slave->close();
     for (TableCursor* output : m_outputs)
         output->close();
+}
+
+void TovMainPerso::importParadoxBase() {
+    guarded([this] {
+        if (!m_db)
+            return;
+        postPendingEdits();
+        const QString folder = chooseParadoxFolder(this);
+        if (folder.isEmpty() || !importParadoxFolder(*m_db, folder))
+            return;
+        if (m_master->isOpen()) {
+            m_master->refresh();
+            m_master->first();
+        }
+        if (m_slave->isOpen())
+            SlaveRefresh();
+        for (TableCursor* output : m_outputs)
+            if (output->isOpen())
+                output->refresh();
+        openCount();
+    });
 }
 
 void TovMainPerso::btnFinClick() {

@@ -88,6 +88,9 @@ public Q_SLOTS:
     void btnPrintRencontreClick();
     void btnImprimeVillageClick();
     void btnFinClick();
+    // « Fichier › Importer une base Paradox… »: a folder chosen by the user is imported, then
+    // the grids and the count are read again.
+    void importParadoxBase();
     void dbgMasterCellClick();
     void dbgMasterColumnMoved();
     void dbgMasterColEnter();
@@ -120,6 +123,8 @@ private:
     void deleteCurrentTable();
     void deleteCurrentElement();
     void editCurrentCell(QTableView* grid);
+    void commitOpenEditors();
+    std::unique_ptr<Database> openInsteadOfMissingFolder(const MissingFolderError& missing);
     void refreshMasterTotals();
     bool askToDelete();
 

@@ -1,6 +1,8 @@
 #include "messages.h"
 
+#include <QPushButton>
 #include <QApplication>
+#include <QFileDialog>
 #include <QMessageBox>
 
 namespace ov::ui {
@@ -14,11 +16,58 @@ std::function<bool(const QString&)>& confirmation() {
     static std::function<bool(const QString&)> function;
     return function;
 }
-std::function<SaveAnswer(const QString&)>& saveAnswer() {
-    static std::function<SaveAnswer(const QString&)> function;
+std::function<int(const QString&, const QStringList&)>& choice() {
+    static std::function<int(const QString&, const QStringList&)> function;
+    return function;
+}
+std::function<QString(const QString&)>& databaseFile() {
+    static std::function<QString(const QString&)> function;
     return function;
 }
 } // namespace
+
+int askChoice(const QString& text, const QStringList& answers) {
+    if (choice()) {
+        const auto answer = std::move(choice());
+        choice() = nullptr;
+        return answer(text, answers);
+    }
+    if (recorder()) {
+        recorder()(text);
+        return int(answers.size()) - 1; // an unanswered question in a test takes the last answer
+    }
+    QMessageBox box(QMessageBox::Question, QApplication::applicationDisplayName(), text,
+                    QMessageBox::NoButton, QApplication::activeWindow());
+    QList<QPushButton*> buttons;
+    for (const QString& answer : answers)
+        buttons.append(box.addButton(answer, QMessageBox::AcceptRole));
+    if (!buttons.isEmpty())
+        box.setEscapeButton(buttons.last());
+    box.exec();
+    const int chosen = int(buttons.indexOf(qobject_cast<QPushButton*>(box.clickedButton())));
+    return chosen < 0 ? int(answers.size()) - 1 : chosen;
+}
+
+void setNextChoice(std::function<int(const QString&, const QStringList&)> answer) {
+    choice() = std::move(answer);
+}
+
+QString askDatabaseFile(const QString& caption) {
+    if (databaseFile()) {
+        const auto answer = std::move(databaseFile());
+        databaseFile() = nullptr;
+        return answer(caption);
+    }
+    if (recorder())
+        return {};
+    return QFileDialog::getOpenFileName(
+        QApplication::activeWindow(), caption, QString(),
+        QStringLiteral("Bases Orvanthe (*.db);;Tous les fichiers (*)"));
+}
+
+void setNextDatabaseFile(std::function<QString(const QString&)> answer) {
+    databaseFile() = std::move(answer);
+}
 
 void setMessageRecorder(std::function<void(const QString&)> function) {
     recorder() = std::move(function);
@@ -51,28 +100,6 @@ bool askConfirmation(const QString& text) {
     return QMessageBox::question(
                QApplication::activeWindow(), QApplication::applicationDisplayName(), text,
                QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
-}
-
-void setNextSaveAnswer(std::function<SaveAnswer(const QString&)> answer) {
-    saveAnswer() = std::move(answer);
-}
-
-SaveAnswer askToSave(const QString& text) {
-    if (saveAnswer()) {
-        const auto answer = std::move(saveAnswer());
-        saveAnswer() = nullptr;
-        return answer(text);
-    }
-    if (recorder()) {
-        recorder()(text);
-        return SaveAnswer::Cancel;
-    }
-    const auto button = QMessageBox::question(
-        QApplication::activeWindow(), QApplication::applicationDisplayName(), text,
-        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
-    return button == QMessageBox::Save      ? SaveAnswer::Save
-           : button == QMessageBox::Discard ? SaveAnswer::Discard
-                                            : SaveAnswer::Cancel;
 }
 
 void guarded(const std::function<void()>& handler) {

@@ -5,6 +5,7 @@
 #include "tables/messages.h"
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 namespace ov::ui {
@@ -19,11 +20,15 @@ void setMessageRecorder(std::function<void(const QString&)> recorder);
 bool askConfirmation(const QString& text);
 void setNextConfirmation(std::function<bool(const QString&)> answer);
 
-// The question before unsaved changes are lost. Tests pre-answer it; unanswered in a test, it
-// cancels.
-enum class SaveAnswer { Save, Discard, Cancel };
-SaveAnswer askToSave(const QString& text);
-void setNextSaveAnswer(std::function<SaveAnswer(const QString&)> answer);
+// A question with several answers, one button each: the index of the answer chosen (the last
+// one when the box is closed). Tests pre-answer it.
+int askChoice(const QString& text, const QStringList& answers);
+void setNextChoice(std::function<int(const QString& text, const QStringList& answers)> answer);
+
+// The choice of a database file to open: its path, or an empty text when given up. Tests
+// pre-answer it.
+QString askDatabaseFile(const QString& caption);
+void setNextDatabaseFile(std::function<QString(const QString& caption)> answer);
 
 // The message sink of the window.
 class WindowMessageSink : public MessageSink {

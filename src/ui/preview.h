@@ -18,6 +18,14 @@ public:
     // called once, before this returns.
     virtual void present(const ReportDocument& document, QWidget* parent,
                          const std::function<void()>& jobCompleted) = 0;
+
+    // Why a file chosen for printing must not be written, or an empty text.
+    void setOutputCheck(std::function<QString(const QString& path)> check) {
+        m_outputCheck = std::move(check);
+    }
+
+protected:
+    std::function<QString(const QString&)> m_outputCheck;
 };
 
 // The preview window, shown modally.

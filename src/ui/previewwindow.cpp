@@ -86,6 +86,7 @@ PreviewWindow::PreviewWindow(const ReportDocument& document, QWidget* parent,
     layout->setSpacing(0);
     layout->addWidget(toolbar);
     layout->addWidget(m_preview, 1);
+    addNothingToPrint(layout);
 
     m_print->setEnabled(!document.isEmpty());
     m_preview->updatePreview();
@@ -98,6 +99,33 @@ PreviewWindow::PreviewWindow(const ReportDocument& document, QWidget* parent,
 }
 
 PreviewWindow::~PreviewWindow() = default;
+
+bool PreviewWindow::refusedOutput() {
+    const QString file = m_printer.outputFileName();
+    if (file.isEmpty() || !m_outputCheck)
+        return false;
+    const QString refusal = m_outputCheck(file);
+    if (refusal.isEmpty())
+        return false;
+    m_printer.setOutputFileName(QString());
+    showMessage(refusal);
+    return true;
+}
+
+void PreviewWindow::addNothingToPrint(QVBoxLayout* layout) {
+    // With nothing to print the preview would be a grey area: the words stand where the page
+    // would be, whatever the width of the toolbar.
+    if (!m_document.isEmpty())
+        return;
+    auto* nothing = new QLabel(QStringLiteral("Rien à imprimer."), this);
+    nothing->setObjectName(QStringLiteral("nothingToPrint"));
+    nothing->setAlignment(Qt::AlignCenter);
+    QFont font = nothing->font();
+    font.setPointSizeF(font.pointSizeF() * 2);
+    nothing->setFont(font);
+    m_preview->hide();
+    layout->addWidget(nothing, 1);
+}
 
 int PreviewWindow::pageCount() const {
     return m_preview->pageCount();
@@ -121,6 +149,8 @@ void PreviewWindow::printReport() {
         return;
     m_printer.setPrintRange(QPrinter::AllPages);
     if (!m_chooser(m_printer, this))
+        return;
+    if (refusedOutput())
         return;
     const int pages = m_document.print(m_printer);
     const QPrinter::PrinterState state = m_printer.printerState();

@@ -10,6 +10,7 @@
 class QAction;
 class QLabel;
 class QPrintPreviewWidget;
+class QVBoxLayout;
 
 namespace ov::ui {
 
@@ -31,6 +32,12 @@ public:
     QAction* printAction() const { return m_print; }
     QPrintPreviewWidget* previewWidget() const { return m_preview; }
 
+    // Tells why a file chosen in the print dialog must not be written (the store's own files),
+    // or gives an empty text; nothing is printed to a refused file.
+    void setOutputCheck(std::function<QString(const QString& path)> check) {
+        m_outputCheck = std::move(check);
+    }
+
 public Q_SLOTS:
     // Asks for a printer and prints the whole report; jobCompleted follows a completed job.
     void printReport();
@@ -40,9 +47,12 @@ Q_SIGNALS:
 
 private:
     void updatePageLabel();
+    void addNothingToPrint(QVBoxLayout* layout);
+    bool refusedOutput();
 
     const ReportDocument& m_document;
     PrinterChooser m_chooser;
+    std::function<QString(const QString&)> m_outputCheck;
     QPrinter m_printer;
     QPrintPreviewWidget* m_preview = nullptr;
     QAction* m_print = nullptr;

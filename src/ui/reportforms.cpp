@@ -4,14 +4,15 @@
 #include "preview.h"
 #include "reports/reportfonts.h"
 #include "reports/reportform.h"
+#include "tables/database.h"
 #include "tables/errors.h"
 
 namespace ov::ui {
 
 ReportForms::ReportForms(const Database& database, QObject* parent)
-    : QObject(parent), m_database(database),
-      m_presenter(std::make_unique<WindowPreviewPresenter>()), m_clock(std::make_shared<Clock>()) {
+    : QObject(parent), m_database(database), m_clock(std::make_shared<Clock>()) {
     ensureReportFonts();
+    setPreviewPresenter(std::make_unique<WindowPreviewPresenter>());
     for (OutputKind kind : allOutputKinds) {
         auto form = std::make_unique<ReportForm>(database, kind);
         // A table missing at start-up is reported by the main screen; the cursor opens again
@@ -32,6 +33,9 @@ ReportForm& ReportForms::form(OutputKind kind) {
 
 void ReportForms::setPreviewPresenter(std::unique_ptr<PreviewPresenter> presenter) {
     m_presenter = std::move(presenter);
+    // Printing to a file never writes over the store.
+    m_presenter->setOutputCheck(
+        [database = &m_database](const QString& path) { return database->ownFileRefusal(path); });
 }
 
 void ReportForms::setClock(std::shared_ptr<const Clock> clock) {

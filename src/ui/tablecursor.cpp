@@ -52,7 +52,8 @@ void TableCursor::open(const Database& database) {
     if (m_factory) {
         StoreTableModel* model = m_factory(database, this);
         if (!model->select()) {
-            const QString message = model->lastError().text().trimmed();
+            const QString message =
+                database.failureMessage(QStringLiteral("SELECT"), model->lastError());
             delete model;
             throw DatabaseError(message);
         }
@@ -206,7 +207,8 @@ void TableCursor::cancel() {
 void TableCursor::reselect() {
     MovingScope moving(m_moving);
     if (!m_model->select())
-        throw DatabaseError(m_model->lastError().text().trimmed());
+        throw DatabaseError(
+            m_model->store().failureMessage(QStringLiteral("SELECT"), m_model->lastError()));
     Q_EMIT stateChanged();
 }
 

@@ -39,6 +39,13 @@ void StoreTableModel::fetchUpTo(int row) {
         fetchMore();
 }
 
+bool StoreTableModel::select() {
+    if (!QSqlTableModel::select())
+        return false;
+    fetchAll();
+    return true;
+}
+
 void StoreTableModel::fetchAll() {
     while (canFetchMore())
         fetchMore();
@@ -51,9 +58,7 @@ void StoreTableModel::post() {
     // Writing resets the statement that reads the table, so every row is read first.
     fetchAll();
     if (!submitAll()) {
-        QString message = lastError().text().trimmed();
-        if (message.isEmpty())
-            message = QStringLiteral("Erreur de la base de données");
+        const QString message = m_database.failureMessage(QStringLiteral("UPDATE"), lastError());
         revertAll();
         throw DatabaseError(message);
     }
@@ -207,7 +212,7 @@ QVariant ElementModel::keyOf(int row) const {
 Refusal ElementModel::accept(const QModelIndex& index, QVariant& value) const {
     const QString field = fieldName(index.column());
     if (field == QLatin1String("Proba")) {
-        const std::optional<int> weight = parseInteger(value.toString());
+        const std::optional<int> weight = parseElementWeight(value.toString());
         if (!weight)
             return maintenance::badWeight();
         value = double(*weight);

@@ -214,6 +214,42 @@ private Q_SLOTS:
         QCOMPARE(events.last(), QStringLiteral("count 2"));
     }
 
+    // Another connection changes the tables while a run draws: the run keeps the tables of its
+    // start, the next run sees the change.
+    void aRunSeesTheTablesOfItsStart() {
+        ovtest::TempDatabase t;
+        ovtest::clearRandomTables(*t.db);
+        ovtest::addTable(*t.db, QStringLiteral("a"), {{QStringLiteral("a1"), 1}});
+        ovtest::addTable(*t.db, QStringLiteral("b"), {{QStringLiteral("b1"), 1}});
+        UnprintedCount count(*t.db);
+        FixedClock clock(runTime);
+        RandomSource source(1);
+        Dice dice(source);
+        TableDraw draw(*t.db, dice);
+        RecordingMessageSink sink;
+        QStringList events;
+        RecordingHost host(events, count);
+        Generation generation(*t.db, count, clock, draw, sink);
+        Database other(t.path);
+        const auto body = [&](GenerationRun& run, Draws& draws) {
+            run.begin();
+            for (const QString& id : {QStringLiteral("a"), QStringLiteral("b")}) {
+                QString text;
+                draws.OV(id, text);
+                run.addLine(text);
+                other.run(QStringLiteral("UPDATE OVslave SET Element = Element || '+'"));
+            }
+            run.finish(QStringLiteral(" "));
+        };
+        const RunReport first = generation.run(OutputKind::Tresor, body, host);
+        QCOMPARE(first.lines, QStringList({QStringLiteral("a1"), QStringLiteral("b1")}));
+        QVERIFY(first.stored);
+        const RunReport second = generation.run(OutputKind::Tresor, body, host);
+        QCOMPARE(second.lines, QStringList({QStringLiteral("a1++"), QStringLiteral("b1++")}));
+        QVERIFY(second.stored);
+        QCOMPARE(second.id, 1);
+    }
+
     // An error that ends the body: message shown, nothing stored, grids and count back,
     // the lines kept.
     void errorInTheBodyEndsTheRun() {

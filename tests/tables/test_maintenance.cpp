@@ -86,7 +86,7 @@ private Q_SLOTS:
         QTest::newRow("decimal point") << QStringLiteral("1.5") << false << 0.0;
         QTest::newRow("hexadecimal") << QStringLiteral("$1F") << true << 31.0;
         QTest::newRow("leading blanks") << QStringLiteral("  7") << true << 7.0;
-        QTest::newRow("negative") << QStringLiteral("-2") << true << -2.0;
+        QTest::newRow("negative") << QStringLiteral("-2") << false << 0.0;
         QTest::newRow("zero") << QStringLiteral("+0") << true << 0.0;
     }
     void weightTexts() {

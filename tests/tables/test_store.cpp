@@ -2,6 +2,7 @@
 
 #include "tables/errors.h"
 #include "tables/outputs.h"
+#include "tables/tablecheck.h"
 #include "tables/tabledraw.h"
 #include "testsupport.h"
 
@@ -9,6 +10,7 @@
 #include <QTest>
 
 using namespace ov;
+using namespace Qt::StringLiterals;
 using ovtest::addTable;
 using ovtest::setTotals;
 
@@ -122,31 +124,44 @@ private Q_SLOTS:
         QCOMPARE(count.value(), 1);
     }
 
-    // The walk: rolls are forced by choosing the random state that yields them.
+    // The walk: rolls are forced by choosing the random state that yields them. Rolls in a row
+    // on one draw object read the table only as far as they need, then on.
     void walk_data() {
         QTest::addColumn<QVector<double>>("weights");
         QTest::addColumn<int>("total");
-        QTest::addColumn<int>("roll");
-        QTest::addColumn<int>("expected"); // index of the drawn element
+        QTest::addColumn<QList<int>>("rolls");
+        QTest::addColumn<QList<int>>("expected"); // index of the drawn element, roll by roll
         const QVector<double> ab{1, 3};
-        QTest::newRow("a b roll 1") << ab << 4 << 1 << 0;
-        QTest::newRow("a b roll 2") << ab << 4 << 2 << 1;
-        QTest::newRow("a b roll 4") << ab << 4 << 4 << 1;
-        QTest::newRow("single") << QVector<double>{5} << 5 << 3 << 0;
-        QTest::newRow("zero first") << QVector<double>{0, 2} << 2 << 1 << 1;
-        QTest::newRow("zero only") << QVector<double>{0} << 0 << 1 << 0;
-        QTest::newRow("total 0") << QVector<double>{0, 1, 1} << 0 << 1 << 1;
-        QTest::newRow("total smaller") << QVector<double>{2, 2, 2} << 4 << 4 << 1;
-        QTest::newRow("total larger") << QVector<double>{1, 1} << 10 << 9 << 1;
-        QTest::newRow("trailing zeros") << QVector<double>{1, 0, 0} << 5 << 5 << 2;
-        QTest::newRow("negative") << QVector<double>{3, -2, 4} << 5 << 3 << 0;
-        QTest::newRow("negative passed") << QVector<double>{3, -2, 4} << 5 << 4 << 2;
+        QTest::newRow("a b roll 1") << ab << 4 << QList<int>{1} << QList<int>{0};
+        QTest::newRow("a b roll 2") << ab << 4 << QList<int>{2} << QList<int>{1};
+        QTest::newRow("a b roll 4") << ab << 4 << QList<int>{4} << QList<int>{1};
+        QTest::newRow("single") << QVector<double>{5} << 5 << QList<int>{3} << QList<int>{0};
+        QTest::newRow("zero first") << QVector<double>{0, 2} << 2 << QList<int>{1} << QList<int>{1};
+        QTest::newRow("zero only") << QVector<double>{0} << 0 << QList<int>{1} << QList<int>{0};
+        QTest::newRow("total 0") << QVector<double>{0, 1, 1} << 0 << QList<int>{1} << QList<int>{1};
+        QTest::newRow("total smaller")
+            << QVector<double>{2, 2, 2} << 4 << QList<int>{4} << QList<int>{1};
+        QTest::newRow("total larger")
+            << QVector<double>{1, 1} << 10 << QList<int>{9} << QList<int>{1};
+        QTest::newRow("trailing zeros")
+            << QVector<double>{1, 0, 0} << 5 << QList<int>{5} << QList<int>{2};
+        QTest::newRow("negative") << QVector<double>{3, -2, 4} << 5 << QList<int>{3}
+                                  << QList<int>{0};
+        QTest::newRow("negative passed")
+            << QVector<double>{3, -2, 4} << 5 << QList<int>{4} << QList<int>{2};
+        QTest::newRow("in a row") << QVector<double>{1, 1, 1, 1, 1} << 5
+                                  << QList<int>{2, 1, 4, 3, 5, 1} << QList<int>{1, 0, 3, 2, 4, 0};
+        QTest::newRow("in a row past a dip")
+            << QVector<double>{2, -3, 5, 1, 0} << 6 << QList<int>{1, 2, 3, 2, 6, 5}
+            << QList<int>{0, 0, 2, 0, 4, 3};
+        QTest::newRow("in a row past the total")
+            << QVector<double>{1, 1, 1} << 9 << QList<int>{2, 9, 3, 1} << QList<int>{1, 2, 2, 0};
     }
     void walk() {
         QFETCH(QVector<double>, weights);
         QFETCH(int, total);
-        QFETCH(int, roll);
-        QFETCH(int, expected);
+        QFETCH(QList<int>, rolls);
+        QFETCH(QList<int>, expected);
         ovtest::TempDatabase t;
         QVector<QPair<QString, double>> elements;
         for (int i = 0; i < weights.size(); ++i)
@@ -154,13 +169,15 @@ private Q_SLOTS:
         addTable(*t.db, QStringLiteral("w"), elements);
         setTotals(*t.db, QStringLiteral("w"), weights.size(), total);
 
-        const quint32 state = stateGiving(total, roll);
-        RandomSource source(state);
+        RandomSource source;
         Dice dice(source);
         TableDraw draw(*t.db, dice);
-        const DrawOutcome outcome = draw.draw(QStringLiteral("w"));
-        QVERIFY(outcome.drawn());
-        QCOMPARE(outcome.text, QStringLiteral("e%1").arg(expected));
+        for (int i = 0; i < rolls.size(); ++i) {
+            source.setState(stateGiving(total, rolls[i]));
+            const DrawOutcome outcome = draw.draw(QStringLiteral("w"));
+            QVERIFY(outcome.drawn());
+            QCOMPARE(outcome.text, QStringLiteral("e%1").arg(expected[i]));
+        }
     }
     void weightedDrawFrequencies() {
         ovtest::TempDatabase t;
@@ -201,6 +218,74 @@ private Q_SLOTS:
         QCOMPARE(draw.draw(QStringLiteral("c")).text, QStringLiteral("new"));
         other.run(QStringLiteral("DELETE FROM OVmaster WHERE Id = 'c'"));
         QCOMPARE(draw.draw(QStringLiteral("c")).status, DrawOutcome::Status::NoTable);
+    }
+    // Weights written behind the program's back: every draw gives one of the elements, the sum
+    // never overflows, and the check names the table.
+    void foreignWeights_data() {
+        QTest::addColumn<QString>("weight"); // an SQL value, for the first and last elements
+        QTest::addColumn<QString>("finding");
+        QTest::newRow("huge") << u"1e300"_s << u"poids hors des règles"_s;
+        QTest::newRow("huge negative") << u"-1e300"_s << u"poids hors des règles"_s;
+        QTest::newRow("beyond 64 bits")
+            << u"123456789012345678901234567890.5"_s << u"poids hors des règles"_s;
+        QTest::newRow("text") << u"'abc'"_s << u"poids hors des règles"_s;
+        QTest::newRow("negative") << u"-3"_s << u"poids hors des règles"_s;
+        QTest::newRow("fraction") << u"0.25"_s << u"poids hors des règles"_s;
+        QTest::newRow("max int") << u"2147483647"_s << u"poids hors des règles"_s;
+        QTest::newRow("all zero") << u"0"_s << u"total des poids nul"_s;
+    }
+    void foreignWeights() {
+        QFETCH(QString, weight);
+        QFETCH(QString, finding);
+        ovtest::TempDatabase t;
+        ovtest::clearRandomTables(*t.db);
+        addTable(*t.db, u"f"_s, {});
+        const bool zero = weight == u"0"_s;
+        t.db->run(u"INSERT INTO OVslave (ID, Element, Proba) VALUES ('f', 'x', %1), ('f', 'y', %2),"
+                  " ('f', 'z', %1)"_s.arg(weight, zero ? u"0"_s : u"1"_s));
+        for (quint32 seed = 0; seed < 64; ++seed) {
+            RandomSource source(seed * 2654435761u);
+            Dice dice(source);
+            TableDraw draw(*t.db, dice);
+            const DrawOutcome outcome = draw.draw(u"f"_s);
+            QVERIFY(outcome.drawn());
+            QVERIFY2(QStringList({u"x"_s, u"y"_s, u"z"_s}).contains(outcome.text),
+                     qPrintable(outcome.text));
+        }
+        bool listed = false;
+        for (const CheckFinding& f : checkTables(*t.db))
+            listed = listed || (f.tableId == u"f"_s && f.message.contains(finding));
+        QVERIFY(listed);
+    }
+
+    // Statements kept prepared follow the tables when they are rebuilt, here or by another
+    // connection, and a read of the first row only leaves no read open.
+    void keptStatementsFollowTheSchema() {
+        ovtest::TempDatabase t;
+        const Database& db = *t.db;
+        const QString select = QStringLiteral("SELECT Perso FROM OVperso WHERE Id = ?");
+        db.execute(QStringLiteral("INSERT INTO OVperso (Id, Perso) VALUES (1, 'un'), (2, 'deux')"));
+        QCOMPARE(db.scalar(select, {1}).toString(), QStringLiteral("un"));
+
+        Database other(t.path);
+        other.run(QStringLiteral("DROP TABLE OVperso"));
+        other.run(
+            QStringLiteral("CREATE TABLE OVperso (Perso TEXT, Sexe_Cel_Mel_Stat TEXT, Id REAL,"
+                           " DateCreation TEXT, DateImprime TEXT)"));
+        other.run(QStringLiteral("INSERT INTO OVperso (Id, Perso) VALUES (1, 'autre'), (2, 'x')"));
+        QCOMPARE(db.scalar(select, {1}).toString(), QStringLiteral("autre"));
+
+        db.run(QStringLiteral("DROP TABLE OVperso"));
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, db.scalar(select, {1}));
+        db.run(QStringLiteral("CREATE TABLE OVperso (Id REAL, Perso TEXT)"));
+        db.execute(QStringLiteral("INSERT INTO OVperso VALUES (1, 'revenu'), (2, 'aussi')"));
+        QCOMPARE(db.scalar(select, {1}).toString(), QStringLiteral("revenu"));
+
+        QCOMPARE(db.scalar(QStringLiteral("SELECT Perso FROM OVperso ORDER BY Id")).toString(),
+                 QStringLiteral("revenu"));
+        QSqlQuery checkpoint = other.run(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+        QVERIFY(checkpoint.next());
+        QCOMPARE(checkpoint.value(0).toInt(), 0); // not kept busy by a reader
     }
     void caseOfTheIdMatters() {
         ovtest::TempDatabase t;

@@ -59,8 +59,8 @@ private Q_SLOTS:
                                  "1,\"Le \"\"Vieux\"\" couteau\",Armes,arco\r\n"
                                  "$A,\" 12 pièces \",Monnaies,trmo\n"
                                  " 2,un \"vrai\" texte,Monnaies,trmo\n"
-                                 "-4,moins,Monnaies,trmo\n"
-                                 "2.5,demi,Monnaies,trmo\n"
+                                 "4,moins,Monnaies,trmo\n"
+                                 "0,demi,Monnaies,trmo\n"
                                  ",,Vide,vide\n"
                                  "7,,Sans texte,stx\n";
         const RandomTables tables = parseTableFile(bytes);
@@ -68,8 +68,8 @@ private Q_SLOTS:
                  (QStringList{QStringLiteral("arco|Armes"), QStringLiteral("  Épée, longue|3"),
                               QStringLiteral("  Le \"Vieux\" couteau|1"),
                               QStringLiteral("trmo|Monnaies"), QStringLiteral("   12 pièces |10"),
-                              QStringLiteral("  un \"vrai\" texte|2"), QStringLiteral("  moins|-4"),
-                              QStringLiteral("  demi|2.5"), QStringLiteral("vide|Vide"),
+                              QStringLiteral("  un \"vrai\" texte|2"), QStringLiteral("  moins|4"),
+                              QStringLiteral("  demi|0"), QStringLiteral("vide|Vide"),
                               QStringLiteral("stx|Sans texte"), QStringLiteral("  |7")}));
         QCOMPARE(tables.at(0).line, 2);
         QCOMPARE(tables.at(1).line, 5);
@@ -79,10 +79,10 @@ private Q_SLOTS:
         RandomTables tables{
             {QStringLiteral("a,b"),
              QStringLiteral("Nom \"cité\""),
-             {{QStringLiteral(" blanc devant"), 1}, {QStringLiteral("fin, virgule"), 0.25}},
+             {{QStringLiteral(" blanc devant"), 1}, {QStringLiteral("fin, virgule"), 25}},
              0},
             {QStringLiteral("vide"), QString(), {}, 0},
-            {QStringLiteral("neg"), QStringLiteral("Négatif"), {{QString(), -3}}, 0},
+            {QStringLiteral("neg"), QStringLiteral("Négatif"), {{QString(), 3}}, 0},
         };
         const QByteArray bytes = formatTableFile(tables);
         QVERIFY(bytes.startsWith("Id,Nom,Element,Proba\n"));
@@ -230,11 +230,11 @@ private Q_SLOTS:
         t.db->run(QStringLiteral("DROP TRIGGER OVslave_totals_ins"));
         t.db->run(QStringLiteral(
             "INSERT INTO OVslave (ID, Element, Proba) VALUES ('tt', 'orphelin', 9)"));
-        importTables(*t.db, parseTableFile(file(QStringLiteral("tt,T,a,4\ntt,T,b,-1\nvv,V,,\n"))),
+        importTables(*t.db, parseTableFile(file(QStringLiteral("tt,T,a,4\ntt,T,b,1\nvv,V,,\n"))),
                      ImportMode::AddOnly);
         QCOMPARE(snapshot(*t.db),
-                 (QStringList{QStringLiteral("M|tt|T|2|3"), QStringLiteral("M|vv|V|0|0"),
-                              QStringLiteral("E|tt|a|4"), QStringLiteral("E|tt|b|-1")}));
+                 (QStringList{QStringLiteral("M|tt|T|2|5"), QStringLiteral("M|vv|V|0|0"),
+                              QStringLiteral("E|tt|a|4"), QStringLiteral("E|tt|b|1")}));
     }
 
     void aDatabaseErrorRollsEverythingBack() {
@@ -259,8 +259,8 @@ private Q_SLOTS:
         ovtest::TempDatabase source;
         addTable(*source.db, QStringLiteral("zz"),
                  {{QStringLiteral("\"Cité\", dit-il"), 3},
-                  {QStringLiteral(" 12 blancs "), 0.5},
-                  {QStringLiteral("négatif"), -2}},
+                  {QStringLiteral(" 12 blancs "), 5},
+                  {QStringLiteral("négatif"), 2}},
                  QStringLiteral("Nom, avec virgule"));
         addTable(*source.db, QStringLiteral("vide"), {});
         const QString path = source.dir.filePath(QStringLiteral("tables.csv"));

@@ -57,6 +57,11 @@ private Q_SLOTS:
                                           QStringLiteral("# rien\n[coul*2!]\r\n\n{1d6}\n"),
                                           {}};
         store.save({generator}, false);
+        // Unique without regard to case, accented letters included.
+        store.save({{QStringLiteral("Été"), QStringLiteral("x"), QString(), {}}}, false);
+        QVERIFY_THROWS_EXCEPTION(
+            Error,
+            store.save({{QStringLiteral("éTÉ"), QStringLiteral("y"), QString(), {}}}, false));
         RandomSource source(7);
         Dice dice(source);
         TableDraw draw(*t.db, dice);
@@ -118,11 +123,12 @@ private Q_SLOTS:
         ovtest::TempDatabase t;
         t.db->run(QStringLiteral("DROP TABLE OVresultat"));
         t.db->run(QStringLiteral("DROP TABLE OVgenerateur"));
-        t.db->run(QStringLiteral("PRAGMA user_version = 1"));
+        t.db->run(QStringLiteral("PRAGMA user_version = 2"));
         t.db.reset();
         t.db = std::make_unique<Database>(t.path);
         QCOMPARE(GeneratorStore(*t.db).list().size(), 0);
-        QCOMPARE(t.db->scalar(QStringLiteral("PRAGMA user_version")).toInt(), 2);
+        QCOMPARE(t.db->scalar(QStringLiteral("PRAGMA user_version")).toInt(), 3);
+        QVERIFY(!t.db->backupPath().isEmpty());
     }
 };
 

@@ -84,7 +84,7 @@ private Q_SLOTS:
     void initTestCase() { recordMessages(); }
     void init() {
         clearMessages();
-        ui::setNextSaveAnswer(nullptr);
+        ui::setNextChoice(nullptr);
         QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
         emptyStore();
         db().run(u"DELETE FROM OVgenerateur"_s);
@@ -236,10 +236,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<bool>("closed");
         QTest::addColumn<QString>("stored");
-        QTest::newRow("cancel") << int(ui::SaveAnswer::Cancel) << u"Deux"_s << false << u"Un"_s;
-        QTest::newRow("discard") << int(ui::SaveAnswer::Discard) << u"Deux"_s << true << u"Un"_s;
-        QTest::newRow("save") << int(ui::SaveAnswer::Save) << u"Deux"_s << true << u"Deux"_s;
-        QTest::newRow("save refused") << int(ui::SaveAnswer::Save) << u"{"_s << false << u"Un"_s;
+        QTest::newRow("cancel") << 2 << u"Deux"_s << false << u"Un"_s;
+        QTest::newRow("discard") << 1 << u"Deux"_s << true << u"Un"_s;
+        QTest::newRow("save") << 0 << u"Deux"_s << true << u"Deux"_s;
+        QTest::newRow("save refused") << 0 << u"{"_s << false << u"Un"_s;
     }
     void unsavedChangesQuestion() {
         QFETCH(int, answer);
@@ -252,9 +252,9 @@ private Q_SLOTS:
         QVERIFY(m_editor->select(u"g"_s));
         in<QPlainTextEdit>(m_editor, "edtModele")->setPlainText(typed);
         QString asked;
-        ui::setNextSaveAnswer([&](const QString& question) {
+        ui::setNextChoice([&](const QString& question, const QStringList&) {
             asked = question;
-            return ui::SaveAnswer(answer);
+            return answer;
         });
         m_editor->close();
         QCOMPARE(asked, u"Le générateur « g » a été modifié. Enregistrer les modifications ?"_s);

@@ -3,12 +3,14 @@
 #include "screenfixture.h"
 #include "tables/database.h"
 #include "tables/maintenance.h"
+#include "tables/tablefile.h"
 #include "testsupport.h"
 #include "ui/mainscreen.h"
 #include "ui/messages.h"
 #include "ui/navigator.h"
 #include "ui/tablecursor.h"
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
@@ -18,6 +20,7 @@
 using ov::ui::DbNavigator;
 using ov::ui::TovMainPerso;
 namespace msg = ov::maintenance;
+using namespace Qt::StringLiterals;
 
 class TestMaintenanceWindow : public QObject, ovtest::ScreenFixture {
     Q_OBJECT
@@ -169,6 +172,82 @@ private Q_SLOTS:
         QCOMPARE(storedTotals(QStringLiteral("t")), pair(2, 5));
         QCOMPARE(edit("edtElem")->text(), QStringLiteral("x"));
         QCOMPARE(edit("edtProba")->text(), weight);
+    }
+
+    // One rule for a weight wherever it is entered: "Ajouter", the element grid and the import.
+    // A refused weight writes nothing anywhere.
+    void weightRule_data() {
+        QTest::addColumn<QString>("weight");
+        QTest::addColumn<bool>("accepted");
+        for (const char* refused : {"-1", "1.5", "1e300", "123456789012345678901234567890.5",
+                                    "1000000001", "texte", "$FFFFFFFF"})
+            QTest::newRow(refused) << QString::fromLatin1(refused) << false;
+        for (const char* accepted : {"0", "7", "1000000000"})
+            QTest::newRow(accepted) << QString::fromLatin1(accepted) << true;
+    }
+    void weightRule() {
+        QFETCH(QString, weight);
+        QFETCH(bool, accepted);
+        selectTable(QStringLiteral("t"));
+        edit("edtElem")->setText(QStringLiteral("x"));
+        edit("edtProba")->setText(weight);
+        press("btnAjouter");
+        QCOMPARE(elementsOf(QStringLiteral("t")),
+                 accepted ? QStringLiteral("a,b,x") : QStringLiteral("a,b"));
+        QCOMPARE(messages, accepted ? QStringList() : QStringList{msg::badWeight()});
+
+        messages.clear();
+        selectTable(QStringLiteral("aaa"));
+        QCOMPARE(editCell("dbgSlave", QStringLiteral("Proba"), weight), accepted);
+        navigate("dbnEsclave", DbNavigator::Post);
+        QCOMPARE(messages.isEmpty(), accepted);
+        QCOMPARE(storedTotals(QStringLiteral("aaa")), pair(1, accepted ? weight.toInt() : 1));
+
+        const QByteArray file = "Id,Nom,Element,Proba\nimp,Importée,y," + weight.toUtf8() + "\n";
+        if (accepted) {
+            ov::importTables(*temp->db, ov::parseTableFile(file), ov::ImportMode::AddOnly);
+            QCOMPARE(storedTotals(QStringLiteral("imp")), pair(1, weight.toInt()));
+        } else {
+            QVERIFY_THROWS_EXCEPTION(ov::TableFileError, ov::parseTableFile(file));
+        }
+    }
+
+    // What is being typed in a cell is kept however the window goes.
+    void openEditorIsKeptOnClosing_data() {
+        QTest::addColumn<QByteArray>("grid");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<bool>("closed"); // closed as by the title bar, or destroyed unclosed
+        QTest::newRow("element, title bar") << QByteArray("dbgSlave") << u"Element"_s << true;
+        QTest::newRow("weight, title bar") << QByteArray("dbgSlave") << u"Proba"_s << true;
+        QTest::newRow("name, title bar") << QByteArray("dbgMaster") << u"Nom"_s << true;
+        QTest::newRow("element, end of program") << QByteArray("dbgSlave") << u"Element"_s << false;
+    }
+    void openEditorIsKeptOnClosing() {
+        QFETCH(QByteArray, grid);
+        QFETCH(QString, field);
+        QFETCH(bool, closed);
+        selectTable(QStringLiteral("t"));
+        auto* view = screen->findChild<QTableView*>(QString::fromLatin1(grid));
+        ov::ui::TableCursor* cursor =
+            grid == "dbgMaster" ? screen->tblMaster_() : screen->tblSlave_();
+        const QModelIndex cell =
+            view->model()->index(cursor->row(), cursor->model()->fieldIndex(field));
+        view->setFocus();
+        view->setCurrentIndex(cell);
+        view->edit(cell);
+        auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        QVERIFY(editor);
+        editor->selectAll();
+        QTest::keyClicks(editor, u"42"_s);
+        if (closed)
+            screen->close();
+        screen.reset();
+        const QString table = grid == "dbgMaster" ? u"OVmaster"_s : u"OVslave"_s;
+        QCOMPARE(
+            temp->db
+                ->scalar(u"SELECT count(*) FROM %1 WHERE %2 = '42' OR %2 = 42"_s.arg(table, field))
+                .toInt(),
+            1);
     }
 
     void noCurrentTable() {

@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
+#include <QPrintPreviewWidget>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -82,6 +83,14 @@ private Q_SLOTS:
         QCOMPARE(window.pageCount(), 0);
         QVERIFY(!window.printAction()->isEnabled());
         QCOMPARE(window.findChild<QLabel*>(u"pageLabel"_s)->text(), u"Rien à imprimer."_s);
+        // The words stand where the page would be, not only in the toolbar.
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto* nothing = window.findChild<QLabel*>(u"nothingToPrint"_s);
+        QVERIFY(nothing && nothing->isVisible());
+        QCOMPARE(nothing->text(), u"Rien à imprimer."_s);
+        QVERIFY(nothing->height() > window.height() / 2);
+        QVERIFY(!window.previewWidget()->isVisible());
         window.printReport();
         QCOMPARE(asked, 0);
         QCOMPARE(completed.size(), 0);
@@ -97,6 +106,37 @@ private Q_SLOTS:
         QCOMPARE(asked, 1);
         QCOMPARE(completed.size(), 1);
         QVERIFY(QFileInfo(path).size() > 0);
+    }
+
+    // A file chosen in the print dialog that is the store, one of its files or a link to it is
+    // refused before anything is written, and no job completes (nothing is stamped).
+    void storeFilesAreRefusedAsOutput_data() {
+        QTest::addColumn<QString>("chosen");
+        QTest::newRow("the store") << u"test.db"_s;
+        QTest::newRow("a link to the store") << u"lien.pdf"_s;
+        QTest::newRow("its journal") << u"test.db-wal"_s;
+    }
+    void storeFilesAreRefusedAsOutput() {
+        QFETCH(QString, chosen);
+        ovtest::TempDatabase t;
+        QVERIFY(QFile::link(t.path, t.dir.filePath(u"lien.pdf"_s)));
+        QFile file(t.path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray before = file.readAll();
+        const ReportDocument document = treasures(3);
+        int asked = 0;
+        ui::PreviewWindow window(document, nullptr, toPdf(t.dir.filePath(chosen), &asked));
+        window.setOutputCheck([&t](const QString& path) { return t.db->ownFileRefusal(path); });
+        QSignalSpy completed(&window, &ui::PreviewWindow::jobCompleted);
+        m_messages.clear();
+        window.printAction()->trigger();
+        QCOMPARE(asked, 1);
+        QCOMPARE(completed.size(), 0);
+        QCOMPARE(m_messages.size(), 1);
+        QVERIFY(m_messages.first().contains(u"rien n'a été écrit"_s));
+        file.seek(0);
+        QCOMPARE(file.readAll(), before);
+        t.db->requireAllTables();
     }
 
     void cancelledDialogPrintsNothing() {

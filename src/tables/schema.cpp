@@ -1,0 +1,298 @@
+#include "schema.h"
+
+#include "database.h"
+#include "errors.h"
+#include "generatortables.h"
+#include "outputs.h"
+
+#include <QAtomicInt>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUrl>
+
+namespace ov {
+
+namespace {
+
+// The random tables, the four output tables and the triggers that keep them right.
+void createBaseTables(const Database& database) {
+    static const char* const statements[] = {
+        // Random tables and their elements; elements are walked in insertion order (rowid).
+        "CREATE TABLE OVmaster (Id TEXT NOT NULL PRIMARY KEY, Nom TEXT NOT NULL DEFAULT '',"
+        " NbrElement REAL NOT NULL DEFAULT 0, TotProba REAL NOT NULL DEFAULT 0)",
+        "CREATE TABLE OVslave (Proba REAL NOT NULL DEFAULT 0, Element TEXT NOT NULL DEFAULT '',"
+        " ID TEXT NOT NULL DEFAULT '')",
+        "CREATE INDEX siSlave ON OVslave (ID, Element)",
+        "CREATE INDEX ixSlaveTable ON OVslave (ID)",
+
+        // Generated records, with a partial index that keeps the unprinted count fast.
+        "CREATE TABLE OVperso (Id REAL, Perso TEXT, Sexe_Cel_Mel_Stat TEXT, DateCreation TEXT,"
+        " DateImprime TEXT)",
+        "CREATE TABLE OVtresor (Id REAL, Tresor TEXT, Type TEXT, DateCreation TEXT,"
+        " DateImprime TEXT)",
+        "CREATE TABLE OVrencontre (Id REAL, Rencontre TEXT, Type TEXT, DateCreation TEXT,"
+        " DateImprime TEXT)",
+        "CREATE TABLE OVvillage (Id REAL, Village TEXT, Type TEXT, DateCreation TEXT,"
+        " DateImprime TEXT)",
+        "CREATE INDEX ixPersoUnprinted ON OVperso (DateImprime) WHERE DateImprime IS NULL",
+        "CREATE INDEX ixTresorUnprinted ON OVtresor (DateImprime) WHERE DateImprime IS NULL",
+        "CREATE INDEX ixRencontreUnprinted ON OVrencontre (DateImprime) WHERE DateImprime IS NULL",
+        "CREATE INDEX ixVillageUnprinted ON OVvillage (DateImprime) WHERE DateImprime IS NULL",
+
+        // Field widths are counted in characters; a longer text is cut, whoever writes it.
+        "CREATE TRIGGER OVmaster_width_ins AFTER INSERT ON OVmaster"
+        " WHEN length(NEW.Id) > 4 OR length(NEW.Nom) > 40 BEGIN"
+        " UPDATE OVmaster SET Id = substr(Id, 1, 4), Nom = substr(Nom, 1, 40)"
+        " WHERE rowid = NEW.rowid; END",
+        "CREATE TRIGGER OVmaster_width_upd AFTER UPDATE OF Id, Nom ON OVmaster"
+        " WHEN length(NEW.Id) > 4 OR length(NEW.Nom) > 40 BEGIN"
+        " UPDATE OVmaster SET Id = substr(Id, 1, 4), Nom = substr(Nom, 1, 40)"
+        " WHERE rowid = NEW.rowid; END",
+        "CREATE TRIGGER OVslave_width_ins AFTER INSERT ON OVslave"
+        " WHEN length(NEW.ID) > 4 OR length(NEW.Element) > 60 BEGIN"
+        " UPDATE OVslave SET ID = substr(ID, 1, 4), Element = substr(Element, 1, 60)"
+        " WHERE rowid = NEW.rowid; END",
+        "CREATE TRIGGER OVslave_width_upd AFTER UPDATE OF ID, Element ON OVslave"
+        " WHEN length(NEW.ID) > 4 OR length(NEW.Element) > 60 BEGIN"
+        " UPDATE OVslave SET ID = substr(ID, 1, 4), Element = substr(Element, 1, 60)"
+        " WHERE rowid = NEW.rowid; END",
+
+        // Elements follow their table when its Id is edited; the table keeps the totals of
+        // exactly the elements it now has.
+        "CREATE TRIGGER OVmaster_carry_elements AFTER UPDATE OF Id ON OVmaster"
+        " WHEN NEW.Id IS NOT OLD.Id BEGIN UPDATE OVslave SET ID = NEW.Id WHERE ID = OLD.Id;"
+        " UPDATE OVmaster SET NbrElement = (SELECT count(*) FROM OVslave WHERE ID = NEW.Id),"
+        " TotProba = (SELECT coalesce(sum(Proba), 0) FROM OVslave WHERE ID = NEW.Id)"
+        " WHERE Id = NEW.Id; END",
+
+        // The totals of a table stay right whenever one of its elements is posted or deleted.
+        // Each change adjusts them by its own weight, so loading or deleting many elements costs
+        // one step per element.
+        "CREATE TRIGGER OVslave_totals_ins AFTER INSERT ON OVslave BEGIN"
+        " UPDATE OVmaster SET NbrElement = NbrElement + 1, TotProba = TotProba + NEW.Proba"
+        " WHERE Id = NEW.ID; END",
+        "CREATE TRIGGER OVslave_totals_del AFTER DELETE ON OVslave BEGIN"
+        " UPDATE OVmaster SET NbrElement = NbrElement - 1, TotProba = TotProba - OLD.Proba"
+        " WHERE Id = OLD.ID; END",
+        "CREATE TRIGGER OVslave_totals_upd AFTER UPDATE OF Proba, ID ON OVslave BEGIN"
+        " UPDATE OVmaster SET NbrElement = NbrElement - 1, TotProba = TotProba - OLD.Proba"
+        " WHERE Id = OLD.ID;"
+        " UPDATE OVmaster SET NbrElement = NbrElement + 1, TotProba = TotProba + NEW.Proba"
+        " WHERE Id = NEW.ID; END",
+
+        // A counter that tells cached draws that a random table changed.
+        "CREATE TABLE ovTablesVersion (version INTEGER NOT NULL)",
+        "INSERT INTO ovTablesVersion VALUES (0)",
+        "CREATE TRIGGER OVmaster_version_ins AFTER INSERT ON OVmaster BEGIN"
+        " UPDATE ovTablesVersion SET version = version + 1; END",
+        "CREATE TRIGGER OVmaster_version_upd AFTER UPDATE ON OVmaster BEGIN"
+        " UPDATE ovTablesVersion SET version = version + 1; END",
+        "CREATE TRIGGER OVmaster_version_del AFTER DELETE ON OVmaster BEGIN"
+        " UPDATE ovTablesVersion SET version = version + 1; END",
+        "CREATE TRIGGER OVslave_version_ins AFTER INSERT ON OVslave BEGIN"
+        " UPDATE ovTablesVersion SET version = version + 1; END",
+        "CREATE TRIGGER OVslave_version_upd AFTER UPDATE ON OVslave BEGIN"
+        " UPDATE ovTablesVersion SET version = version + 1; END",
+        "CREATE TRIGGER OVslave_version_del AFTER DELETE ON OVslave BEGIN"
+        " UPDATE ovTablesVersion SET version = version + 1; END",
+    };
+    for (const char* statement : statements)
+        database.run(QString::fromLatin1(statement));
+}
+
+// The record count of an output table reads a small index instead of every text; the numbers
+// taken by runs that have not stored their record yet are kept apart.
+void addRecordNumbers(const Database& database) {
+    for (OutputKind kind : allOutputKinds) {
+        const QString table = outputTable(kind).table;
+        if (database.hasTable(table))
+            database.run(QStringLiteral("CREATE INDEX IF NOT EXISTS ix%1Id ON %1 (Id)").arg(table));
+    }
+    database.run(QStringLiteral("CREATE TABLE ovRecordNumbers (OutputTable TEXT NOT NULL,"
+                                " Number INTEGER NOT NULL, PRIMARY KEY (OutputTable, Number))"));
+}
+
+bool hasStoreTables(const QSqlDatabase& connection) {
+    QSqlQuery query(connection);
+    return query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND"
+                                     " name IN ('OVmaster', 'OVslave', 'OVperso', 'OVtresor',"
+                                     " 'OVrencontre', 'OVvillage') COLLATE NOCASE")) &&
+           query.next() && query.value(0).toInt() > 0;
+}
+
+int userVersion(const Database& database) {
+    return database.scalar(QStringLiteral("PRAGMA user_version")).toInt();
+}
+
+// A file written before the store had versions: its tables are those of the first step.
+int effectiveVersion(const Database& database) {
+    const int version = userVersion(database);
+    return version > 0 ? version : hasStoreTables(database.connection()) ? 1 : 0;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// The steps. Append new ones at the end, with the next version.
+const std::vector<SchemaStep>& schemaSteps() {
+    static const std::vector<SchemaStep> steps{
+        {1, QStringLiteral("tables aléatoires et textes générés"), &createBaseTables},
+        {2, QStringLiteral("numéros des textes générés"), &addRecordNumbers},
+        {3, QStringLiteral("générateurs personnels et leurs résultats"), &addGeneratorTables},
+    };
+    return steps;
+}
+// ---------------------------------------------------------------------------------------------
+
+std::function<void(const Database&)> schemaStatements(std::initializer_list<const char*> sql) {
+    std::vector<QString> statements;
+    for (const char* statement : sql)
+        statements.push_back(QString::fromUtf8(statement));
+    return [statements](const Database& database) {
+        for (const QString& statement : statements)
+            database.run(statement);
+    };
+}
+
+int latestSchemaVersion() {
+    return schemaSteps().back().version;
+}
+
+DatabaseFileKind inspectDatabaseFile(const QString& path) {
+    DatabaseFileKind result;
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return result;
+    const bool journalExists = QFileInfo::exists(path + QStringLiteral("-wal"));
+    // A file whose permissions forbid writing is read-only even for a user who could override
+    // them: its owner marked it so.
+    const auto writeBits = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
+    result.readOnly = !info.isWritable() || !(info.permissions() & writeBits) ||
+                      (!QFileInfo(info.absolutePath()).isWritable() && !journalExists);
+    if (!info.isFile()) {
+        result.kind = DatabaseFileKind::Kind::NotSqlite;
+        return result;
+    }
+    if (info.size() == 0) {
+        result.kind = DatabaseFileKind::Kind::Empty;
+        return result;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.kind = DatabaseFileKind::Kind::NotSqlite;
+        result.engineText = file.errorString();
+        return result;
+    }
+    static const QByteArray magic("SQLite format 3\0", 16);
+    if (file.read(16) != magic) {
+        result.kind = DatabaseFileKind::Kind::NotSqlite;
+        return result;
+    }
+    file.close();
+
+    // Read through the engine without writing anything: with no journal beside it the file is
+    // read as it stands, so that not even a journal or a lock file appears.
+    static QAtomicInt counter;
+    const QString name = QStringLiteral("ov-inspect-%1").arg(counter.fetchAndAddRelaxed(1));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(
+            QUrl::fromLocalFile(info.absoluteFilePath()).toString() +
+            (journalExists ? QStringLiteral("?mode=ro") : QStringLiteral("?immutable=1")));
+        db.setConnectOptions(
+            QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
+        if (!db.open()) {
+            result.kind = DatabaseFileKind::Kind::NotSqlite;
+            result.engineText = db.lastError().text().trimmed();
+        } else {
+            QSqlQuery query(db);
+            if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next()) {
+                result.kind = DatabaseFileKind::Kind::NotSqlite;
+                result.engineText = query.lastError().text().trimmed();
+            } else {
+                result.version = query.value(0).toInt();
+                query.finish();
+                if (result.version > latestSchemaVersion()) {
+                    result.kind = DatabaseFileKind::Kind::Newer;
+                } else if (result.version > 0 || hasStoreTables(db)) {
+                    result.kind = DatabaseFileKind::Kind::Ours;
+                    result.version = qMax(result.version, 1);
+                } else {
+                    result.kind = DatabaseFileKind::Kind::Foreign;
+                }
+            }
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return result;
+}
+
+QString refusalMessage(const QString& path, const DatabaseFileKind& kind) {
+    const QString file = QDir::toNativeSeparators(path);
+    const QString unchanged = QStringLiteral(" Il n'a pas été modifié.");
+    switch (kind.kind) {
+    case DatabaseFileKind::Kind::Missing:
+    case DatabaseFileKind::Kind::Ours:
+        return {};
+    case DatabaseFileKind::Kind::Empty:
+        return QStringLiteral("Le fichier %1 est vide : ce n'est pas une base Orvanthe.")
+                   .arg(file) +
+               unchanged;
+    case DatabaseFileKind::Kind::NotSqlite:
+        return QStringLiteral("Le fichier %1 n'est pas une base Orvanthe.").arg(file) + unchanged +
+               (kind.engineText.isEmpty() ? QString()
+                                          : QStringLiteral(" (%1)").arg(kind.engineText));
+    case DatabaseFileKind::Kind::Foreign:
+        return QStringLiteral("Le fichier %1 est une base SQLite d'un autre programme, pas une "
+                              "base Orvanthe.")
+                   .arg(file) +
+               unchanged;
+    case DatabaseFileKind::Kind::Newer:
+        return QStringLiteral("La base %1 vient d'une version plus récente d'Orvanthe (schéma %2 ;"
+                              " ce programme connaît jusqu'au schéma %3) : elle n'est pas ouverte"
+                              " et n'a pas été modifiée.")
+            .arg(file)
+            .arg(kind.version)
+            .arg(latestSchemaVersion());
+    }
+    return {};
+}
+
+QString backupPathFor(const QString& databasePath, const QDate& date) {
+    const QString base = databasePath + QStringLiteral(".bak-") + date.toString(Qt::ISODate);
+    QString candidate = base;
+    for (int i = 2; QFileInfo::exists(candidate) || QFileInfo(candidate).isSymLink(); ++i)
+        candidate = base + QStringLiteral("-%1").arg(i);
+    return candidate;
+}
+
+QString migrateSchema(const Database& database) {
+    if (effectiveVersion(database) >= latestSchemaVersion())
+        return {};
+    // A consistent copy of the whole file, what the journal holds included.
+    const QString backup = backupPathFor(database.path(), QDate::currentDate());
+    try {
+        database.run(QStringLiteral("VACUUM INTO ?"), {backup});
+    } catch (const DatabaseError& error) {
+        QFile::remove(backup);
+        throw DatabaseError(QStringLiteral("La copie de la base %1 avant sa mise à jour a échoué :"
+                                           " elle n'a pas été modifiée. %2")
+                                .arg(QDir::toNativeSeparators(database.path()), error.message()));
+    }
+    database.transaction([&] {
+        // Another program may have brought the file up to date meanwhile.
+        const int from = effectiveVersion(database);
+        for (const SchemaStep& step : schemaSteps())
+            if (step.version > from)
+                step.apply(database);
+        database.run(QStringLiteral("PRAGMA user_version = %1").arg(latestSchemaVersion()));
+    });
+    return backup;
+}
+
+} // namespace ov
