@@ -53,6 +53,9 @@ void GeneratorsMenu::rebuild() {
         action->setShortcut(QKeySequence());
         action->deleteLater();
     }
+    // The submenu of print runs is the menu's child, which clearing the menu would leave.
+    if (m_printMenu)
+        m_printMenu->deleteLater();
     m_menu->clear();
     int place = 0;
     for (const PersonalGenerator& generator : generators) {
