@@ -1,20 +1,14 @@
 #include "templatetokens.h"
 
 #include "template.h"
+#include "templatechars.h"
 
 namespace ov {
 
 namespace {
 
-bool isBlank(QChar c) {
-    return c == QLatin1Char(' ') || c == QLatin1Char('\t');
-}
-bool isDigit(QChar c) {
-    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
-}
-bool isNameChar(QChar c) {
-    return c.isLetter() || isDigit(c) || c == QLatin1Char('_');
-}
+using namespace templatechars;
+
 bool isOpen(QChar c) {
     return c == QLatin1Char('[') || c == QLatin1Char('{');
 }
@@ -203,13 +197,6 @@ private:
     const QString& s;
     QSet<QString>& m_known;
 };
-
-bool isComment(const QString& line) {
-    for (QChar c : line)
-        if (!isBlank(c))
-            return c == QLatin1Char('#');
-    return false;
-}
 
 } // namespace
 
