@@ -27,7 +27,8 @@ QString dump(const QString& path) {
                                           " FROM ovHistory ORDER BY hid"),
                            QStringLiteral("SELECT * FROM ovRecordNumbers")};
     for (const QString& table : campaignTableNames())
-        statements.append(QStringLiteral("SELECT * FROM %1 ORDER BY rowid").arg(table));
+        statements.append(
+            QStringLiteral("SELECT * FROM %1 ORDER BY %2").arg(table, db.insertionOrder()));
     for (const QString& statement : statements) {
         QSqlQuery query = db.run(statement);
         text += statement + QLatin1Char('\n');
@@ -60,11 +61,10 @@ void makeCampaign(const QString& path) {
     const Database db(path);
     insertRecords(db, OutputKind::Village,
                   {{7.0, u"Vieux-Bourg\nancien village"_s, u"Hameau"_s, QDate(2020, 5, 1), {}}});
-    ovtest::setTotals(db, db.scalar(u"SELECT Id FROM OVmaster ORDER BY rowid LIMIT 1"_s).toString(),
-                      3, 1000);
+    ovtest::setTotals(db, db.scalar(u"SELECT min(Id) FROM OVmaster"_s).toString(), 3, 1000);
     db.run(u"UPDATE ovHistory SET createdTime = '01:02:03' WHERE hid = 2"_s);
     db.run(u"UPDATE ovHistory SET createdTime = NULL WHERE hid = 3"_s);
-    db.run(u"UPDATE OVperso SET DateImprime = '2026-01-02' WHERE rowid < 3"_s);
+    db.run(u"UPDATE OVperso SET DateImprime = '2026-01-02' WHERE Id < 2"_s);
     db.run(u"ALTER TABLE OVvillage ADD COLUMN Note TEXT"_s);
 }
 
