@@ -47,6 +47,10 @@ public:
         const QSqlRecord target = to.connection().record(table);
         QStringList read, written, marks;
         for (int i = 0; i < source.count(); ++i) {
+            // Where an engine shows the insertion order as a column, the target numbers the rows
+            // itself as they arrive.
+            if (source.fieldName(i).compare(from.insertionOrder(), Qt::CaseInsensitive) == 0)
+                continue;
             const int j = target.indexOf(source.fieldName(i));
             if (j < 0)
                 continue;
