@@ -29,15 +29,20 @@ QString plural(qsizetype count, const QString& singular, const QString& pluralFo
     return QString::number(count) + QLatin1Char(' ') + (count > 1 ? pluralForm : singular);
 }
 
-QString requireKind(const QString& kind) {
-    if (!historySource(kind)) {
+// A built-in kind in any case, with or without accents, or the Id of a personal generator in any
+// case: the kind as the history names it.
+QString requireKind(const History& history, const QString& name) {
+    const auto kind = history.kindNamed(name);
+    if (!kind) {
         QStringList kinds;
         for (const HistorySource& source : historySources())
-            kinds << source.kind;
-        throw UsageProblem{
-            QStringLiteral("genre inconnu : %1 (%2)").arg(kind, kinds.join(QLatin1Char('|')))};
+            if (source.hasFixedKind())
+                kinds << source.kind;
+        throw UsageProblem{QStringLiteral("genre inconnu : %1 (%2 ou l'Id d'un générateur"
+                                          " personnel)")
+                               .arg(name, kinds.join(QLatin1Char('|')))};
     }
-    return kind;
+    return *kind;
 }
 
 // A day as 2026-12-01 or 01/12/2026.
@@ -103,6 +108,7 @@ QJsonArray listJson(const QVector<HistoryEntry>& entries) {
     for (const HistoryEntry& entry : entries) {
         QJsonObject object;
         object[QStringLiteral("kind")] = entry.key.kind;
+        object[QStringLiteral("kindLabel")] = entry.kindLabel;
         object[QStringLiteral("n")] = entry.n;
         object[QStringLiteral("rowid")] = entry.key.rowid;
         object[QStringLiteral("created")] = entry.created;
@@ -125,7 +131,7 @@ public:
         const OptionDeclaration kind{
             QStringLiteral("kind"), QStringLiteral("GENRE"),
             QStringLiteral("seulement les textes de ce genre (perso, tresor, "
-                           "rencontre, village)"),
+                           "rencontre, village, ou l'Id d'un générateur personnel)"),
             QStringLiteral("tous les genres")};
         const OptionDeclaration limit{QStringLiteral("limit"), QStringLiteral("N"),
                                       QStringLiteral("nombre de textes listés au plus"),
@@ -134,8 +140,9 @@ public:
                                      QStringLiteral("écrit la liste en JSON"),
                                      QStringLiteral("une ligne par texte")};
         const QString numbers =
-            QStringLiteral("ID : le numéro du texte, ou #LIGNE quand plusieurs textes ont ce "
-                           "numéro.");
+            QStringLiteral("GENRE : perso, tresor, rencontre, village, ou l'Id d'un générateur "
+                           "personnel.\nID : le numéro du texte, ou #LIGNE quand plusieurs "
+                           "textes ont ce numéro.");
         if (m_action == QLatin1String("list"))
             return {QStringLiteral("history list"),
                     QString(),
@@ -220,7 +227,7 @@ public:
             const History history(*database);
             if (action == QLatin1String("list") || action == QLatin1String("search"))
                 return list(history, action == QLatin1String("search"), options, io);
-            const QString kind = requireKind(options.positional.value(0));
+            const QString kind = requireKind(history, options.positional.value(0));
             const QVector<HistoryKey> keys = resolveKeys(history, kind, options.positional.mid(1));
             if (action == QLatin1String("show"))
                 return show(history, keys, io);
@@ -246,8 +253,6 @@ private:
     static void checkOptions(const QString& action, const Options& options) {
         if (options.has(QStringLiteral("--printed")) && options.has(QStringLiteral("--unprinted")))
             throw UsageProblem{QStringLiteral("--printed et --unprinted s'excluent")};
-        if (options.has(QStringLiteral("--kind")))
-            requireKind(options.value(QStringLiteral("--kind")));
         if (options.has(QStringLiteral("--limit"))) {
             bool ok = false;
             const int limit = options.value(QStringLiteral("--limit")).toInt(&ok);
@@ -285,7 +290,8 @@ private:
 
     static int list(const History& history, bool search, const Options& options, Streams& io) {
         HistoryFilter filter;
-        filter.kind = options.value(QStringLiteral("--kind"));
+        if (options.has(QStringLiteral("--kind")))
+            filter.kind = requireKind(history, options.value(QStringLiteral("--kind")));
         if (options.has(QStringLiteral("--printed")))
             filter.printed = PrintedFilter::Printed;
         else if (options.has(QStringLiteral("--unprinted")))

@@ -23,10 +23,22 @@ constexpr int keysPerStatement = 400; // well under the engine's limit of bound 
 // The text of each record, read only for the rows a page returns.
 QString textColumn() {
     QString column = QStringLiteral("CASE h.kind");
-    for (const HistorySource& source : historySources())
-        column += QStringLiteral(" WHEN '%1' THEN (SELECT %2 FROM %3 WHERE rowid = h.rec)")
-                      .arg(source.kind, source.textField, source.table);
-    return column + QStringLiteral(" END");
+    QString results;
+    for (const HistorySource& source : historySources()) {
+        const QString text = QStringLiteral("(SELECT %1 FROM %2 WHERE rowid = h.rec)")
+                                 .arg(source.textField, source.table);
+        if (source.hasFixedKind())
+            column += QStringLiteral(" WHEN '%1' THEN ").arg(source.kind) + text;
+        else
+            results = text;
+    }
+    return column + QStringLiteral(" ELSE ") + results + QStringLiteral(" END");
+}
+
+// The columns of an entry, the name of a result's generator with them.
+QString entryColumns() {
+    return QStringLiteral("h.hid, h.kind, h.rec, h.n, h.created, h.createdTime, h.printed, ") +
+           textColumn() + QStringLiteral(", (SELECT Nom FROM OVgenerateur WHERE Id = h.kind)");
 }
 
 // The words as the index's query language reads them: each one quoted, each a prefix, all
@@ -38,19 +50,17 @@ QString matchExpression(const QStringList& words) {
     return terms.join(QLatin1Char(' '));
 }
 
-const HistorySource& requireSource(const QString& kind) {
-    const HistorySource* source = historySource(kind);
-    if (!source)
-        throw Error(QStringLiteral("Genre de texte inconnu : ") + kind);
-    return *source;
+QString labelOf(const QString& kind, const QVariant& nom) {
+    if (isBuiltInHistoryKind(kind) || nom.isNull())
+        return historyKindLabel(kind);
+    return nom.toString();
 }
 
 HistoryEntry entryFrom(const QSqlQuery& query, bool withText) {
     HistoryEntry entry;
     entry.position = query.value(0).toLongLong();
-    const QString kind = query.value(1).toString();
-    const HistorySource* source = historySource(kind);
-    entry.key = {source ? source->kind : kind, query.value(2).toLongLong()};
+    entry.key = {query.value(1).toString(), query.value(2).toLongLong()};
+    entry.kindLabel = labelOf(entry.key.kind, query.value(8));
     entry.n = query.value(3).toInt();
     entry.created = query.value(4).toString();
     entry.createdTime = query.value(5).toString();
@@ -62,24 +72,35 @@ HistoryEntry entryFrom(const QSqlQuery& query, bool withText) {
     return entry;
 }
 
-// Runs statement (with "%1" for the list of marks) on the rowids of each kind, by slices, in one
-// transaction. Returns the rows changed.
+// Runs statement (with "%1" for the table, "%2" for the list of marks and "%3" for the condition
+// that keeps a generator's results) on the rowids of each kind, by slices, in one transaction.
+// Returns the rows changed.
 int onKeys(const Database& database, const QVector<HistoryKey>& keys, const QString& statement,
            const QVariantList& leading = {}) {
+    QStringList kinds;
     for (const HistoryKey& key : keys)
-        requireSource(key.kind);
+        if (!kinds.contains(key.kind))
+            kinds.append(key.kind);
     int changed = 0;
     database.transaction([&] {
-        for (const HistorySource& source : historySources()) {
+        for (const QString& kind : kinds) {
+            const HistorySource& source = historySourceOf(kind);
             QVariantList rowids;
             for (const HistoryKey& key : keys)
-                if (key.kind == source.kind)
+                if (key.kind == kind)
                     rowids.append(key.rowid);
+            const QString condition =
+                source.hasFixedKind()
+                    ? QString()
+                    : QStringLiteral(" AND %1 = ?").arg(source.kindOf(source.table));
             for (qsizetype from = 0; from < rowids.size(); from += keysPerStatement) {
                 const QVariantList slice = rowids.mid(from, keysPerStatement);
                 QStringList marks(slice.size(), QStringLiteral("?"));
+                QVariantList values = leading + slice;
+                if (!source.hasFixedKind())
+                    values.append(kind);
                 const QSqlQuery query = database.run(
-                    statement.arg(source.table, marks.join(QLatin1Char(','))), leading + slice);
+                    statement.arg(source.table, marks.join(QLatin1Char(',')), condition), values);
                 changed += query.numRowsAffected();
             }
         }
@@ -95,8 +116,8 @@ QString markdownFence(const QString& text) {
 }
 
 QString headingOf(const HistoryEntry& entry) {
-    QString heading = historyKindLabel(entry.key.kind) + QLatin1Char(' ') +
-                      QString::number(entry.n) + QStringLiteral(" du ") + entry.created;
+    QString heading = entry.kindLabel + QLatin1Char(' ') + QString::number(entry.n) +
+                      QStringLiteral(" du ") + entry.created;
     if (!entry.createdTime.isEmpty())
         heading += QStringLiteral(" à ") + entry.createdTime.left(5);
     return heading;
@@ -215,9 +236,7 @@ History::History(const Database& database) : m_database(database) {}
 
 QVector<HistoryEntry> History::page(const HistoryFilter& filter, int limit, qint64 before,
                                     bool withText) const {
-    const QString columns =
-        QStringLiteral("h.hid, h.kind, h.rec, h.n, h.created, h.createdTime, h.printed, ") +
-        textColumn();
+    const QString columns = entryColumns();
     QStringList conditions;
     QVariantList values;
     const QStringList words = searchWords(filter.words);
@@ -268,16 +287,60 @@ QVector<HistoryEntry> History::page(const HistoryFilter& filter, int limit, qint
     return page;
 }
 
+std::optional<QString> History::kindNamed(const QString& name) const {
+    if (const auto kind = outputKindFromName(name))
+        return outputTable(*kind).name;
+    for (const auto& [kind, label] : kinds())
+        if (kind.compare(name, Qt::CaseInsensitive) == 0)
+            return kind;
+    return std::nullopt;
+}
+
+QString History::kindLabel(const QString& kind) const {
+    if (isBuiltInHistoryKind(kind))
+        return historyKindLabel(kind);
+    return labelOf(kind, m_database.scalar(QStringLiteral("SELECT Nom FROM OVgenerateur"
+                                                          " WHERE Id = ?"),
+                                           {kind}));
+}
+
+QVector<QPair<QString, QString>> History::kinds() const {
+    QVector<QPair<QString, QString>> builtIn;
+    for (const HistorySource& source : historySources())
+        if (source.hasFixedKind())
+            builtIn.append({source.kind, historyKindLabel(source.kind)});
+    // The generators, then the kinds the index holds that none of them has, read by one step of
+    // the index per kind rather than by a walk through every record.
+    QVector<QPair<QString, QString>> personal;
+    QSqlQuery generators = m_database.run(QStringLiteral("SELECT Id, Nom FROM OVgenerateur"));
+    while (generators.next())
+        personal.append({generators.value(0).toString(), generators.value(1).toString()});
+    QSqlQuery indexed = m_database.run(
+        QStringLiteral("WITH RECURSIVE k(kind) AS (SELECT min(kind) FROM ovHistory UNION ALL"
+                       " SELECT (SELECT min(kind) FROM ovHistory WHERE kind > k.kind) FROM k"
+                       " WHERE k.kind IS NOT NULL)"
+                       " SELECT kind FROM k WHERE kind IS NOT NULL"
+                       " AND NOT EXISTS (SELECT 1 FROM OVgenerateur WHERE Id = k.kind)"));
+    while (indexed.next()) {
+        const QString kind = indexed.value(0).toString();
+        if (!isBuiltInHistoryKind(kind))
+            personal.append({kind, kind});
+    }
+    std::sort(personal.begin(), personal.end(), [](const auto& a, const auto& b) {
+        const int byName = a.second.localeAwareCompare(b.second);
+        return byName != 0 ? byName < 0 : a.first < b.first;
+    });
+    return builtIn + personal;
+}
+
 QVector<HistoryEntry> History::entries(const QVector<HistoryKey>& keys) const {
     QVector<HistoryEntry> found;
     found.reserve(keys.size());
     for (const HistoryKey& key : keys) {
-        requireSource(key.kind);
-        QSqlQuery query = m_database.run(
-            QStringLiteral("SELECT h.hid, h.kind, h.rec, h.n, h.created, h.createdTime,"
-                           " h.printed, ") +
-                textColumn() + QStringLiteral(" FROM ovHistory h WHERE h.kind = ? AND h.rec = ?"),
-            {key.kind, key.rowid});
+        QSqlQuery query =
+            m_database.run(QStringLiteral("SELECT ") + entryColumns() +
+                               QStringLiteral(" FROM ovHistory h WHERE h.kind = ? AND h.rec = ?"),
+                           {key.kind, key.rowid});
         if (query.next())
             found.append(entryFrom(query, true));
     }
@@ -312,17 +375,17 @@ std::optional<HistoryKey> History::latest() const {
 int History::unprint(const QVector<HistoryKey>& keys) const {
     return onKeys(m_database, keys,
                   QStringLiteral("UPDATE %1 SET DateImprime = NULL"
-                                 " WHERE DateImprime IS NOT NULL AND rowid IN (%2)"));
+                                 " WHERE DateImprime IS NOT NULL AND rowid IN (%2)%3"));
 }
 
 int History::remove(const QVector<HistoryKey>& keys) const {
-    return onKeys(m_database, keys, QStringLiteral("DELETE FROM %1 WHERE rowid IN (%2)"));
+    return onKeys(m_database, keys, QStringLiteral("DELETE FROM %1 WHERE rowid IN (%2)%3"));
 }
 
 int History::stampUnprinted(const QVector<HistoryKey>& keys, const QDate& day) const {
     return onKeys(m_database, keys,
                   QStringLiteral("UPDATE %1 SET DateImprime = ?"
-                                 " WHERE DateImprime IS NULL AND rowid IN (%2)"),
+                                 " WHERE DateImprime IS NULL AND rowid IN (%2)%3"),
                   {printDateStamp(day)});
 }
 
@@ -343,6 +406,7 @@ QString exportEntries(const QVector<HistoryEntry>& entries, ExportFormat format)
         for (const HistoryEntry& entry : entries) {
             QJsonObject object;
             object[QStringLiteral("kind")] = entry.key.kind;
+            object[QStringLiteral("kindLabel")] = entry.kindLabel;
             object[QStringLiteral("rowid")] = entry.key.rowid;
             object[QStringLiteral("n")] = entry.n;
             object[QStringLiteral("created")] = entry.created;
@@ -383,16 +447,24 @@ QVector<ReportDocument> historyReports(const QVector<HistoryEntry>& entries, con
             kinds.append(entry.key.kind);
     QVector<ReportDocument> reports;
     for (const QString& kind : kinds) {
-        const auto outputKind = outputKindFromName(kind);
-        if (!outputKind)
-            throw Error(QStringLiteral("Aucun rapport pour les textes de genre ") + kind);
         QVector<ReportRow> rows;
+        QString label;
         for (const HistoryEntry& entry : entries)
-            if (entry.key.kind == kind)
+            if (entry.key.kind == kind) {
                 rows.append({entry.key.rowid, entry.text});
-        reports.append(ReportDocument(reportDefinition(*outputKind), std::move(rows), at));
+                label = entry.kindLabel.isEmpty() ? kind : entry.kindLabel;
+            }
+        const HistorySource* builtIn = historySource(kind);
+        reports.append(ReportDocument(builtIn ? reportDefinition(*outputKindFromName(kind))
+                                              : personalReportDefinition(kind, label),
+                                      std::move(rows), at));
     }
     return reports;
+}
+
+QString historyKindOfReport(const ReportDefinition& definition) {
+    return definition.rowCondition.isEmpty() ? outputTable(definition.kind).name
+                                             : definition.rowConditionValue.toString();
 }
 
 QString writeReportsPdf(const QVector<ReportDocument>& reports, const QString& path) {

@@ -1,6 +1,7 @@
 #pragma once
 // The history of generated texts: listing, searching, reading, unprinting, deleting, reprint
-// stamps and exports, over the history index of every output table.
+// stamps and exports, over the history index of every output table and of the personal
+// generators' results.
 
 #include "reports/reportdocument.h"
 
@@ -15,7 +16,8 @@ namespace ov {
 
 class Database;
 
-// One stored record: its kind and its row in its table.
+// One stored record: its kind (perso, tresor, rencontre, village, or the Id of the personal
+// generator of a result, as stored) and its row in its table.
 struct HistoryKey {
     QString kind;
     qint64 rowid = 0;
@@ -25,7 +27,7 @@ struct HistoryKey {
 enum class PrintedFilter { All, Printed, Unprinted };
 
 struct HistoryFilter {
-    QString kind; // empty: every kind
+    QString kind; // empty: every kind; else a kind as the index names it (see History::kindNamed)
     PrintedFilter printed = PrintedFilter::All;
     QDate since;   // creation dates from this day, when valid
     QDate until;   // up to this day included, when valid
@@ -35,6 +37,7 @@ struct HistoryFilter {
 struct HistoryEntry {
     qint64 position = 0; // place in the history: a larger one is newer
     HistoryKey key;
+    QString kindLabel; // « Personnage »..., or the Nom of a result's generator
     int n = 0;
     QString created;     // the creation date as stored (ISO)
     QString createdTime; // HH:MM:SS, when the record was written on its day of creation
@@ -43,7 +46,8 @@ struct HistoryEntry {
     QString text;        // the whole text, when asked for
 };
 
-// The French name of a kind: « Personnage », « Trésor »...
+// The French name of a built-in kind: « Personnage », « Trésor »...; any other kind as it is
+// (History::kindLabel knows the names of the generators).
 QString historyKindLabel(const QString& kind);
 
 // What a list shows of a record: the village's name, the character's age and sex, the treasure's
@@ -63,6 +67,17 @@ QStringList textLines(const QString& text);
 class History {
 public:
     explicit History(const Database& database);
+
+    // The kind a name designates, as the index names it: a built-in kind in any case, with or
+    // without its accents, or the Id of a personal generator in any case (also one that is gone
+    // but left results). Nothing for any other name.
+    std::optional<QString> kindNamed(const QString& name) const;
+    // The French name of a kind: a built-in kind's, or the Nom of a generator (its Id when the
+    // generator is gone).
+    QString kindLabel(const QString& kind) const;
+    // The kinds a filter offers, with their names: the built-in ones, then the personal
+    // generators (those stored and those whose results remain), by name.
+    QVector<QPair<QString, QString>> kinds() const;
 
     // Newest first: at most limit entries that pass the filter and stand before position before
     // (0: from the newest). Raises DatabaseError.
@@ -99,8 +114,12 @@ std::optional<ExportFormat> exportFormatFromName(const QString& name);
 QString exportEntries(const QVector<HistoryEntry>& entries, ExportFormat format);
 
 // The reports of the records, one per kind in the order the kinds first appear, each laid out
-// as the print runs lay it out. Raises Error for a kind without a report.
+// as the print runs lay it out: a personal generator's results as `print ID` lays them out, with
+// the generator's Nom in the title.
 QVector<ReportDocument> historyReports(const QVector<HistoryEntry>& entries, const QDateTime& at);
+
+// The kind of the records of one of those reports.
+QString historyKindOfReport(const ReportDefinition& definition);
 
 // Writes the reports one after the other into one PDF file, the whole file or nothing. Returns
 // an empty text, or the French message of the failure.

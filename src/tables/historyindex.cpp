@@ -10,60 +10,79 @@ namespace ov {
 
 namespace {
 
-// {k}: the kind, {t}: the table, {x}: the text field. The time of creation is only known for a
-// row written today, at the moment it is written.
+// {t}: the table, {x}: the text field, {kn} and {ko}: the kind of the new and of the old row,
+// {dn}: the day of the new row, {tn}: its time when written, {tu}: its time after a change.
 const char* const sourceTriggers[] = {
     "CREATE TRIGGER ovHistory_{t}_ins AFTER INSERT ON {t} BEGIN"
     " INSERT INTO ovHistory (kind, rec, n, created, createdTime, printed)"
-    " VALUES ('{k}', NEW.rowid, NEW.Id, NEW.DateCreation,"
-    " CASE WHEN NEW.DateCreation = date('now', 'localtime')"
-    " THEN time('now', 'localtime') END, NEW.DateImprime);"
+    " VALUES ({kn}, NEW.rowid, NEW.Id, {dn}, {tn}, NEW.DateImprime);"
     " INSERT INTO ovHistoryText (rowid, body) SELECT hid, coalesce(NEW.{x}, '') FROM ovHistory"
-    " WHERE kind = '{k}' AND rec = NEW.rowid; END",
+    " WHERE kind = {kn} AND rec = NEW.rowid; END",
 
     "CREATE TRIGGER ovHistory_{t}_del AFTER DELETE ON {t} BEGIN"
     " INSERT INTO ovHistoryText (ovHistoryText, rowid, body)"
     " SELECT 'delete', hid, coalesce(OLD.{x}, '') FROM ovHistory"
-    " WHERE kind = '{k}' AND rec = OLD.rowid;"
-    " DELETE FROM ovHistory WHERE kind = '{k}' AND rec = OLD.rowid; END",
+    " WHERE kind = {ko} AND rec = OLD.rowid;"
+    " DELETE FROM ovHistory WHERE kind = {ko} AND rec = OLD.rowid; END",
 
     "CREATE TRIGGER ovHistory_{t}_upd AFTER UPDATE ON {t} BEGIN"
     " INSERT INTO ovHistoryText (ovHistoryText, rowid, body)"
     " SELECT 'delete', hid, coalesce(OLD.{x}, '') FROM ovHistory"
-    " WHERE kind = '{k}' AND rec = OLD.rowid AND NEW.{x} IS NOT OLD.{x};"
+    " WHERE kind = {ko} AND rec = OLD.rowid AND NEW.{x} IS NOT OLD.{x};"
     " INSERT INTO ovHistoryText (rowid, body) SELECT hid, coalesce(NEW.{x}, '') FROM ovHistory"
-    " WHERE kind = '{k}' AND rec = OLD.rowid AND NEW.{x} IS NOT OLD.{x};"
-    " UPDATE ovHistory SET rec = NEW.rowid, n = NEW.Id, created = NEW.DateCreation,"
-    " printed = NEW.DateImprime WHERE kind = '{k}' AND rec = OLD.rowid; END",
+    " WHERE kind = {ko} AND rec = OLD.rowid AND NEW.{x} IS NOT OLD.{x};"
+    " UPDATE ovHistory SET kind = {kn}, rec = NEW.rowid, n = NEW.Id, created = {dn},"
+    " createdTime = {tu}, printed = NEW.DateImprime WHERE kind = {ko} AND rec = OLD.rowid; END",
 };
 
+// An expression of the source over the row named row.
+QString over(const QString& expression, const QString& row) {
+    return QString(expression).replace(QStringLiteral("{r}"), row);
+}
+
 QString forSource(const char* statement, const HistorySource& source) {
+    const QString day = over(source.dayExpression, QStringLiteral("NEW"));
+    const QString time = source.timeExpression.isEmpty()
+                             ? QStringLiteral("CASE WHEN %1 = date('now', 'localtime')"
+                                              " THEN time('now', 'localtime') END")
+                                   .arg(day)
+                             : over(source.timeExpression, QStringLiteral("NEW"));
     return QString::fromLatin1(statement)
-        .replace(QStringLiteral("{k}"), source.kind)
         .replace(QStringLiteral("{t}"), source.table)
-        .replace(QStringLiteral("{x}"), source.textField);
+        .replace(QStringLiteral("{x}"), source.textField)
+        .replace(QStringLiteral("{kn}"), source.kindOf(QStringLiteral("NEW")))
+        .replace(QStringLiteral("{ko}"), source.kindOf(QStringLiteral("OLD")))
+        .replace(QStringLiteral("{dn}"), day)
+        .replace(QStringLiteral("{tn}"), time)
+        .replace(QStringLiteral("{tu}"), source.timeExpression.isEmpty()
+                                             ? QStringLiteral("createdTime")
+                                             : over(source.timeExpression, QStringLiteral("NEW")));
 }
 
 // The existing rows of the sources, oldest first, so that the index's order is the order of
 // creation; then their words.
 void indexExistingRows(const Database& database, const QVector<HistorySource>& sources) {
     QStringList selects;
+    const QString row = QStringLiteral("s");
     for (const HistorySource& source : sources)
-        selects.append(QStringLiteral("SELECT '%1' AS kind, rowid AS rec, Id AS n, DateCreation,"
-                                      " DateImprime FROM %2")
-                           .arg(source.kind, source.table));
+        selects.append(QStringLiteral("SELECT %1 AS kind, s.rowid AS rec, s.Id AS n, %2 AS created,"
+                                      " %3 AS createdTime, s.DateImprime AS printed FROM %4 s")
+                           .arg(source.kindOf(row), over(source.dayExpression, row),
+                                source.timeExpression.isEmpty() ? QStringLiteral("NULL")
+                                                                : over(source.timeExpression, row),
+                                source.table));
     if (selects.isEmpty())
         return;
-    database.run(QStringLiteral("INSERT INTO ovHistory (kind, rec, n, created, printed)"
-                                " SELECT kind, rec, n, DateCreation, DateImprime FROM (") +
-                 selects.join(QStringLiteral(" UNION ALL ")) +
-                 QStringLiteral(") ORDER BY DateCreation, rec"));
+    database.run(
+        QStringLiteral("INSERT INTO ovHistory (kind, rec, n, created, createdTime, printed)"
+                       " SELECT kind, rec, n, created, createdTime, printed FROM (") +
+        selects.join(QStringLiteral(" UNION ALL ")) +
+        QStringLiteral(") ORDER BY created, coalesce(createdTime, ''), rec"));
     for (const HistorySource& source : sources)
         database.run(QStringLiteral("INSERT INTO ovHistoryText (rowid, body)"
-                                    " SELECT h.hid, coalesce(s.%1, '') FROM ovHistory h"
-                                    " JOIN %2 s ON s.rowid = h.rec WHERE h.kind = ?")
-                         .arg(source.textField, source.table),
-                     {source.kind});
+                                    " SELECT h.hid, coalesce(s.%1, '') FROM %2 s JOIN ovHistory h"
+                                    " ON h.kind = %3 AND h.rec = s.rowid ORDER BY h.hid")
+                         .arg(source.textField, source.table, source.kindOf(row)));
 }
 
 void createTriggers(const Database& database, const HistorySource& source) {
@@ -71,25 +90,50 @@ void createTriggers(const Database& database, const HistorySource& source) {
         database.run(forSource(statement, source));
 }
 
+QVector<HistorySource> outputSources() {
+    QVector<HistorySource> list;
+    for (OutputKind kind : allOutputKinds) {
+        const OutputTable& table = outputTable(kind);
+        list.append({table.name, table.table, table.textField,
+                     QLatin1Char('\'') + table.name + QLatin1Char('\''),
+                     QStringLiteral("{r}.DateCreation"), QString()});
+    }
+    return list;
+}
+
+// A result's DateCreation is its date and time, 2026-12-09T21:05:00.
+const HistorySource& resultsSource() {
+    static const HistorySource source{
+        QString(),
+        QStringLiteral("OVresultat"),
+        QStringLiteral("Texte"),
+        QStringLiteral("{r}.Generateur"),
+        QStringLiteral("substr({r}.DateCreation, 1, 10)"),
+        QStringLiteral("nullif(substr({r}.DateCreation, 12, 8), '')")};
+    return source;
+}
+
 } // namespace
 
 const QVector<HistorySource>& historySources() {
-    static const QVector<HistorySource> sources = [] {
-        QVector<HistorySource> list;
-        for (OutputKind kind : allOutputKinds) {
-            const OutputTable& table = outputTable(kind);
-            list.append({table.name, table.table, table.textField});
-        }
-        return list;
-    }();
+    static const QVector<HistorySource> sources = outputSources() << resultsSource();
     return sources;
 }
 
 const HistorySource* historySource(const QString& kind) {
     for (const HistorySource& source : historySources())
-        if (source.kind == kind)
+        if (source.hasFixedKind() && source.kind == kind)
             return &source;
     return nullptr;
+}
+
+const HistorySource& historySourceOf(const QString& kind) {
+    const HistorySource* fixed = historySource(kind);
+    return fixed ? *fixed : resultsSource();
+}
+
+bool isBuiltInHistoryKind(const QString& kind) {
+    return historySource(kind) != nullptr;
 }
 
 void createHistoryIndex(const Database& database) {
@@ -109,11 +153,26 @@ void createHistoryIndex(const Database& database) {
         // are indexed meanwhile.
         QVector<HistorySource> present;
         for (const HistorySource& source : historySources())
-            if (database.hasTable(source.table))
+            if (source.hasFixedKind() && database.hasTable(source.table))
                 present.append(source);
         for (const HistorySource& source : present)
             createTriggers(database, source);
         indexExistingRows(database, present);
+    });
+}
+
+void addResultsToHistory(const Database& database) {
+    database.transaction([&] {
+        if (!database.hasTable(resultsSource().table))
+            return;
+        addHistorySource(database, resultsSource());
+        // The results, and so their history, follow their generator when its Id changes, its
+        // case included. A generator is removed with its results (GeneratorStore::remove), and
+        // they leave the history by their own trigger.
+        database.run(QStringLiteral(
+            "CREATE TRIGGER OVgenerateur_carry_results AFTER UPDATE OF Id ON OVgenerateur"
+            " WHEN NEW.Id IS NOT OLD.Id COLLATE BINARY BEGIN"
+            " UPDATE OVresultat SET Generateur = NEW.Id WHERE Generateur = OLD.Id; END"));
     });
 }
 

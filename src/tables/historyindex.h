@@ -1,6 +1,7 @@
 #pragma once
-// The history index: one row per generated text of every output table, and its word index
-// (accents and case ignored), kept in step by triggers whoever writes.
+// The history index: one row per generated text of every output table and of the personal
+// generators' results, and its word index (accents and case ignored), kept in step by triggers
+// whoever writes.
 
 #include <QString>
 #include <QVariant>
@@ -11,22 +12,44 @@ namespace ov {
 class Database;
 
 // A table of generated texts that the history covers. Its rows have the fields Id (the number n),
-// DateCreation (an ISO date) and DateImprime (empty until printed), and one text field.
+// DateCreation and DateImprime (empty until printed), and one text field. The expressions are
+// written over a row named {r} (NEW, OLD or the table's own row).
 struct HistorySource {
-    QString kind;      // the kind's name in the index and on the command line: perso, village...
-    QString table;     // OVperso, ...
-    QString textField; // Perso, ...
+    QString kind;           // the fixed kind of its rows (perso, village...); empty when each row
+                            // says its kind in kindExpression
+    QString table;          // OVperso, ...
+    QString textField;      // Perso, ...
+    QString kindExpression; // the kind of a row: '{kind}' or a field of the row
+    QString dayExpression;  // the day of creation as an ISO date
+    QString timeExpression; // the time of creation as stored (HH:MM:SS); empty when the table
+                            // keeps only the day: a row written today then takes the time of its
+                            // writing
+
+    bool hasFixedKind() const { return !kind.isEmpty(); }
+    // The kind of the row named row (NEW, OLD, the table's name...).
+    QString kindOf(const QString& row) const {
+        return QString(kindExpression).replace(QStringLiteral("{r}"), row);
+    }
 };
 
-// The tables the history covers: the four output tables. A further table of texts is one more
-// entry here, and a migration step that calls addHistorySource for it.
+// The tables the history covers: the four output tables, then the results of the personal
+// generators, whose kind is their generator's Id (never the name of a built-in kind).
 const QVector<HistorySource>& historySources();
+// The source of the rows of a kind: a built-in kind's own table, any other kind the results.
+const HistorySource& historySourceOf(const QString& kind);
+// The source of a built-in kind exactly as the index names it (perso, tresor...), or null.
 const HistorySource* historySource(const QString& kind);
+// True when kind is one of the built-in kinds as the index names them.
+bool isBuiltInHistoryKind(const QString& kind);
 
-// The schema step of the history: creates the index tables and the triggers of every source,
-// and indexes the existing rows, oldest first. Runs inside the caller's transaction when there is
-// one.
+// The schema step of the history: creates the index tables and the triggers of the four output
+// tables, and indexes their existing rows, oldest first. Runs inside the caller's transaction when
+// there is one.
 void createHistoryIndex(const Database& database);
+
+// The schema step that adds the personal generators' results to the index: their triggers and
+// their existing rows; their kind follows a change of their generator's Id.
+void addResultsToHistory(const Database& database);
 
 // Adds one source to an existing index: its triggers, and its existing rows.
 void addHistorySource(const Database& database, const HistorySource& source);

@@ -145,6 +145,8 @@ const std::vector<SchemaStep>& schemaSteps() {
         {2, QStringLiteral("numéros des textes générés"), &addRecordNumbers},
         {3, QStringLiteral("générateurs personnels et leurs résultats"), &addGeneratorTables},
         {4, QStringLiteral("historique des textes générés"), &createHistoryIndex},
+        {5, QStringLiteral("résultats des générateurs personnels dans l'historique"),
+         &addResultsToHistory},
     };
     return steps;
 }

@@ -108,6 +108,14 @@ int GeneratorStore::remove(const QString& id) const {
     return removed;
 }
 
+int GeneratorStore::nextResultNumber(const QString& id) const {
+    return m_database
+        .scalar(QStringLiteral("SELECT coalesce(max(Id) + 1, 0) FROM OVresultat"
+                               " WHERE Generateur = ?"),
+                {id})
+        .toInt();
+}
+
 int GeneratorStore::resultCount(const QString& id) const {
     return m_database
         .scalar(QStringLiteral("SELECT count(*) FROM OVresultat WHERE Generateur = ?"), {id})
@@ -124,11 +132,12 @@ int GeneratorStore::storeResult(const PersonalGenerator& generator, const QStrin
     QString rest = QStringLiteral(" - ") + dateText + QStringLiteral("\r\n");
     for (const QString& line : body)
         rest += line + QStringLiteral("\r\n");
-    // One statement: SQLite takes the write lock before counting, so n is never shared.
+    // One statement: SQLite takes the write lock before counting, so n is never shared. After
+    // a result was deleted the count may be a number still in use: n follows the largest one.
     m_database.run(
         QStringLiteral("INSERT INTO OVresultat (Generateur, Id, Texte, DateCreation, DateImprime)"
-                       " SELECT ?, count(*), ? || count(*) || ?, ?, NULL FROM OVresultat"
-                       " WHERE Generateur = ?"),
+                       " SELECT ?, n, ? || n || ?, ?, NULL FROM (SELECT coalesce(max(Id) + 1, 0)"
+                       " AS n FROM OVresultat WHERE Generateur = ?)"),
         {generator.id, QString(generator.nom + QStringLiteral(" - ")), rest,
          created.toString(Qt::ISODate), generator.id});
     return m_database
@@ -170,7 +179,7 @@ PersonalRunReport PersonalRun::run(const PersonalGenerator& generator, bool stor
             report.id = results.storeResult(generator, dateText, body, now);
             report.stored = true;
         } else {
-            report.id = results.resultCount(generator.id);
+            report.id = results.nextResultNumber(generator.id);
         }
     } catch (const Error& error) {
         return fail(error.message());

@@ -42,6 +42,9 @@ public:
 
     // The number of results the generator has stored.
     int resultCount(const QString& id) const;
+    // The n of its next result: the number of results stored before it, or one more than the
+    // largest n when some were deleted since.
+    int nextResultNumber(const QString& id) const;
     // Stores a result: n is allocated in the same statement that writes it, so that concurrent
     // writers never share one; the header line is built on that n. Returns n.
     int storeResult(const PersonalGenerator& generator, const QString& dateText,

@@ -1,7 +1,6 @@
 #include "historymodel.h"
 
 #include "messages.h"
-#include "tables/historyindex.h"
 
 #include <QScopedValueRollback>
 
@@ -31,10 +30,12 @@ HistoryModel::Row HistoryModel::rowFrom(const HistoryEntry& entry) {
         row.createdText = entry.created;
     row.createdTime = QTime::fromString(entry.createdTime, Qt::ISODate);
     row.n = entry.n;
-    row.source = int(
-        std::find_if(historySources().begin(), historySources().end(),
-                     [&](const HistorySource& source) { return source.kind == entry.key.kind; }) -
-        historySources().begin());
+    row.kind = int(m_kinds.indexOf(entry.key.kind));
+    if (row.kind < 0) {
+        row.kind = int(m_kinds.size());
+        m_kinds.append(entry.key.kind);
+        m_kindLabels.append(entry.kindLabel);
+    }
     row.printed = entry.printed;
     row.title = entry.title;
     row.title.squeeze();
@@ -45,7 +46,8 @@ HistoryEntry HistoryModel::entry(int row) const {
     const Row& kept = m_entries.at(row);
     HistoryEntry entry;
     entry.position = kept.position;
-    entry.key = {historySources().value(kept.source).kind, kept.rowid};
+    entry.key = {m_kinds.value(kept.kind), kept.rowid};
+    entry.kindLabel = m_kindLabels.value(kept.kind);
     entry.n = kept.n;
     entry.created = kept.created.isValid() ? kept.created.toString(Qt::ISODate) : kept.createdText;
     entry.createdTime =
@@ -70,7 +72,7 @@ QVariant HistoryModel::data(const QModelIndex& index, int role) const {
         return {};
     switch (index.column()) {
     case KindColumn:
-        return historyKindLabel(entry.key.kind);
+        return entry.kindLabel;
     case NumberColumn:
         return entry.n;
     case CreatedColumn: {
@@ -137,6 +139,8 @@ void HistoryModel::readFirst(const HistoryFilter& filter, int count) {
     beginResetModel();
     m_filter = filter;
     m_entries.clear();
+    m_kinds.clear();
+    m_kindLabels.clear();
     m_atEnd = true;
     try {
         const QVector<HistoryEntry> page = m_history.page(m_filter, count);
@@ -159,7 +163,7 @@ void HistoryModel::reload() {
 int HistoryModel::rowOf(const HistoryKey& key) const {
     for (qsizetype row = 0; row < m_entries.size(); ++row)
         if (m_entries.at(row).rowid == key.rowid &&
-            historySources().value(m_entries.at(row).source).kind == key.kind)
+            m_kinds.value(m_entries.at(row).kind) == key.kind)
             return int(row);
     return -1;
 }

@@ -55,18 +55,21 @@ private:
         QDate created;
         QTime createdTime;
         int n = 0;
-        int source = -1;     // in historySources()
+        int kind = -1;       // in m_kinds
         QString createdText; // only when the stored date is not a date
         QString printed;
         QString title;
     };
-    static Row rowFrom(const HistoryEntry& entry);
+    Row rowFrom(const HistoryEntry& entry);
     void append(const QVector<HistoryEntry>& page);
     void readFirst(const HistoryFilter& filter, int count);
 
     History m_history;
     HistoryFilter m_filter;
     QVector<Row> m_entries;
+    // The kinds met in the list and their names, each kept once for every row of that kind.
+    QStringList m_kinds;
+    QStringList m_kindLabels;
     int m_pageSize;
     bool m_atEnd = true;
     bool m_changing = false;

@@ -88,7 +88,13 @@ void HistoryWindow::buildControls() {
     m_kind->setObjectName(QStringLiteral("kindFilter"));
     m_kind->addItem(QStringLiteral("Tous les genres"), QString());
     for (const HistorySource& source : historySources())
-        m_kind->addItem(historyKindLabel(source.kind), source.kind);
+        if (source.hasFixedKind())
+            m_kind->addItem(historyKindLabel(source.kind), source.kind);
+    // As wide as the built-in kinds need: long names of generators show in the drop-down list
+    // rather than widening the window.
+    m_kind->setMinimumWidth(m_kind->sizeHint().width());
+    m_kind->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    fillKinds();
 
     m_printed = new QComboBox(this);
     m_printed->setObjectName(QStringLiteral("printedFilter"));
@@ -209,6 +215,21 @@ void HistoryWindow::buildControls() {
     connect(m_delete, &QPushButton::clicked, this, &HistoryWindow::deleteSelected);
 }
 
+void HistoryWindow::fillKinds() {
+    QVector<QPair<QString, QString>> kinds;
+    guarded([&] { kinds = History(m_database).kinds(); });
+    const QString chosen = m_kind->currentData().toString();
+    const QSignalBlocker quiet(m_kind);
+    while (m_kind->count() > 1)
+        m_kind->removeItem(1);
+    for (const auto& [kind, label] : kinds)
+        m_kind->addItem(label, kind);
+    // A generator gone meanwhile: its kind stays chosen until another is chosen.
+    if (!chosen.isEmpty() && m_kind->findData(chosen) < 0)
+        m_kind->addItem(chosen, chosen);
+    m_kind->setCurrentIndex(std::max(0, m_kind->findData(chosen)));
+}
+
 void HistoryWindow::setPreviewPresenter(std::unique_ptr<PreviewPresenter> presenter) {
     m_presenter = std::move(presenter);
 }
@@ -231,6 +252,7 @@ void HistoryWindow::applyFilter() {
 }
 
 void HistoryWindow::reload() {
+    fillKinds();
     const QVector<HistoryKey> kept = selectedKeys();
     guarded([this] { m_model->reload(); });
     QList<int> rows;
@@ -360,7 +382,7 @@ void HistoryWindow::printSelected() {
         for (const ReportDocument& report : historyReports(entries, m_clock->now())) {
             QVector<HistoryKey> printed;
             for (const ReportRow& row : report.rows())
-                printed.append({outputTable(report.definition().kind).name, row.rowid});
+                printed.append({historyKindOfReport(report.definition()), row.rowid});
             m_presenter->present(report, this, [&, printed] {
                 guarded([&] {
                     m_model->history().stampUnprinted(printed, m_clock->now().date());

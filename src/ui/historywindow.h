@@ -75,6 +75,9 @@ protected:
 
 private:
     void buildControls();
+    // The kinds of the filter: the built-in ones and the personal generators as they are now,
+    // the chosen one kept.
+    void fillKinds();
     void showCurrent();
     void updateActions();
     void afterChange();

@@ -3,6 +3,7 @@
 
 #include "clirunner.h"
 #include "history/history.h"
+#include "tables/clock.h"
 #include "tables/database.h"
 #include "tables/outputs.h"
 #include "testsupport.h"
@@ -10,6 +11,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
+#include <QSqlQuery>
 #include <QTest>
 
 using namespace ov;
@@ -84,6 +87,102 @@ private Q_SLOTS:
                  0);
         QCOMPARE(history.page(filter, 10).size(), 0);
         QCOMPARE(history.page({}, 10).size(), 1);
+    }
+
+    // A personal generator's results: found by a word without its accent under the generator's
+    // Id in any case, named by its Nom, shown, reprinted with its report, unprinted and deleted;
+    // the generator runs on after a deletion, and its removal takes its results out of the
+    // history.
+    void personalResults() {
+        ovtest::TempDatabase temp;
+        const QStringList database{QStringLiteral("--database"), temp.path};
+        const auto run = [&](const QStringList& args) {
+            const auto result = tool(args + database);
+            if (result.exitCode != 0)
+                qWarning().noquote() << args.join(QLatin1Char(' ')) << result.err;
+            return result;
+        };
+        QTemporaryDir dir;
+        QFile file(dir.filePath(QStringLiteral("relais.ovgen")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QStringLiteral("Id: relais\nNom: Le relais du Chêne\n---\n# Un relais\n\n"
+                                  "Enseigne : Au Chêne doré\nPrix : {1d6} pièces\n")
+                       .toUtf8());
+        file.close();
+        QCOMPARE(
+            run({QStringLiteral("generators"), QStringLiteral("import"), file.fileName()}).exitCode,
+            0);
+        QCOMPARE(run({QStringLiteral("generate"), QStringLiteral("RELAIS"),
+                      QStringLiteral("--count"), QStringLiteral("3")})
+                     .exitCode,
+                 0);
+
+        const auto found =
+            run({QStringLiteral("history"), QStringLiteral("search"), QStringLiteral("chene"),
+                 QStringLiteral("--kind"), QStringLiteral("Relais"), QStringLiteral("--json")});
+        const QJsonArray hits = QJsonDocument::fromJson(found.out.toUtf8()).array();
+        QCOMPARE(hits.size(), 3);
+        const QJsonObject newest = hits.at(0).toObject();
+        QCOMPARE(newest[QStringLiteral("kind")].toString(), QStringLiteral("relais"));
+        QCOMPARE(newest[QStringLiteral("kindLabel")].toString(),
+                 QStringLiteral("Le relais du Chêne"));
+        QCOMPARE(newest[QStringLiteral("n")].toInt(), 2);
+        QCOMPARE(newest[QStringLiteral("title")].toString(),
+                 QStringLiteral("Enseigne : Au Chêne doré"));
+        QVERIFY(run({QStringLiteral("history"), QStringLiteral("show"), QStringLiteral("RELAIS"),
+                     QStringLiteral("1")})
+                    .out.startsWith(QStringLiteral("Le relais du Chêne - 1 - ")));
+
+        // Reprinted: the report of `print relais`, stamps only where there was none.
+        const auto printDates = [&] {
+            QStringList dates;
+            QSqlQuery query = temp.db->run(
+                QStringLiteral("SELECT coalesce(DateImprime, '-') FROM OVresultat ORDER BY Id"));
+            while (query.next())
+                dates << query.value(0).toString();
+            return dates.join(QLatin1Char(','));
+        };
+        temp.db->run(QStringLiteral("UPDATE OVresultat SET DateImprime = '01/12/26' WHERE Id = 0"));
+        const QString pdf = dir.filePath(QStringLiteral("r.pdf"));
+        QCOMPARE(run({QStringLiteral("history"), QStringLiteral("export"), QStringLiteral("relais"),
+                      QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("--format"),
+                      QStringLiteral("pdf"), QStringLiteral("-o"), pdf})
+                     .exitCode,
+                 0);
+        QProcess text;
+        text.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+        QVERIFY(text.waitForFinished(60000));
+        QVERIFY(QString::fromUtf8(text.readAllStandardOutput())
+                    .contains(QStringLiteral("OV Le relais du Chêne")));
+        const QString today = printDateStamp(QDate::currentDate());
+        QCOMPARE(printDates(), QStringLiteral("01/12/26,%1,-").arg(today));
+
+        QCOMPARE(run({QStringLiteral("history"), QStringLiteral("unprint"),
+                      QStringLiteral("relais"), QStringLiteral("0"), QStringLiteral("1")})
+                     .exitCode,
+                 0);
+        QCOMPARE(printDates(), QStringLiteral("-,-,-"));
+        QCOMPARE(run({QStringLiteral("history"), QStringLiteral("delete"), QStringLiteral("relais"),
+                      QStringLiteral("1"), QStringLiteral("--yes")})
+                     .exitCode,
+                 0);
+        QCOMPARE(run({QStringLiteral("generate"), QStringLiteral("relais")}).exitCode, 0);
+        const History history(*temp.db);
+        QStringList numbers;
+        for (const HistoryEntry& entry :
+             history.page({QStringLiteral("relais"), {}, {}, {}, {}}, 10))
+            numbers << QString::number(entry.n);
+        QCOMPARE(numbers.join(QLatin1Char(',')), QStringLiteral("3,2,0"));
+
+        QCOMPARE(
+            run({QStringLiteral("generators"), QStringLiteral("delete"), QStringLiteral("relais")})
+                .exitCode,
+            0);
+        QCOMPARE(temp.db->scalar(QStringLiteral("SELECT count(*) FROM ovHistory")).toInt(), 0);
+        QVERIFY(inProcess(QStringList{QStringLiteral("history"), QStringLiteral("list"),
+                                      QStringLiteral("--kind"), QStringLiteral("relais")} +
+                          database)
+                    .err.contains(QStringLiteral("genre inconnu : relais")));
     }
 
     // Refused commands change nothing and say why.

@@ -4,6 +4,7 @@
 #include "history/history.h"
 #include "tables/clock.h"
 #include "tables/errors.h"
+#include "tables/historyindex.h"
 #include "tables/outputs.h"
 #include "testsupport.h"
 
@@ -214,6 +215,70 @@ private Q_SLOTS:
         QCOMPARE(kindsOf(history.page(filter, 50)), QStringLiteral("tresor"));
         filter.words = QStringLiteral("roche noire");
         QCOMPARE(history.page(filter, 50).value(0).title, QStringLiteral("Roche-Noire"));
+    }
+
+    // The results of a personal generator written by an older program: a file of the version
+    // before the history indexes them all at once, and one of the version before it had
+    // them gets them added after its records. Their kind is their generator's Id, named by its
+    // Nom; they follow a new Id of their generator.
+    void resultsOfAnOlderFileAreIndexed_data() {
+        QTest::addColumn<int>("version");
+        QTest::addColumn<QString>("kinds");
+        QTest::newRow("before the history")
+            << 3 << QStringLiteral("Relais,Relais,rencontre,tresor,perso,village");
+        QTest::newRow("before the results in the history")
+            << 4 << QStringLiteral("Relais,Relais,rencontre,tresor,perso,village");
+    }
+    void resultsOfAnOlderFileAreIndexed() {
+        QFETCH(int, version);
+        QFETCH(QString, kinds);
+        const Database& db = *m_temp->db;
+        ovtest::dropHistoryIndex(db);
+        db.run(QStringLiteral("INSERT INTO OVgenerateur (Id, Nom, Modele) VALUES"
+                              " ('Relais', 'La taverne du coin', 'x')"));
+        for (int n : {0, 1})
+            db.run(QStringLiteral("INSERT INTO OVresultat VALUES ('Relais', ?, ?, ?, NULL)"),
+                   {n,
+                    QStringLiteral("La taverne du coin - %1 - 05/12/26\r\n\r\n  ---\r\n"
+                                   "Enseigne : Au Chêne doré\r\n")
+                        .arg(n),
+                    QStringLiteral("2026-12-05T10:3%1:00").arg(n)});
+        if (version == 4)
+            createHistoryIndex(db);
+        db.run(QStringLiteral("PRAGMA user_version = %1").arg(version));
+        m_history.reset();
+        Database reopened(m_temp->path);
+        History history(reopened);
+        QCOMPARE(kindsOf(history.page({}, 50)), kinds);
+
+        // Found by a word without its accent, by its Id in any case.
+        const auto kind = history.kindNamed(QStringLiteral("RELAIS"));
+        QCOMPARE(kind.value_or(QString()), QStringLiteral("Relais"));
+        HistoryFilter filter{*kind, PrintedFilter::All, QDate(2026, 12, 5), QDate(2026, 12, 5),
+                             QStringLiteral("chene")};
+        const auto found = history.page(filter, 50);
+        QCOMPARE(found.size(), 2);
+        QCOMPARE(found.first().kindLabel, QStringLiteral("La taverne du coin"));
+        QCOMPARE(found.first().title, QStringLiteral("Enseigne : Au Chêne doré"));
+        QCOMPARE(found.first().createdTime, QStringLiteral("10:31:00"));
+        QCOMPARE(history.keysWithNumber(*kind, 1), QVector<HistoryKey>{found.first().key});
+        QVERIFY(history.kinds().contains(
+            {QStringLiteral("Relais"), QStringLiteral("La taverne du coin")}));
+
+        // Reprinted with the generator's report and its current name.
+        reopened.run(QStringLiteral("UPDATE OVgenerateur SET Nom = 'Au coin' WHERE Id = 'relais'"));
+        const auto entries = history.entries({found.last().key, found.first().key});
+        const auto reports = historyReports(entries, QDateTime(QDate(2026, 12, 8), QTime(10, 0)));
+        QCOMPARE(reports.size(), 1);
+        QCOMPARE(reports.first().definition().caption, QStringLiteral("OV Au coin"));
+        QCOMPARE(historyKindOfReport(reports.first().definition()), *kind);
+
+        // Deleted; a generator's new Id takes its results along.
+        QCOMPARE(history.remove({found.last().key}), 1);
+        reopened.run(QStringLiteral("UPDATE OVgenerateur SET Id = 'auberge' WHERE Id = 'Relais'"));
+        QCOMPARE(kindsOf(history.page({}, 50)),
+                 QStringLiteral("auberge,rencontre,tresor,perso,village"));
+        QVERIFY(!history.kindNamed(QStringLiteral("relais")));
     }
 
     void exportFormats_data() {

@@ -33,8 +33,9 @@ TempDatabase::TempDatabase() {
 void dropHistoryIndex(const ov::Database& db) {
     for (const ov::HistorySource& source : ov::historySources())
         for (const char* suffix : {"ins", "del", "upd"})
-            db.run(QStringLiteral("DROP TRIGGER ovHistory_%1_%2")
+            db.run(QStringLiteral("DROP TRIGGER IF EXISTS ovHistory_%1_%2")
                        .arg(source.table, QLatin1String(suffix)));
+    db.run(QStringLiteral("DROP TRIGGER IF EXISTS OVgenerateur_carry_results"));
     db.run(QStringLiteral("DROP TABLE ovHistoryText"));
     db.run(QStringLiteral("DROP TABLE ovHistory"));
 }

@@ -11,6 +11,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QClipboard>
+#include <QComboBox>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -134,6 +135,36 @@ private Q_SLOTS:
         QCOMPARE(window->model()->rowCount(), 11);
         QCOMPARE(count(), QStringLiteral("11"));
         QCOMPARE(changed.size(), 3);
+        QCOMPARE(messages, QStringList());
+    }
+
+    // A generator written meanwhile is offered by the kind filter under its Nom once the window
+    // comes back; its result is reprinted with its own stamp.
+    void personalResultsByTheirGenerator() {
+        auto presenter = std::make_unique<PrintingPresenter>();
+        window->setPreviewPresenter(std::move(presenter));
+        window->setClock(std::make_shared<FixedClock>(QDateTime(QDate(2026, 12, 8), QTime(10, 0))));
+        temp->db->run(QStringLiteral("INSERT INTO OVgenerateur (Id, Nom, Modele) VALUES"
+                                     " ('Relais', 'Le relais', 'x')"));
+        temp->db->run(QStringLiteral(
+            "INSERT INTO OVresultat VALUES ('Relais', 0, 'Le relais - 0 - 05/12/26\r\n"
+            "Enseigne : Au Chêne\r\n', '2026-12-05T10:30:00', NULL)"));
+        auto* kinds = window->findChild<QComboBox*>(QStringLiteral("kindFilter"));
+        QCOMPARE(kinds->findData(QStringLiteral("Relais")), -1);
+        window->reload();
+        const int relais = kinds->findData(QStringLiteral("Relais"));
+        QVERIFY(relais > 0);
+        QCOMPARE(kinds->itemText(relais), QStringLiteral("Le relais"));
+        kinds->setCurrentIndex(relais);
+        QCOMPARE(window->model()->rowCount(), 1);
+        QCOMPARE(window->model()->index(0, ui::HistoryModel::KindColumn).data().toString(),
+                 QStringLiteral("Le relais"));
+        QCOMPARE(window->model()->index(0, ui::HistoryModel::CreatedColumn).data().toString(),
+                 QLocale().toString(QDate(2026, 12, 5), QLocale::ShortFormat) +
+                     QStringLiteral(" 10:30"));
+        window->selectRows({0});
+        window->findChild<QPushButton*>(QStringLiteral("print"))->click();
+        QCOMPARE(window->selectedEntries().value(0).printed, printDateStamp(QDate(2026, 12, 8)));
         QCOMPARE(messages, QStringList());
     }
 
