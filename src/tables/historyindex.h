@@ -66,7 +66,8 @@ struct HistoryPlace {
 QVector<HistoryPlace> historyPlaces(const Database& database, const HistorySource& source);
 
 // Gives the history entry of the source's last row the time of creation that another store kept
-// for it (the index's trigger only knows the moment the row was written).
+// for it, when the source keeps only the day (the index's trigger then knows only the moment the
+// row was written).
 void setLastRowTime(const Database& database, const HistorySource& source,
                     const QVariant& createdTime);
 

@@ -114,7 +114,8 @@ private Q_SLOTS:
             const Database source(from);
             if (setup == u"duplicate"_s) // two results with one number, seen after the rest
                 for (const QString& sql :
-                     {u"CREATE TABLE r AS SELECT * FROM OVresultat"_s, u"DROP TABLE OVresultat"_s,
+                     {u"DROP TRIGGER IF EXISTS OVgenerateur_carry_results"_s,
+                      u"CREATE TABLE r AS SELECT * FROM OVresultat"_s, u"DROP TABLE OVresultat"_s,
                       u"ALTER TABLE r RENAME TO OVresultat"_s,
                       u"INSERT INTO OVresultat SELECT * FROM OVresultat"_s})
                     source.run(sql);
