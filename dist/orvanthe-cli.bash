@@ -12,7 +12,7 @@ _orvanthe_cli() {
             return ;;
     esac
     if [ "$COMP_CWORD" -eq 1 ]; then
-        COMPREPLY=($(compgen -W "init draw generate print tables help --help --version" -- "$cur"))
+        COMPREPLY=($(compgen -W "init draw generate print tables copy-database help --help --version" -- "$cur"))
         return
     fi
     local options="--database --help"
@@ -21,7 +21,8 @@ _orvanthe_cli() {
         draw) options="--database --seed --count --json --help" ;;
         generate) options="--database --seed --count --no-store --json --help" ;;
         print) options="--pdf --no-stamp --database --help" ;;
-        help) COMPREPLY=($(compgen -W "init draw generate print tables" -- "$cur")); return ;;
+        copy-database) options="--replace --help" ;;
+        help) COMPREPLY=($(compgen -W "init draw generate print tables copy-database" -- "$cur")); return ;;
         tables)
             if [ "$COMP_CWORD" -eq 2 ]; then
                 COMPREPLY=($(compgen -W "export import check list show --help" -- "$cur"))
