@@ -3,11 +3,11 @@
 // records, one transaction each, on a database with the same settings (target: within 2 times);
 // 10,000 characters generated without storing (target: under 0.2 s).
 
+#include "benchsupport.h"
 #include "generators/generators.h"
 #include "tables/database.h"
 #include "testsupport.h"
 
-#include <QCoreApplication>
 #include <QSqlQuery>
 #include <benchmark/benchmark.h>
 
@@ -116,12 +116,5 @@ BENCHMARK(BM_PersoGeneratedNotStored)->Unit(benchmark::kMillisecond)->Iterations
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    ovtest::isolateUserFolders();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return ovbench::runBenchmarks(argc, argv, ovbench::Gui::No);
 }

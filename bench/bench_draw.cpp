@@ -1,11 +1,11 @@
 // One weighted draw from a table of 10,000 elements (target: under 1 ms), cold and cached, and
 // the first draw after a change from a table of 1,000,000.
 
+#include "benchsupport.h"
 #include "tables/database.h"
 #include "tables/tabledraw.h"
 #include "testsupport.h"
 
-#include <QCoreApplication>
 #include <benchmark/benchmark.h>
 #include <map>
 #include <memory>
@@ -14,7 +14,6 @@ namespace {
 
 struct DrawFixture {
     explicit DrawFixture(int elements) {
-        ovtest::isolateUserFolders();
         ovtest::clearRandomTables(*t.db);
         ovtest::addLargeTable(*t.db, QStringLiteral("big"), QStringLiteral("Grande"), elements,
                               [](int i) -> QPair<QString, double> {
@@ -62,9 +61,5 @@ BENCHMARK(BM_Draw)->Unit(benchmark::kMicrosecond);
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return ovbench::runBenchmarks(argc, argv, ovbench::Gui::No);
 }

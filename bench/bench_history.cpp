@@ -2,6 +2,7 @@
 // 100 ms), a search's first page (under 50 ms), scrolling the whole list page by page, and the
 // memory of it all (under 150 MB).
 
+#include "benchsupport.h"
 #include "history/history.h"
 #include "tables/database.h"
 #include "tables/outputs.h"
@@ -9,27 +10,18 @@
 #include "ui/historymodel.h"
 #include "ui/historywindow.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSqlQuery>
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
 
 namespace {
 
 constexpr int recordsPerTable = 100000;
 
-double peakRssMegabytes() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024.0; // kilobytes on Linux
-}
-
 struct HistoryFixture {
     HistoryFixture() {
-        ovtest::isolateUserFolders();
         // The words of the starter tables, accents included, make the texts.
         QSqlQuery elements = t.db->run(QStringLiteral("SELECT Element FROM OVslave"));
         while (elements.next())
@@ -105,7 +97,7 @@ void BM_WindowFirstPage(benchmark::State& state) {
     }
     state.counters["records"] = 4.0 * recordsPerTable;
     state.counters["fill_s"] = f.fillSeconds;
-    state.counters["peak_rss_MB"] = peakRssMegabytes();
+    state.counters["peak_rss_MB"] = ovbench::peakRssMegabytes();
 }
 BENCHMARK(BM_WindowFirstPage)->Unit(benchmark::kMillisecond);
 
@@ -163,21 +155,12 @@ void BM_ScrollToEnd(benchmark::State& state) {
     state.counters["rows"] = rows;
     state.counters["ms_per_page"] = benchmark::Counter(
         pages, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
-    state.counters["peak_rss_MB"] = peakRssMegabytes();
+    state.counters["peak_rss_MB"] = ovbench::peakRssMegabytes();
 }
 BENCHMARK(BM_ScrollToEnd)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
-        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return ovbench::runBenchmarks(argc, argv, ovbench::Gui::Offscreen);
 }

@@ -1,10 +1,10 @@
 // One character run, storing included and no window, on tables of 1,000 elements each.
 
+#include "benchsupport.h"
 #include "generators/generators.h"
 #include "tables/database.h"
 #include "testsupport.h"
 
-#include <QCoreApplication>
 #include <benchmark/benchmark.h>
 
 namespace {
@@ -70,12 +70,5 @@ BENCHMARK(BM_PersoRun)->Unit(benchmark::kMillisecond)->Repetitions(10);
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    ovtest::isolateUserFolders();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return ovbench::runBenchmarks(argc, argv, ovbench::Gui::No);
 }

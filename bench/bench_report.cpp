@@ -2,6 +2,7 @@
 // read from the store, laid out and written to a PDF file (targets: under 3 s, under 300 MB);
 // the same report laid out only, and shown in the preview window.
 
+#include "benchsupport.h"
 #include "reports/reportfonts.h"
 #include "reports/reportform.h"
 #include "tables/database.h"
@@ -9,11 +10,9 @@
 #include "testsupport.h"
 #include "ui/previewwindow.h"
 
-#include <QApplication>
 #include <QPdfWriter>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
 
 namespace {
 
@@ -49,7 +48,6 @@ QString largestVillage(int n) {
 
 struct ReportFixture {
     ReportFixture() {
-        ovtest::isolateUserFolders();
         ov::ensureReportFonts();
         const QDateTime created(QDate(2026, 12, 8), QTime(10, 0));
         t.db->transaction([&] {
@@ -65,12 +63,6 @@ struct ReportFixture {
 ReportFixture& fixture() {
     static ReportFixture f;
     return f;
-}
-
-double peakRssMegabytes() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024.0; // kilobytes on Linux
 }
 
 void BM_VillageReportToPdf(benchmark::State& state) {
@@ -90,7 +82,7 @@ void BM_VillageReportToPdf(benchmark::State& state) {
         state.SkipWithError("no page written");
     state.counters["pages"] = pages;
     state.counters["pdf_MB"] = bytes / 1048576.0;
-    state.counters["peak_rss_MB"] = peakRssMegabytes();
+    state.counters["peak_rss_MB"] = ovbench::peakRssMegabytes();
 }
 BENCHMARK(BM_VillageReportToPdf)->Unit(benchmark::kMillisecond)->Iterations(3);
 
@@ -118,21 +110,12 @@ void BM_VillageReportPreview(benchmark::State& state) {
         pages = window.pageCount();
     }
     state.counters["pages"] = pages;
-    state.counters["peak_rss_MB"] = peakRssMegabytes();
+    state.counters["peak_rss_MB"] = ovbench::peakRssMegabytes();
 }
 BENCHMARK(BM_VillageReportPreview)->Unit(benchmark::kMillisecond)->Iterations(2);
 
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
-        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return ovbench::runBenchmarks(argc, argv, ovbench::Gui::Offscreen);
 }

@@ -1,18 +1,17 @@
 // Personal generators: parsing a long template, and one run of a starter generator on the
 // starter tables (nothing stored).
 
+#include "benchsupport.h"
 #include "tables/random.h"
 #include "tables/tabledraw.h"
 #include "templates/personalgenerator.h"
 #include "testsupport.h"
 
-#include <QCoreApplication>
 #include <benchmark/benchmark.h>
 
 namespace {
 
 struct StarterFixture {
-    StarterFixture() { ovtest::isolateUserFolders(); }
     ovtest::TempDatabase t; // a new database: the starter tables and generators
 };
 
@@ -53,9 +52,5 @@ BENCHMARK_CAPTURE(BM_RunStarterGenerator, nom, "nom")->Unit(benchmark::kMicrosec
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return ovbench::runBenchmarks(argc, argv, ovbench::Gui::No);
 }

@@ -1,13 +1,13 @@
 // The largest village (112 trades) drawn from tables of 1,000 elements and stored, without a
 // window (target: median under 5 ms).
 
+#include "benchsupport.h"
 #include "generators/generationrun.h"
 #include "generators/village.h"
 #include "tables/database.h"
 #include "tables/tabledraw.h"
 #include "testsupport.h"
 
-#include <QCoreApplication>
 #include <benchmark/benchmark.h>
 
 namespace {
@@ -36,7 +36,6 @@ private:
 
 struct VillageFixture {
     VillageFixture() {
-        ovtest::isolateUserFolders();
         ovtest::clearRandomTables(*t.db);
         const char* const ids[] = {"vino", "vico", "vire", "viag", "vica", "vise", "virp",
                                    "vifa", "vifi", "viva", "viin", "viha", "vich", "viim",
@@ -121,9 +120,5 @@ BENCHMARK(BM_LargestVillage)
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return ovbench::runBenchmarks(argc, argv, ovbench::Gui::No);
 }

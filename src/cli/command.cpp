@@ -1,6 +1,7 @@
 #include "command.h"
 
 #include <QCommandLineParser>
+#include <QRegularExpression>
 
 namespace ov::cli {
 
@@ -238,8 +239,69 @@ void writeStandardOutput(const QByteArray& bytes, Streams& io) {
     io.binaryOut->write(bytes);
 }
 
+namespace {
+
+// The words that may follow the words already typed, one per line, for the shell's completion;
+// "@fichier" where a file or folder name comes. Answered from the verbs' declarations.
+QStringList completions(const std::vector<std::unique_ptr<Command>>& commands,
+                        const QStringList& typed) {
+    QStringList verbs;
+    for (const auto& command : commands) {
+        const QString first = command->name().section(QLatin1Char(' '), 0, 0);
+        if (!verbs.contains(first))
+            verbs.append(first);
+    }
+    if (typed.isEmpty())
+        return verbs + QStringList{QStringLiteral("help"), QStringLiteral("--help"),
+                                   QStringLiteral("--version")};
+    if (typed.first() == QLatin1String("help"))
+        return typed.size() == 1 ? verbs : QStringList{};
+    const Command* chosen = nullptr;
+    QStringList actions;
+    for (const auto& command : commands) {
+        const QString name = command->name();
+        if (name == typed.first() ||
+            (typed.size() > 1 && name == typed.first() + QLatin1Char(' ') + typed.at(1)))
+            chosen = command.get();
+        else if (name.section(QLatin1Char(' '), 0, 0) == typed.first())
+            actions.append(name.section(QLatin1Char(' '), 1));
+    }
+    if (chosen == nullptr)
+        return typed.size() == 1 ? actions : QStringList{};
+    const VerbDeclaration declaration = chosen->declaration();
+    const auto namesFiles = [](const QString& text) {
+        return text.contains(QRegularExpression(QStringLiteral("FICHIER|DOSSIER|SOURCE|CIBLE")));
+    };
+    for (const OptionDeclaration& option : declaration.options)
+        if (!option.valueName.isEmpty() &&
+            (typed.last() == QLatin1String("--") + option.name ||
+             (!option.shortName.isEmpty() && typed.last() == QLatin1Char('-') + option.shortName)))
+            return namesFiles(option.valueName) ? QStringList{QStringLiteral("@fichier")}
+                                                : QStringList{};
+    QStringList words;
+    for (const OptionDeclaration& option : declaration.options)
+        words.append(QLatin1String("--") + option.name);
+    words.append(QStringLiteral("--help"));
+    // The literal choices of the arguments (perso|tresor|...), and files where they name some.
+    for (const QString& choice : declaration.arguments.split(
+             QRegularExpression(QStringLiteral("[| ]")), Qt::SkipEmptyParts))
+        if (choice != choice.toUpper())
+            words.append(choice);
+    if (namesFiles(declaration.arguments))
+        words.append(QStringLiteral("@fichier"));
+    return words;
+}
+
+} // namespace
+
 int runTool(const QStringList& args, Streams& io) {
     const auto commands = allCommands();
+    if (!args.isEmpty() && args.first() == QLatin1String("__complete")) {
+        for (const QString& word : completions(commands, args.mid(1)))
+            io.out << word << '\n';
+        io.out.flush();
+        return ExitOk;
+    }
     const auto finish = [&](int status) {
         io.out.flush();
         io.err.flush();

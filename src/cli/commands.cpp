@@ -15,6 +15,7 @@ std::unique_ptr<Command> makeTablesShowCommand();
 std::vector<std::unique_ptr<Command>> makeGeneratorsCommands();
 std::unique_ptr<Command> makeImportParadoxCommand();
 std::vector<std::unique_ptr<Command>> makeHistoryCommands();
+std::unique_ptr<Command> makeCopyDatabaseCommand();
 
 std::vector<std::unique_ptr<Command>> allCommands() {
     std::vector<std::unique_ptr<Command>> commands;
@@ -32,6 +33,7 @@ std::vector<std::unique_ptr<Command>> allCommands() {
     commands.push_back(makeImportParadoxCommand());
     for (auto& command : makeHistoryCommands())
         commands.push_back(std::move(command));
+    commands.push_back(makeCopyDatabaseCommand());
     return commands;
 }
 

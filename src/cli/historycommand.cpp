@@ -12,7 +12,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 namespace ov::cli {
 
@@ -333,10 +332,9 @@ private:
             io.out << text;
             return ExitOk;
         }
-        QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0 || !file.commit()) {
-            io.err << QStringLiteral("Impossible d'écrire le fichier %1 : %2\n")
-                          .arg(path, file.errorString());
+        if (const QString problem = writeExportFile(history.database(), text, path);
+            !problem.isEmpty()) {
+            io.err << problem << '\n';
             return ExitFailure;
         }
         io.out << QStringLiteral("%1 exporté(s) dans %2\n")
@@ -357,7 +355,8 @@ private:
         }
         ensureReportFonts();
         const Clock clock;
-        const QString problem = writeReportsPdf(historyReports(entries, clock.now()), path);
+        const QString problem =
+            writeReportsPdf(history.database(), historyReports(entries, clock.now()), path);
         if (!problem.isEmpty()) {
             io.err << problem << '\n';
             return ExitFailure;

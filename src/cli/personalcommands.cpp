@@ -8,12 +8,10 @@
 #include "templates/personalgenerator.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 namespace ov::cli {
 
@@ -254,21 +252,11 @@ private:
 
     int import(const GeneratorStore& store, const Options& options, Streams& io) {
         QList<PersonalGenerator> generators;
-        for (const QString& path : options.positional) {
-            QFile file(path);
-            if (!file.open(QIODevice::ReadOnly)) {
-                io.err << QStringLiteral("Impossible de lire le fichier %1 : %2\n")
-                              .arg(path, file.errorString());
-                io.err << QStringLiteral("Rien n'a été importé.\n");
-                return ExitFailure;
-            }
-            try {
-                generators.append(readGeneratorFile(QString::fromUtf8(file.readAll())));
-            } catch (const Error& error) {
-                io.err << path << QStringLiteral(" : ") << error.message() << '\n'
-                       << QStringLiteral("Rien n'a été importé.\n");
-                return ExitFailure;
-            }
+        try {
+            generators = readGeneratorFiles(options.positional);
+        } catch (const Error& error) {
+            io.err << error.message() << '\n' << QStringLiteral("Rien n'a été importé.\n");
+            return ExitFailure;
         }
         try {
             store.save(generators, options.has(QStringLiteral("--replace")));
@@ -297,11 +285,10 @@ private:
         }
         for (const PersonalGenerator& generator : generators) {
             const QString path = QDir(folder).filePath(generator.id + QStringLiteral(".ovgen"));
-            QSaveFile file(path);
-            if (!file.open(QIODevice::WriteOnly) ||
-                file.write(generatorFileText(generator).toUtf8()) < 0 || !file.commit()) {
-                io.err << QStringLiteral("Impossible d'écrire le fichier %1 : %2\n")
-                              .arg(path, file.errorString());
+            try {
+                writeGeneratorFile(generator, path);
+            } catch (const Error& error) {
+                io.err << error.message() << '\n';
                 return ExitFailure;
             }
             io.out << path << '\n';

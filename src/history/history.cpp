@@ -6,13 +6,14 @@
 #include "tables/errors.h"
 #include "tables/historyindex.h"
 #include "tables/outputs.h"
+#include "tables/savefile.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPdfWriter>
 #include <QRegularExpression>
-#include <QSaveFile>
+#include <functional>
 
 namespace ov {
 
@@ -458,27 +459,45 @@ QString historyKindOfReport(const ReportDefinition& definition) {
                                              : definition.rowConditionValue.toString();
 }
 
-QString writeReportsPdf(const QVector<ReportDocument>& reports, const QString& path) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return QStringLiteral("Impossible d'écrire le fichier %1 : %2")
-            .arg(path, file.errorString());
-    int pages = 0;
-    {
-        QPdfWriter writer(&file);
+namespace {
+
+// Writes what write puts into the device into the file, whole or not at all, unless the file is
+// one of the store's own.
+QString writeOutput(const Database& database, const QString& path,
+                    const std::function<QString(QIODevice&)>& write) {
+    if (QString refusal = database.ownFileRefusal(path); !refusal.isEmpty())
+        return refusal;
+    OutputFile file(path);
+    if (!file.open())
+        return cannotWriteMessage(path, file.errorString());
+    if (const QString failure = write(file.device()); !failure.isEmpty()) {
+        file.cancel();
+        return cannotWriteMessage(path, failure);
+    }
+    if (const QString failure = file.commit(); !failure.isEmpty())
+        return cannotWriteMessage(path, failure);
+    return {};
+}
+
+} // namespace
+
+QString writeReportsPdf(const Database& database, const QVector<ReportDocument>& reports,
+                        const QString& path) {
+    return writeOutput(database, path, [&](QIODevice& device) {
+        QPdfWriter writer(&device);
         writer.setCreator(QStringLiteral("Orvanthe"));
         writer.setTitle(QStringLiteral("Historique Orvanthe"));
         QVector<const ReportDocument*> documents;
         for (const ReportDocument& report : reports)
             documents.append(&report);
-        pages = printReports(documents, writer);
-    }
-    if (pages == 0 || !file.commit()) {
-        file.cancelWriting();
-        return QStringLiteral("Impossible d'écrire le fichier %1 : %2")
-            .arg(path, pages == 0 ? QStringLiteral("aucune page") : file.errorString());
-    }
-    return {};
+        return printReports(documents, writer) == 0 ? QStringLiteral("aucune page") : QString();
+    });
+}
+
+QString writeExportFile(const Database& database, const QString& text, const QString& path) {
+    return writeOutput(database, path, [&](QIODevice& device) {
+        return device.write(text.toUtf8()) < 0 ? device.errorString() : QString();
+    });
 }
 
 } // namespace ov

@@ -67,6 +67,7 @@ QStringList textLines(const QString& text);
 class History {
 public:
     explicit History(const Database& database);
+    const Database& database() const { return m_database; }
 
     // The kind a name designates, as the index names it: a built-in kind in any case, with or
     // without its accents, or the Id of a personal generator in any case (also one that is gone
@@ -122,7 +123,12 @@ QVector<ReportDocument> historyReports(const QVector<HistoryEntry>& entries, con
 QString historyKindOfReport(const ReportDefinition& definition);
 
 // Writes the reports one after the other into one PDF file, the whole file or nothing. Returns
-// an empty text, or the French message of the failure.
-QString writeReportsPdf(const QVector<ReportDocument>& reports, const QString& path);
+// an empty text, or the French message of the failure. The store's own files are refused.
+QString writeReportsPdf(const Database& database, const QVector<ReportDocument>& reports,
+                        const QString& path);
+
+// Writes an export (exportEntries) into a file, the whole file or nothing, with the same
+// refusal and the same return.
+QString writeExportFile(const Database& database, const QString& text, const QString& path);
 
 } // namespace ov

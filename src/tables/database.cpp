@@ -101,6 +101,12 @@ void setAliasTarget(const QString& path) {
             QStringLiteral("Impossible d'écrire le fichier %1.").arg(aliasFilePath()));
 }
 
+void removeDatabaseFiles(const QString& path) {
+    QFile::remove(path);
+    QFile::remove(path + QStringLiteral("-wal"));
+    QFile::remove(path + QStringLiteral("-shm"));
+}
+
 Database::Database(const QString& path) : m_path(path), m_location(DatabaseLocation::parse(path)) {
     static QAtomicInt counter;
     m_connectionName = QStringLiteral("ov-%1").arg(counter.fetchAndAddRelaxed(1));
@@ -158,11 +164,8 @@ void Database::openFile() {
             prepareSchema(exists);
     } catch (...) {
         closeConnection();
-        if (!exists && !m_created) {
-            QFile::remove(path);
-            QFile::remove(path + QStringLiteral("-wal"));
-            QFile::remove(path + QStringLiteral("-shm"));
-        }
+        if (!exists && !m_created)
+            removeDatabaseFiles(path);
         throw;
     }
 }
@@ -309,6 +312,10 @@ QString Database::ownFileRefusal(const QString& path) const {
     return QStringLiteral("Le fichier %1 ne peut pas être la base elle-même (%2), un de ses"
                           " fichiers -wal ou -shm, ni le fichier d'alias : rien n'a été écrit.")
         .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(m_path));
+}
+
+QString Database::insertionOrder() const {
+    return QStringLiteral("rowid");
 }
 
 bool Database::hasTable(const QString& name) const {

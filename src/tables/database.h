@@ -44,6 +44,9 @@ void setAliasTarget(const QString& path);
 // The default database file when no alias file says otherwise.
 QString defaultDatabasePath();
 
+// Removes a database file and its journal files (a base that was just created and must not stay).
+void removeDatabaseFiles(const QString& path);
+
 class Database {
 public:
     // Opens the file, creating it with the schema and the starter tables when it does not exist.
@@ -78,6 +81,10 @@ public:
     bool isOwnFile(const QString& path) const;
     // The French refusal of such an output path, or an empty text when the path is free.
     QString ownFileRefusal(const QString& path) const;
+
+    // The expression that orders a table's rows as they were inserted: the order in which the
+    // draws walk the elements and the records were generated.
+    QString insertionOrder() const;
 
     bool hasTable(const QString& name) const;
     // Raises the engine-style message for a table missing from the file.

@@ -280,7 +280,7 @@ public:
     QString tableDefinition(const QString& sql) const override {
         QString out = sql;
         out.replace(QStringLiteral("{rowid}"),
-                    QStringLiteral(", rowid BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY"));
+                    QStringLiteral(", rowid BIGINT GENERATED ALWAYS AS IDENTITY UNIQUE"));
         out.remove(QStringLiteral(" COLLATE NOCASE"));
         // Texts compare and sort byte by byte, as on a file, whatever the server's language.
         static const QRegularExpression text(QStringLiteral("\\bTEXT\\b"));

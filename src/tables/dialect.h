@@ -3,9 +3,9 @@
 // PostgreSQL server. Every statement or rule that is not the same on both is here; the rest of
 // the code asks the dialect of its Database and never looks at the engine itself.
 //
-// Insertion order: SQLite keeps each row's rowid; on PostgreSQL the tables whose order matters
-// get an identity column named rowid as well, so that "ORDER BY rowid", "WHERE rowid = ?" and
-// "SELECT rowid" read the same on both.
+// Insertion order: SQLite keeps each row's rowid; on PostgreSQL every table of the campaign gets
+// an identity column named rowid as well, so that "ORDER BY rowid", "WHERE rowid = ?" and
+// "SELECT rowid" read the same on both (Database::insertionOrder()).
 
 #include <QSqlError>
 #include <QString>

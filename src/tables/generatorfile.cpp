@@ -1,6 +1,9 @@
 #include "generatorfile.h"
 
 #include "errors.h"
+#include "savefile.h"
+
+#include <QFile>
 
 #include <QStringList>
 
@@ -99,6 +102,36 @@ PersonalGenerator readGeneratorFile(const QString& source) {
         throw Error(*problem);
     generator.modele = text.mid(pos);
     return generator;
+}
+
+QList<PersonalGenerator> readGeneratorFiles(const QStringList& paths) {
+    QList<PersonalGenerator> generators;
+    for (const QString& path : paths) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            throw Error(QStringLiteral("Impossible de lire le fichier %1 : %2")
+                            .arg(path, file.errorString()));
+        try {
+            generators.append(readGeneratorFile(QString::fromUtf8(file.readAll())));
+        } catch (const Error& error) {
+            throw Error(path + QStringLiteral(" : ") + error.message());
+        }
+    }
+    return generators;
+}
+
+void writeGeneratorFile(const PersonalGenerator& generator, const QString& path) {
+    OutputFile file(path);
+    if (!file.open())
+        throw Error(cannotWriteMessage(path, file.errorString()));
+    if (file.device().write(generatorFileText(generator).toUtf8()) < 0) {
+        const QString reason = file.device().errorString();
+        file.cancel();
+        throw Error(cannotWriteMessage(path, reason));
+    }
+    const QString failure = file.commit();
+    if (!failure.isEmpty())
+        throw Error(cannotWriteMessage(path, failure));
 }
 
 } // namespace ov

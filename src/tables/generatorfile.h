@@ -2,7 +2,9 @@
 // A personal generator as stored and shared: its Id and Nom rules and its file (.ovgen).
 
 #include <QDateTime>
+#include <QList>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 namespace ov {
@@ -23,5 +25,11 @@ std::optional<QString> nomProblem(const QString& nom);
 QString generatorFileText(const PersonalGenerator& generator);
 // Reads such a text; raises Error with a French message when it is not one.
 PersonalGenerator readGeneratorFile(const QString& text);
+
+// Reads .ovgen files: all of them or none; raises Error naming the file that fails.
+QList<PersonalGenerator> readGeneratorFiles(const QStringList& paths);
+
+// Writes one generator's .ovgen file whole or not at all; raises Error.
+void writeGeneratorFile(const PersonalGenerator& generator, const QString& path);
 
 } // namespace ov

@@ -7,7 +7,7 @@ namespace ov {
 void addGeneratorTables(const Database& database) {
     static const char* const statements[] = {
         "CREATE TABLE OVgenerateur (Id TEXT NOT NULL PRIMARY KEY COLLATE NOCASE,"
-        " Nom TEXT NOT NULL, Modele TEXT NOT NULL, DateModif TEXT)",
+        " Nom TEXT NOT NULL, Modele TEXT NOT NULL, DateModif TEXT{rowid})",
         // One n per generator: a second writer of the same n fails instead of doubling it.
         "CREATE TABLE OVresultat (Generateur TEXT NOT NULL COLLATE NOCASE, Id INTEGER NOT NULL,"
         " Texte TEXT, DateCreation TEXT, DateImprime TEXT, UNIQUE (Generateur, Id){rowid})",

@@ -3,6 +3,7 @@
 #include "database.h"
 #include "outputs.h"
 
+#include <QSqlQuery>
 #include <QStringList>
 
 namespace ov {
@@ -151,6 +152,33 @@ void addHistorySource(const Database& database, const HistorySource& source) {
         createTriggers(database, source);
         indexExistingRows(database, {source});
     });
+}
+
+QVector<HistoryPlace> historyPlaces(const Database& database, const HistorySource& source) {
+    const QString order = database.insertionOrder();
+    const QString sql =
+        database.hasTable(QStringLiteral("ovHistory"))
+            ? QStringLiteral("SELECT s.%1, h.hid, h.createdTime FROM %2 s LEFT JOIN ovHistory h"
+                             " ON h.kind = %3 AND h.rec = s.%1 ORDER BY s.%1")
+                  .arg(order, source.table, source.kindOf(QStringLiteral("s")))
+            : QStringLiteral("SELECT %1, 0, NULL FROM %2 ORDER BY %1").arg(order, source.table);
+    QVector<HistoryPlace> places;
+    database.forEachRow(sql, {}, [&](const QSqlQuery& row) {
+        places.append({row.value(0), row.value(1).toLongLong(), row.value(2)});
+        return true;
+    });
+    return places;
+}
+
+void setLastRowTime(const Database& database, const HistorySource& source,
+                    const QVariant& createdTime) {
+    // A source that keeps the time in its rows gives it to the index itself.
+    if (!source.timeExpression.isEmpty())
+        return;
+    database.execute(QStringLiteral("UPDATE ovHistory SET createdTime = ? WHERE kind = ? AND"
+                                    " rec = (SELECT max(%1) FROM %2)")
+                         .arg(database.insertionOrder(), source.table),
+                     {createdTime, source.kind});
 }
 
 } // namespace ov

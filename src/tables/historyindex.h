@@ -4,6 +4,7 @@
 // whoever writes.
 
 #include <QString>
+#include <QVariant>
 #include <QVector>
 
 namespace ov {
@@ -52,5 +53,22 @@ void addResultsToHistory(const Database& database);
 
 // Adds one source to an existing index: its triggers, and its existing rows.
 void addHistorySource(const Database& database, const HistorySource& source);
+
+// Where a row of a source stands in the history: what the index knows that its table does not.
+struct HistoryPlace {
+    QVariant key;         // the row's value of Database::insertionOrder()
+    qint64 position = 0;  // its place in the history, a larger one newer; 0 when not indexed
+    QVariant createdTime; // the time of its creation, when the index has one
+};
+
+// The places of every row of the source's table, in the order of its rows (all 0 in a database
+// without a history index).
+QVector<HistoryPlace> historyPlaces(const Database& database, const HistorySource& source);
+
+// Gives the history entry of the source's last row the time of creation that another store kept
+// for it, when the source keeps only the day (the index's trigger then knows only the moment the
+// row was written).
+void setLastRowTime(const Database& database, const HistorySource& source,
+                    const QVariant& createdTime);
 
 } // namespace ov

@@ -24,7 +24,7 @@ void createBaseTables(const Database& database) {
     static const char* const tables[] = {
         // Random tables and their elements; elements are walked in insertion order (rowid).
         "CREATE TABLE OVmaster (Id TEXT NOT NULL PRIMARY KEY, Nom TEXT NOT NULL DEFAULT '',"
-        " NbrElement REAL NOT NULL DEFAULT 0, TotProba REAL NOT NULL DEFAULT 0)",
+        " NbrElement REAL NOT NULL DEFAULT 0, TotProba REAL NOT NULL DEFAULT 0{rowid})",
         "CREATE TABLE OVslave (Proba REAL NOT NULL DEFAULT 0, Element TEXT NOT NULL DEFAULT '',"
         " ID TEXT NOT NULL DEFAULT ''{rowid})",
         "CREATE INDEX siSlave ON OVslave (ID, Element)",

@@ -1,4 +1,5 @@
 #include "template.h"
+#include "templatechars.h"
 
 namespace ov {
 
@@ -8,19 +9,11 @@ QString TemplateError::message() const {
 
 namespace {
 
+using namespace templatechars;
+
 // The largest dice written literally.
 constexpr int maxDiceCount = 1000;
 constexpr int maxDiceFaces = 1000000;
-
-bool isBlank(QChar c) {
-    return c == QLatin1Char(' ') || c == QLatin1Char('\t');
-}
-bool isDigit(QChar c) {
-    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
-}
-bool isNameChar(QChar c) {
-    return c.isLetter() || isDigit(c) || c == QLatin1Char('_');
-}
 
 bool isName(const QString& text) {
     if (text.isEmpty() || !text.at(0).isLetter())
@@ -452,15 +445,6 @@ private:
     int m_pos = 0; // inside the expression being parsed
     int m_end = 0; // its closing brace
 };
-
-bool isComment(const QString& line) {
-    for (QChar c : line) {
-        if (isBlank(c))
-            continue;
-        return c == QLatin1Char('#');
-    }
-    return false;
-}
 
 } // namespace
 

@@ -2,8 +2,10 @@
 
 #include "mainform.h"
 #include "reportforms.h"
+#include "reports/reportdefinition.h"
 #include "tables/errors.h"
 #include "tables/outputs.h"
+#include "templates/personalgeneration.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -51,6 +53,28 @@ void GeneratorRuns::requirePrintable() const {
 void GeneratorRuns::print(OutputKind kind, QWidget* parent) {
     requirePrintable();
     m_reports->print(kind, *m_count, parent);
+}
+
+const PersonalRunReport& GeneratorRuns::runPersonal(const PersonalGenerator& generator) {
+    PersonalGeneration generation(*m_database, *m_count, *m_clock, *m_draw, m_sink);
+    m_lastPersonalRun = generation.run(generator, *this);
+    return m_lastPersonalRun;
+}
+
+void GeneratorRuns::drawExpanded(const QString& table, const QString& name) {
+    PersonalRun run(*m_database, *m_clock, *m_draw, m_sink);
+    const std::optional<QString> text = run.expandDraw(table);
+    if (!text)
+        return;
+    memoCleared();
+    lineAdded(name.isEmpty() ? QStringLiteral("Tirage sur la table %1 :").arg(table)
+                             : QStringLiteral("Tirage sur la table %1 (%2) :").arg(table, name));
+    lineAdded(*text);
+}
+
+void GeneratorRuns::printPersonal(const PersonalGenerator& generator, QWidget* parent) {
+    requirePrintable();
+    m_reports->print(personalReportDefinition(generator.id, generator.nom), *m_count, parent);
 }
 
 // ---- What a run shows ----

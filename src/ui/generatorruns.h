@@ -4,6 +4,7 @@
 #include "generators/generators.h"
 #include "messages.h"
 #include "tables/clock.h"
+#include "templates/personalgenerator.h"
 
 #include <QObject>
 
@@ -39,10 +40,18 @@ public:
     // One generator run; what it did.
     const RunReport& run(OutputKind kind);
     const RunReport& lastRun() const { return m_lastRun; }
+    // A personal generator's run, as a built-in one: shown, stored, counted.
+    const PersonalRunReport& runPersonal(const PersonalGenerator& generator);
+    const PersonalRunReport& lastPersonalRun() const { return m_lastPersonalRun; }
+    // One element of a table, expanded, in the memo under a line naming the table; not stored.
+    // A failed draw shows its message and leaves the memo as it was.
+    void drawExpanded(const QString& table, const QString& name);
     // Raises why no print job can start: no store, or no report forms.
     void requirePrintable() const;
     // The print job of a kind: its preview and, when printed, the stamps; parent hosts the preview.
     void print(OutputKind kind, QWidget* parent);
+    // The print job of a personal generator's unprinted results.
+    void printPersonal(const PersonalGenerator& generator, QWidget* parent);
 
 private:
     // RunHost
@@ -62,6 +71,7 @@ private:
     WindowMessageSink m_sink;
     ReportForms* m_reports = nullptr;
     RunReport m_lastRun;
+    PersonalRunReport m_lastPersonalRun;
 };
 
 } // namespace ov::ui

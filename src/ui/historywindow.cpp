@@ -26,7 +26,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QSettings>
 #include <QSplitter>
 #include <QTableView>
@@ -352,7 +351,8 @@ void HistoryWindow::exportSelected() {
         const auto entries = m_model->history().entries(keys);
         if (suffix == QLatin1String("pdf")) {
             ensureReportFonts();
-            const QString problem = writeReportsPdf(historyReports(entries, m_clock->now()), path);
+            const QString problem =
+                writeReportsPdf(m_database, historyReports(entries, m_clock->now()), path);
             if (!problem.isEmpty())
                 showMessage(problem);
             return;
@@ -362,11 +362,9 @@ void HistoryWindow::exportSelected() {
             showMessage(QStringLiteral("Choisissez un fichier .txt, .md, .json ou .pdf."));
             return;
         }
-        QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly) ||
-            file.write(exportEntries(entries, *format).toUtf8()) < 0 || !file.commit())
-            showMessage(QStringLiteral("Impossible d'écrire le fichier %1 : %2")
-                            .arg(QDir::toNativeSeparators(path), file.errorString()));
+        const QString problem = writeExportFile(m_database, exportEntries(entries, *format), path);
+        if (!problem.isEmpty())
+            showMessage(problem);
     });
 }
 

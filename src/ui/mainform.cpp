@@ -184,6 +184,7 @@ void MainForm::showTables(TableCursor& master, TableCursor& elements) {
             return new MasterModel(db, parent);
         },
         [](QTableView* view) {
+            hideField(view, QStringLiteral("rowid")); // an engine that shows the order as a column
             setDisplayWidth(view, QStringLiteral("Id"), 4);
             setDisplayWidth(view, QStringLiteral("NbrElement"), 3);
             setDisplayWidth(view, QStringLiteral("TotProba"), 3);

@@ -74,6 +74,10 @@ const RunReport& TovMainPerso::lastRun() const {
     return m_runs->lastRun();
 }
 
+const PersonalRunReport& TovMainPerso::lastPersonalRun() const {
+    return m_runs->lastPersonalRun();
+}
+
 void TovMainPerso::wire() {
     connect(ui.btnNouvelleTable, &QPushButton::clicked, this, &TovMainPerso::btnNouvelleTableClick);
     connect(ui.btnAjouter, &QPushButton::clicked, this, &TovMainPerso::btnAjouterClick);
@@ -556,6 +560,48 @@ void TovMainPerso::printRun(OutputKind kind) {
         m_runs->requirePrintable();
         postPendingEdits();
         m_runs->print(kind, this);
+    });
+}
+
+void TovMainPerso::drawChosenTable() {
+    guarded([&] {
+        m_master->requireOpen();
+        m_slave->requireOpen();
+        postPendingEdits();
+        const std::optional<QString> table = currentTable();
+        if (!table) {
+            showMessage(QStringLiteral("Choisissez d'abord une table dans la liste des tables."));
+            return;
+        }
+        m_runs->drawExpanded(*table, m_master->value(QStringLiteral("Nom")).toString());
+    });
+}
+
+PersonalGenerator TovMainPerso::storedGenerator(const QString& id) const {
+    if (!m_db)
+        throw DatabaseError(QStringLiteral("La base de données n'est pas ouverte."));
+    const auto generator = GeneratorStore(*m_db).find(id);
+    if (!generator)
+        throw Error(QStringLiteral("Pas de générateur « %1 »").arg(id));
+    return *generator;
+}
+
+void TovMainPerso::runPersonalGenerator(const QString& id) {
+    guarded([&] {
+        const PersonalGenerator generator = storedGenerator(id);
+        m_master->requireOpen();
+        m_slave->requireOpen();
+        postPendingEdits();
+        m_runs->runPersonal(generator);
+    });
+}
+
+void TovMainPerso::printPersonalResults(const QString& id) {
+    guarded([&] {
+        const PersonalGenerator generator = storedGenerator(id);
+        m_runs->requirePrintable();
+        postPendingEdits();
+        m_runs->printPersonal(generator, this);
     });
 }
 

@@ -9,6 +9,7 @@
 #include "tables/maintenanceactions.h"
 #include "tables/outputs.h"
 #include "tables/random.h"
+#include "templates/personalgenerator.h"
 
 #include <QWidget>
 #include <memory>
@@ -51,6 +52,14 @@ public:
     // What the last generator run did.
     const RunReport& lastRun() const;
 
+    // A personal generator's run, as a generator button's: the memo shows the result, which is
+    // stored, and the count follows that generator's unprinted results.
+    void runPersonalGenerator(const QString& id);
+    // The print run of a personal generator's results, as an "Impression" button's.
+    void printPersonalResults(const QString& id);
+    // What the last personal generator run did.
+    const PersonalRunReport& lastPersonalRun() const;
+
     // Draws from the table into result, leaving the grids on that table and element; a failed
     // draw shows its message, leaves result and the grids as they were and returns false.
     bool OV(const QString& id, QString& result);
@@ -65,6 +74,10 @@ public:
     void reloadTables();
     // Adds an element to a table (its checks, then the element; the totals follow).
     void AjouterElement(const QString& id, const QString& element, const QString& weight);
+
+    // « Tirer sur la table choisie »: one element of the current table, expanded as a personal
+    // generator's template would be, in the memo under a line naming the table; nothing stored.
+    void drawChosenTable();
 
     // The memo shows these lines, as a run leaves it.
     void showText(const QStringList& lines);
@@ -113,6 +126,7 @@ private:
     void runGenerator(OutputKind kind);
     void printRun(OutputKind kind);
     void standOnDrawn(const QString& id, const QString& element);
+    PersonalGenerator storedGenerator(const QString& id) const;
     void refreshPoint();
     void deleteCurrentTable();
     void deleteCurrentElement();

@@ -1,5 +1,7 @@
 #include "mainwindow.h"
 
+#include "generatorsmenu.h"
+#include "historywindow.h"
 #include "mainscreen.h"
 #include "messages.h"
 #include "reportforms.h"
@@ -83,7 +85,19 @@ void MainWindow::buildMenus() {
     QMenu* tables = menuBar()->addMenu(QStringLiteral("&Tables"));
     add(tables, "actVerifierTables", QStringLiteral("&Vérifier les tables"),
         &MainWindow::checkTables);
+    add(
+        tables, "actTirerTable", QStringLiteral("&Tirer sur la table choisie"),
+        [this] { m_screen->drawChosenTable(); }, QKeySequence(Qt::CTRL | Qt::Key_T));
+    QMenu* history = menuBar()->addMenu(QStringLiteral("&Historique"));
+    add(
+        history, "actHistorique", QStringLiteral("Ouvrir l'&historique…"),
+        [this] { openHistoryWindow(*m_screen); }, QKeySequence(Qt::CTRL | Qt::Key_H));
+    add(history, "actDernierTexte", QStringLiteral("Afficher le &dernier texte"),
+        [this] { showLastText(*m_screen); });
+    m_generators = new GeneratorsMenu(menuBar()->addMenu(QStringLiteral("&Générateurs")),
+                                      [this] { return m_screen; });
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Aide"));
+    addTemplateHelpAction(help, this);
     add(help, "actAPropos", QStringLiteral("À &propos d'Orvanthe"), &MainWindow::about);
 }
 
@@ -123,7 +137,11 @@ bool MainWindow::switchTo(const QString& path) {
     auto screen = std::make_unique<TovMainPerso>(locationOf(path));
     if (!opened(*screen))
         return false; // its message has been shown; the window stays on its database
+    // The editor edits the old store: it goes first, unless the user keeps its changes.
+    if (!m_generators->closeEditor())
+        return false;
     install(std::move(screen));
+    m_generators->rebuild();
     remember(m_screen->database()->path());
     guarded([&] { setAliasTarget(m_screen->database()->path()); });
     return true;
@@ -246,6 +264,10 @@ void MainWindow::about() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    if (!m_generators->closeEditor()) {
+        event->ignore();
+        return;
+    }
     // The screen posts a pending change and closes its tables, as when it is a window itself.
     if (m_screen != nullptr)
         m_screen->close();

@@ -1,6 +1,7 @@
 #pragma once
 // The program's window: the main screen under a menu bar, the database it works on, and the
-// menu actions on that database (open, new, recent, import, export, check, about).
+// menu actions on that database (open, new, recent, import, export, check, draw, history,
+// personal generators, help).
 
 #include <QMainWindow>
 #include <memory>
@@ -9,6 +10,7 @@ class QMenu;
 
 namespace ov::ui {
 
+class GeneratorsMenu;
 class ReportForms;
 class TovMainPerso;
 
@@ -33,6 +35,8 @@ public:
     // The last databases opened, the newest first, at most five.
     QStringList recentDatabases() const;
 
+    GeneratorsMenu* generatorsMenu() const { return m_generators; }
+
 public Q_SLOTS:
     void openDatabase();
     void openServerDatabase();
@@ -54,6 +58,7 @@ private:
     TovMainPerso* m_screen = nullptr;
     std::unique_ptr<ReportForms> m_forms;
     QMenu* m_recent = nullptr;
+    GeneratorsMenu* m_generators = nullptr;
 };
 
 } // namespace ov::ui

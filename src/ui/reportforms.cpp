@@ -47,6 +47,21 @@ void ReportForms::print(OutputKind kind, UnprintedCount& count, QWidget* parent)
         const ReportDocument document = form(kind).build(m_clock->now());
         m_presenter->present(document, parent, [this, kind] { afterPrint(kind); });
     });
+    refreshCount(count);
+}
+
+void ReportForms::print(const ReportDefinition& definition, UnprintedCount& count,
+                        QWidget* parent) {
+    guarded([&] {
+        ReportForm form(m_database, definition);
+        const ReportDocument document = form.build(m_clock->now());
+        m_presenter->present(document, parent,
+                             [&] { guarded([&] { form.afterPrint(m_clock->now().date()); }); });
+    });
+    refreshCount(count);
+}
+
+void ReportForms::refreshCount(UnprintedCount& count) {
     guarded([&] {
         count.close();
         count.open();

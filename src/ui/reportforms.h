@@ -13,6 +13,7 @@ class QWidget;
 namespace ov {
 class Database;
 class ReportForm;
+struct ReportDefinition;
 class UnprintedCount;
 } // namespace ov
 
@@ -30,6 +31,9 @@ public:
     // The print run: modal preview of the kind's report; a completed print job stamps the
     // printed records; then the count query is closed and reopened with its statement.
     void print(OutputKind kind, UnprintedCount& count, QWidget* parent);
+
+    // The same print run for any other report, a personal generator's results for one.
+    void print(const ReportDefinition& definition, UnprintedCount& count, QWidget* parent);
 
     // The form of a kind: ovPersoReport, qreTresor, frmReportRencontre, qreVillage.
     ReportForm& form(OutputKind kind);
@@ -52,6 +56,7 @@ Q_SIGNALS:
 private:
     void afterPrint(OutputKind kind);
     void stamp(OutputKind kind);
+    void refreshCount(UnprintedCount& count);
 
     const Database& m_database;
     std::array<std::unique_ptr<ReportForm>, 4> m_forms;

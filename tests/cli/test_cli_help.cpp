@@ -1,9 +1,13 @@
-// The tool explains itself: help for the tool and for every verb, the version, and the examples
-// of each help that are valid command lines.
+// The tool explains itself: help for the tool and for every verb, the version, the examples of
+// each help that are valid command lines, and the shell's completion of its command lines.
 
 #include "clirunner.h"
 #include "testsupport.h"
 
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 using ovtest::inProcess;
@@ -107,6 +111,71 @@ private Q_SLOTS:
         QCOMPARE(result.exitCode, 2);
         QVERIFY(result.err.contains(QStringLiteral("commande inconnue : danser")));
         QVERIFY(result.out.isEmpty());
+    }
+
+    // The installed manual page names every verb.
+    void manualPageNamesEveryVerb() {
+        QFile page(QDir(qEnvironmentVariable("OV_SOURCE_DIR"))
+                       .filePath(QStringLiteral("dist/orvanthe-cli.6")));
+        QVERIFY(page.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(page.readAll());
+        for (const auto& command : ov::cli::allCommands()) {
+            const QString verb = command->name()
+                                     .section(u' ', 0, 0)
+                                     .replace(QStringLiteral("-"), QStringLiteral("\\-"));
+            QVERIFY2(text.contains(QStringLiteral("\n.B ") + verb + u' '), qPrintable(verb));
+        }
+    }
+
+    // The installed completion script, in bash, on the real tool: the words typed so far, the
+    // word being typed, and what it may become.
+    void shellCompletion_data() {
+        QTest::addColumn<QStringList>("words");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("a verb") << QStringList{QStringLiteral("hist")}
+                                << QStringList{QStringLiteral("history")};
+        QTest::newRow("an action")
+            << QStringList{QStringLiteral("generators"), QStringLiteral("ex")}
+            << QStringList{QStringLiteral("export")};
+        QTest::newRow("an option")
+            << QStringList{QStringLiteral("generate"), QStringLiteral("--no")}
+            << QStringList{QStringLiteral("--no-store")};
+        QTest::newRow("a kind") << QStringList{QStringLiteral("print"), QStringLiteral("vil")}
+                                << QStringList{QStringLiteral("village")};
+        QTest::newRow("a file after --pdf")
+            << QStringList{QStringLiteral("print"), QStringLiteral("perso"),
+                           QStringLiteral("--pdf"), QStringLiteral("@DIR@/ra")}
+            << QStringList{QStringLiteral("@DIR@/rapport.pdf")};
+        QTest::newRow("no file after --seed")
+            << QStringList{QStringLiteral("draw"), QStringLiteral("yeux"), QStringLiteral("--seed"),
+                           QStringLiteral("@DIR@/ra")}
+            << QStringList{};
+    }
+    void shellCompletion() {
+        QFETCH(QStringList, words);
+        QFETCH(QStringList, expected);
+        QTemporaryDir dir;
+        QFile file(dir.filePath(QStringLiteral("rapport.pdf")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        words.replaceInStrings(QStringLiteral("@DIR@"), dir.path());
+        expected.replaceInStrings(QStringLiteral("@DIR@"), dir.path());
+        const QStringList args =
+            QStringList{QStringLiteral("-c"),
+                        QStringLiteral("source \"$1\"; shift; COMP_WORDS=(\"$@\");"
+                                       " COMP_CWORD=$(($# - 1)); _orvanthe_cli;"
+                                       " printf '%s\\n' \"${COMPREPLY[@]}\""),
+                        QStringLiteral("bash"),
+                        QDir(qEnvironmentVariable("OV_SOURCE_DIR"))
+                            .filePath(QStringLiteral("dist/orvanthe-cli.bash")),
+                        qEnvironmentVariable("OV_CLI")} +
+            words;
+        QProcess bash;
+        bash.start(QStringLiteral("bash"), args);
+        QVERIFY(bash.waitForFinished(60000));
+        QCOMPARE(QString::fromUtf8(bash.readAllStandardError()), QString());
+        QCOMPARE(QString::fromUtf8(bash.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts),
+                 expected);
     }
 };
 

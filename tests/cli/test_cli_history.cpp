@@ -205,11 +205,18 @@ private Q_SLOTS:
         QTest::newRow("bad date") << QStringList{QStringLiteral("list"), QStringLiteral("--since"),
                                                  QStringLiteral("hier")}
                                   << QStringLiteral("date invalide pour --since");
+        QTest::newRow("an export over the store")
+            << QStringList{QStringLiteral("export"), QStringLiteral("tresor"),
+                           QStringLiteral("4"),      QStringLiteral("--format"),
+                           QStringLiteral("txt"),    QStringLiteral("-o"),
+                           QStringLiteral("@DB@")}
+            << QStringLiteral("ne peut pas être la base elle-même");
     }
     void refusals() {
         QFETCH(QStringList, args);
         QFETCH(QString, message);
         ovtest::TempDatabase temp;
+        args.replaceInStrings(QStringLiteral("@DB@"), temp.path);
         // n counts the records at the time of the run, so a deletion makes two records share one.
         for (int n : {0, 1, 2, 2, 4})
             appendRecord(*temp.db, OutputKind::Tresor, n, QStringLiteral("OV -%1-\r\nx\r\n").arg(n),

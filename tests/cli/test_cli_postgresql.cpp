@@ -15,6 +15,7 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <memory>
+#include <utility>
 
 using namespace ov;
 using namespace Qt::StringLiterals;
@@ -111,6 +112,34 @@ private Q_SLOTS:
         QVERIFY2(found.exitCode == 0, qPrintable(found.err));
         QVERIFY2(found.out.startsWith(kind), qPrintable(plain + u" : "_s + found.out));
         QFile::remove(aliasFilePath());
+    }
+
+    // A campaign moved from the file to the server and back reads the same on all three.
+    void copyThereAndBackKeepsEverything_data() {
+        QTest::addColumn<QStringList>("verb");
+        QTest::newRow("historique") << QStringList{u"history"_s, u"list"_s, u"--limit"_s, u"500"_s};
+        QTest::newRow("tables") << QStringList{u"tables"_s, u"export"_s, u"-"_s};
+        QTest::newRow("générateurs") << QStringList{u"generators"_s, u"list"_s};
+        QTest::newRow("tirages") << QStringList{u"generate"_s, u"village"_s, u"--seed"_s, u"5"_s,
+                                                u"--no-store"_s};
+    }
+    void copyThereAndBackKeepsEverything() {
+        QFETCH(QStringList, verb);
+        static const QString server = m_admin->newBase(u"ov_copy"_s);
+        static const QString back = m_folder + u"/retour.db"_s;
+        if (!QFile::exists(back)) {
+            QVERIFY(ovtest::tool(
+                        {u"generate"_s, u"perso"_s, u"--count"_s, u"3"_s, u"--database"_s, m_file})
+                        .exitCode == 0);
+            for (const auto& [from, to] : {std::pair{m_file, server}, std::pair{server, back}}) {
+                const auto copied = ovtest::tool({u"copy-database"_s, from, to});
+                QVERIFY2(copied.exitCode == 0, qPrintable(copied.err));
+            }
+        }
+        const auto original = ovtest::tool(verb + QStringList{u"--database"_s, m_file});
+        QVERIFY(original.exitCode == 0 && original.out.size() > 50);
+        QCOMPARE(ovtest::tool(verb + QStringList{u"--database"_s, server}).out, original.out);
+        QCOMPARE(ovtest::tool(verb + QStringList{u"--database"_s, back}).out, original.out);
     }
 
     // Three tools generating at once into one base on the server: every record its own number,

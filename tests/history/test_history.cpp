@@ -321,7 +321,7 @@ private Q_SLOTS:
         QCOMPARE(reports.at(3).rows().first().text, villageText);
         QTemporaryDir dir;
         const QString pdf = dir.filePath(QStringLiteral("historique.pdf"));
-        QCOMPARE(writeReportsPdf(reports, pdf), QString());
+        QCOMPARE(writeReportsPdf(*m_temp->db, reports, pdf), QString());
         // Each kind's report from a new page, its texts in it.
         QProcess info;
         info.start(QStringLiteral("pdfinfo"), {pdf});

@@ -1,13 +1,20 @@
 // The window under its menu bar: switching to another database and back, a new database, a
-// database refused, and the menu's import of a table file.
+// database refused, the menu's import of a table file, and the menus that reach the draw of one
+// table, the history and the personal generators.
 
 #include "screenfixture.h"
 #include "tables/database.h"
+#include "templates/personalgenerator.h"
+#include "ui/generatorsmenu.h"
+#include "ui/historywindow.h"
+#include "ui/mainscreen.h"
 #include "ui/mainwindow.h"
 #include "ui/tablecursor.h"
 
 #include <QAction>
 #include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSqlQueryModel>
 #include <QTableView>
@@ -135,6 +142,61 @@ private Q_SLOTS:
         QCOMPARE(tablesShown(window), QStringList{QStringLiteral("nv")});
         QCOMPARE(elementsShown(window),
                  (QStringList{QStringLiteral("un"), QStringLiteral("deux")}));
+    }
+
+    void menusDrawOneTableShowHistoryAndRunGenerators() {
+        ovtest::TempDatabase t;
+        ovtest::clearRandomTables(*t.db);
+        ovtest::addTable(*t.db, QStringLiteral("yx"), {{QStringLiteral("[zz] bleus"), 1}},
+                         QStringLiteral("Couleurs"));
+        ovtest::addTable(*t.db, QStringLiteral("zz"), {{QStringLiteral("très"), 1}});
+        GeneratorStore(*t.db).save(
+            {{QStringLiteral("ciel"), QStringLiteral("Le ciel"), QStringLiteral("Ciel [yx]"), {}}},
+            false);
+        MainWindow window(t.path);
+        const auto memo = [&] {
+            return window.findChild<QPlainTextEdit*>(QStringLiteral("memPerso"))->toPlainText();
+        };
+        const auto trigger = [&](const char* name) {
+            QAction* action = window.findChild<QAction*>(QLatin1String(name));
+            QVERIFY2(action, name);
+            action->trigger();
+        };
+
+        // The table the grid stands on, drawn and expanded; nothing stored.
+        QVERIFY(window.screen()->tblMaster_()->locate(QStringLiteral("yx")));
+        trigger("actTirerTable");
+        QCOMPARE(memo(), QStringLiteral("Tirage sur la table yx (Couleurs) :\ntrès bleus"));
+        for (OutputKind kind : allOutputKinds)
+            QCOMPARE(recordCount(*t.db, kind), 0);
+
+        // The generators' menu runs one: stored, and counted in the box.
+        window.generatorsMenu()->menu()->aboutToShow();
+        trigger("actGenerateur_ciel");
+        QCOMPARE(GeneratorStore(*t.db).resultCount(QStringLiteral("ciel")), 1);
+        QVERIFY2(memo().endsWith(QStringLiteral("\nCiel très bleus")), qPrintable(memo()));
+        QCOMPARE(window.findChild<QLineEdit*>(QStringLiteral("dbePersoNonImprime"))->text(),
+                 QStringLiteral("1"));
+
+        // The last text generated comes back into the memo on demand. (This base has none of the
+        // tables a character draws from: the run says so, and stores its text all the same.)
+        QVERIFY2(messages.isEmpty(), qPrintable(messages.join(u'\n')));
+        window.findChild<QPushButton*>(QStringLiteral("btnPerso"))->click();
+        clearMessages();
+        const QString perso = memo();
+        window.screen()->showText({});
+        trigger("actDernierTexte");
+        QCOMPARE(memo(), perso);
+        trigger("actHistorique");
+        auto* history = window.screen()->findChild<ov::ui::HistoryWindow*>();
+        QVERIFY(history && history->isVisible());
+
+        // Another database: its own generators only.
+        ovtest::TempDatabase other;
+        QVERIFY(window.switchTo(other.path));
+        window.generatorsMenu()->menu()->aboutToShow();
+        QVERIFY(!window.findChild<QAction*>(QStringLiteral("actGenerateur_ciel")));
+        QVERIFY2(messages.isEmpty(), qPrintable(messages.join(u'\n')));
     }
 };
 

@@ -1,0 +1,135 @@
+#include "generatorsmenu.h"
+
+#include "generatoreditor.h"
+#include "mainscreen.h"
+#include "messages.h"
+#include "tables/database.h"
+#include "templatehelp.h"
+#include "templates/personalgenerator.h"
+
+#include <QCollator>
+#include <QMenu>
+
+namespace ov::ui {
+
+namespace {
+
+QString menuText(const QString& nom) {
+    QString text = nom;
+    return text.replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
+} // namespace
+
+GeneratorsMenu::GeneratorsMenu(QMenu* menu, std::function<TovMainPerso*()> screen,
+                               QWidget* shortcutHost)
+    : QObject(menu), m_menu(menu), m_screen(std::move(screen)), m_shortcutHost(shortcutHost) {
+    if (m_menu->title().isEmpty())
+        m_menu->setTitle(QStringLiteral("&Générateurs"));
+    m_menu->setObjectName(QStringLiteral("mnuGenerateurs"));
+    connect(m_menu, &QMenu::aboutToShow, this, &GeneratorsMenu::rebuild);
+    rebuild();
+}
+
+void GeneratorsMenu::rebuild() {
+    QList<PersonalGenerator> generators;
+    TovMainPerso* screen = m_screen();
+    if (Database* database = screen ? screen->database() : nullptr)
+        guarded([&] { generators = GeneratorStore(*database).list(); });
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::stable_sort(generators.begin(), generators.end(),
+                     [&](const PersonalGenerator& a, const PersonalGenerator& b) {
+                         return collator.compare(a.nom, b.nom) < 0;
+                     });
+
+    // The actions go with the menu's items, and so leave the screen too.
+    for (QAction* action : m_menu->actions()) {
+        if (action == m_manage)
+            continue;
+        // Its key goes at once, so that the new item that takes it is not ambiguous.
+        if (m_shortcutHost)
+            m_shortcutHost->removeAction(action);
+        action->setShortcut(QKeySequence());
+        action->deleteLater();
+    }
+    // The submenu of print runs is the menu's child, which clearing the menu would leave.
+    if (m_printMenu)
+        m_printMenu->deleteLater();
+    m_menu->clear();
+    int place = 0;
+    for (const PersonalGenerator& generator : generators) {
+        auto* action = new QAction(menuText(generator.nom), m_menu);
+        action->setObjectName(QStringLiteral("actGenerateur_") + generator.id);
+        if (++place <= 9)
+            action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_0 + place)));
+        const QString id = generator.id;
+        connect(action, &QAction::triggered, this, [this, id] {
+            if (TovMainPerso* screen = m_screen())
+                screen->runPersonalGenerator(id);
+        });
+        m_menu->addAction(action);
+        if (m_shortcutHost)
+            m_shortcutHost->addAction(action);
+    }
+    if (!generators.isEmpty())
+        m_menu->addSeparator();
+
+    m_printMenu = m_menu->addMenu(QStringLiteral("&Imprimer les résultats de…"));
+    m_printMenu->setObjectName(QStringLiteral("mnuImprimerResultats"));
+    for (const PersonalGenerator& generator : generators) {
+        QAction* action = m_printMenu->addAction(menuText(generator.nom));
+        action->setObjectName(QStringLiteral("actImprimer_") + generator.id);
+        const QString id = generator.id;
+        connect(action, &QAction::triggered, this, [this, id] {
+            if (TovMainPerso* screen = m_screen())
+                screen->printPersonalResults(id);
+        });
+    }
+    m_printMenu->setEnabled(!generators.isEmpty());
+
+    if (!m_manage) {
+        m_manage = new QAction(QStringLiteral("G&érer les générateurs…"), this);
+        m_manage->setObjectName(QStringLiteral("actGererGenerateurs"));
+        m_manage->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_G));
+        connect(m_manage, &QAction::triggered, this, &GeneratorsMenu::openEditor);
+        if (m_shortcutHost)
+            m_shortcutHost->addAction(m_manage);
+    }
+    m_menu->addAction(m_manage);
+}
+
+void GeneratorsMenu::openEditor() {
+    guarded([&] {
+        if (!m_editor) {
+            TovMainPerso* screen = m_screen();
+            Database* database = screen ? screen->database() : nullptr;
+            if (!database)
+                throw Error(QStringLiteral("La base de données n'est pas ouverte."));
+            // The editor belongs to the screen, whose store it edits.
+            m_editor = new GeneratorEditor(*database, screen);
+            connect(m_editor, &GeneratorEditor::generatorsChanged, this, &GeneratorsMenu::rebuild);
+        }
+        m_editor->show();
+        m_editor->raise();
+        m_editor->activateWindow();
+    });
+}
+
+bool GeneratorsMenu::closeEditor() {
+    if (!m_editor)
+        return true;
+    if (!m_editor->close())
+        return false;
+    delete m_editor;
+    return true;
+}
+
+QAction* addTemplateHelpAction(QMenu* menu, QWidget* parent) {
+    QAction* action = menu->addAction(QStringLiteral("Le &langage des modèles"));
+    action->setObjectName(QStringLiteral("actAideModeles"));
+    QObject::connect(action, &QAction::triggered, parent, [parent] { showTemplateHelp(parent); });
+    return action;
+}
+
+} // namespace ov::ui
