@@ -100,6 +100,25 @@ private Q_SLOTS:
         QCOMPARE(recordCount(store, OutputKind::Perso), 1);
         QCOMPARE(messages.size(), 1);
     }
+
+    // The server closes the window's connection: a generation says so in French, stores
+    // nothing, and the window stays up.
+    void aLostConnectionIsToldAndTheWindowStays() {
+        ovtest::TempDatabase start;
+        ui::MainWindow window(start.path);
+        window.show();
+        ui::setNextServerBase([&](const QString&) { return m_base; });
+        window.findChild<QAction*>(u"actOuvrirServeur"_s)->trigger();
+        QVERIFY2(messages.isEmpty(), qPrintable(messages.join(u'\n')));
+        const int before = recordCount(Database(m_base), OutputKind::Perso);
+        QVERIFY(m_server->cutConnections(u"ov_window"_s) > 0);
+        window.findChild<QPushButton*>(u"btnPerso"_s)->click();
+        QVERIFY(!messages.isEmpty());
+        QVERIFY2(messages.first().contains(u"La connexion au serveur de la base"_s),
+                 qPrintable(messages.join(u'\n')));
+        QVERIFY(window.isVisible());
+        QCOMPARE(recordCount(Database(m_base), OutputKind::Perso), before);
+    }
 };
 
 QTEST_MAIN(TestServerWindow)
