@@ -6,6 +6,8 @@
 // Insertion order: SQLite keeps each row's rowid; on PostgreSQL every table of the campaign gets
 // an identity column named rowid as well, so that "ORDER BY rowid", "WHERE rowid = ?" and
 // "SELECT rowid" read the same on both (Database::insertionOrder()).
+// Partial indexes ("CREATE INDEX ... WHERE") and "INSERT ... ON CONFLICT DO NOTHING" are written
+// the same on both engines and need nothing here.
 
 #include <QSqlError>
 #include <QString>
