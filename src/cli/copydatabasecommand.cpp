@@ -3,6 +3,7 @@
 #include "command.h"
 #include "tables/copydatabase.h"
 #include "tables/database.h"
+#include "tables/databaselocation.h"
 #include "tables/errors.h"
 
 #include <QFileInfo>
@@ -12,10 +13,6 @@ namespace ov::cli {
 namespace {
 
 // A base on a server is named scheme://...; any other name is a file.
-bool namesFile(const QString& name) {
-    return !name.contains(QStringLiteral("://"));
-}
-
 class CopyDatabaseCommand : public Command {
 public:
     VerbDeclaration declaration() const override {
@@ -48,7 +45,7 @@ public:
         std::unique_ptr<Database> to;
         try {
             // A missing source is a typing error, never a new base to copy from.
-            if (namesFile(fromName) && !QFileInfo::exists(fromName))
+            if (!DatabaseLocation::looksLikeServer(fromName) && !QFileInfo::exists(fromName))
                 throw DatabaseError(QStringLiteral("La base %1 n'existe pas.").arg(fromName));
             const Database from(fromName);
             to = std::make_unique<Database>(toName);
@@ -60,7 +57,7 @@ public:
         } catch (const Error& error) {
             io.err << error.message() << '\n';
             // A base on a server keeps the tables it was given; only a new file goes away.
-            if (to && to->wasCreated() && namesFile(toName)) {
+            if (to && to->wasCreated() && !DatabaseLocation::looksLikeServer(toName)) {
                 to.reset();
                 removeDatabaseFiles(toName);
                 io.err << QStringLiteral("Rien n'a été copié : la base %1 n'a pas été créée.\n")
