@@ -18,6 +18,7 @@
 #include "ui/reportforms.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -145,13 +146,16 @@ private Q_SLOTS:
     }
 
     // The server closes the window's connection: a generation says so in French, stores
-    // nothing, and the window stays up.
+    // nothing, and the window stays up; the history and the editor do not say it again each
+    // time they come to the front.
     void aLostConnectionIsToldAndTheWindowStays() {
         ovtest::TempDatabase start;
         ui::MainWindow window(start.path);
         window.show();
         ui::setNextServerBase([&](const QString&) { return m_base; });
         window.findChild<QAction*>(u"actOuvrirServeur"_s)->trigger();
+        window.findChild<QAction*>(u"actHistorique"_s)->trigger();
+        window.generatorsMenu()->openEditor();
         QVERIFY2(messages.isEmpty(), qPrintable(messages.join(u'\n')));
         const int before = recordCount(Database(m_base), OutputKind::Perso);
         QVERIFY(m_server->cutConnections(u"ov_window"_s) > 0);
@@ -161,6 +165,15 @@ private Q_SLOTS:
                  qPrintable(messages.join(u'\n')));
         QVERIFY(window.isVisible());
         QCOMPARE(recordCount(Database(m_base), OutputKind::Perso), before);
+        // Coming back to the other windows, as after closing the message, tells it no more.
+        const int told = int(messages.size());
+        for (QWidget* other :
+             {static_cast<QWidget*>(window.generatorsMenu()->editor()),
+              static_cast<QWidget*>(window.screen()->findChild<ui::HistoryWindow*>())}) {
+            QApplication::setActiveWindow(other);
+            QVERIFY(QTest::qWaitForWindowActive(other));
+        }
+        QCOMPARE(messages.size(), told);
     }
 
     // The history found without accents, reprinted, unmarked and pruned; then a treasure
