@@ -359,7 +359,7 @@ QString Database::failureMessage(const QString& sql, const QSqlError& error) con
                          verb == QStringLiteral("WITH");
     const QString nothingWritten = reading ? QString() : QStringLiteral(" : rien n'y a été écrit");
     QString what;
-    switch (m_dialect->failureOf(error)) {
+    switch (m_dialect->failureOf(error, m_connection.isOpen())) {
     case Dialect::Failure::Busy:
         what = QStringLiteral("La base %1 est occupée par un autre programme").arg(file) +
                nothingWritten;

@@ -110,6 +110,9 @@ public:
     // What failed, in French, on which file, with the engine's text in parentheses; the
     // statement tells reading from writing.
     QString failureMessage(const QString& sql, const QSqlError& error) const;
+    // Whether the server closed the connection: every statement fails from then on with the
+    // message already given, and a read that no one asked for is better not tried.
+    bool connectionLost() const { return !m_lostConnection.isEmpty(); }
 
     // Runs work in one transaction: committed when it returns, rolled back when it throws.
     void transaction(const std::function<void()>& work) const;

@@ -196,7 +196,7 @@ public:
         return terms.join(QLatin1Char(' '));
     }
 
-    Failure failureOf(const QSqlError& error) const override {
+    Failure failureOf(const QSqlError& error, bool) const override {
         switch (error.nativeErrorCode().toInt() & 0xff) {
         case 5: // busy
         case 6: // locked
@@ -419,11 +419,11 @@ public:
         return terms.join(QStringLiteral(" & "));
     }
 
-    Failure failureOf(const QSqlError& error) const override {
+    Failure failureOf(const QSqlError& error, bool stillOpen) const override {
         const QString state = error.nativeErrorCode();
         const QString text = error.databaseText() + QLatin1Char(' ') + error.driverText();
-        if (state.startsWith(QStringLiteral("08")) || state.startsWith(QStringLiteral("57P")) ||
-            error.type() == QSqlError::ConnectionError ||
+        if (!stillOpen || state.startsWith(QStringLiteral("08")) ||
+            state.startsWith(QStringLiteral("57P")) || error.type() == QSqlError::ConnectionError ||
             text.contains(QStringLiteral("server closed the connection")) ||
             text.contains(QStringLiteral("no connection to the server")) ||
             text.contains(QStringLiteral("terminating connection")))

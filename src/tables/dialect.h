@@ -76,9 +76,10 @@ public:
     virtual QString historyMatchCondition() const = 0;
     virtual QString historyMatchValue(const QStringList& words) const = 0;
 
-    // What a failed statement means for the user.
+    // What a failed statement means for the user; stillOpen: whether the driver still holds its
+    // connection (the server's driver refuses every statement without a word once it lost it).
     enum class Failure { Busy, ReadOnly, Disk, Corrupt, Full, NotDatabase, ConnectionLost, Other };
-    virtual Failure failureOf(const QSqlError& error) const = 0;
+    virtual Failure failureOf(const QSqlError& error, bool stillOpen) const = 0;
 };
 
 // A text without its accents, lower case: what the server's word index keeps and searches.

@@ -568,8 +568,10 @@ void GeneratorEditor::showHelp() {
 // ---- The window ----
 
 void GeneratorEditor::changeEvent(QEvent* event) {
-    // The tables may have changed on the main screen meanwhile.
-    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+    // The tables may have changed on the main screen meanwhile (not read again once the
+    // connection is lost: the message of its loss, closed, would bring the window back here).
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() &&
+        !m_database.connectionLost()) {
         readTables();
         updateCheck();
     }

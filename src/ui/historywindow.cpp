@@ -423,8 +423,10 @@ void HistoryWindow::closeEvent(QCloseEvent* event) {
 }
 
 void HistoryWindow::changeEvent(QEvent* event) {
-    // Back in the window: what the main screen or the tool wrote meanwhile shows.
-    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+    // Back in the window: what the main screen or the tool wrote meanwhile shows. Once the
+    // connection is lost, the message of its loss, closed, would bring the window back here.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() &&
+        !m_database.connectionLost())
         reload();
     QWidget::changeEvent(event);
 }

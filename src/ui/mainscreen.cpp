@@ -304,9 +304,10 @@ void TovMainPerso::SlaveRefresh() {
 // ---- The master grid's refresh points ----
 
 void TovMainPerso::refreshPoint() {
-    // Moving in an empty grid of a closed table is no action: nothing to refresh.
+    // Moving in an empty grid of a closed table is no action: nothing to refresh; nor after the
+    // server closed the connection, which has been told already.
     guarded([this] {
-        if (m_master->isOpen() && m_slave->isOpen())
+        if (m_master->isOpen() && m_slave->isOpen() && !m_db->connectionLost())
             SlaveRefresh();
     });
 }
