@@ -104,20 +104,8 @@ QString listLine(const HistoryEntry& entry) {
 
 QJsonArray listJson(const QVector<HistoryEntry>& entries) {
     QJsonArray array;
-    for (const HistoryEntry& entry : entries) {
-        QJsonObject object;
-        object[QStringLiteral("kind")] = entry.key.kind;
-        object[QStringLiteral("kindLabel")] = entry.kindLabel;
-        object[QStringLiteral("n")] = entry.n;
-        object[QStringLiteral("rowid")] = entry.key.rowid;
-        object[QStringLiteral("created")] = entry.created;
-        object[QStringLiteral("createdTime")] =
-            entry.createdTime.isEmpty() ? QJsonValue() : QJsonValue(entry.createdTime);
-        object[QStringLiteral("printed")] =
-            entry.printed.isEmpty() ? QJsonValue() : QJsonValue(entry.printed);
-        object[QStringLiteral("title")] = entry.title;
-        array.append(object);
-    }
+    for (const HistoryEntry& entry : entries)
+        array.append(entryJson(entry, false));
     return array;
 }
 

@@ -391,25 +391,29 @@ std::optional<ExportFormat> exportFormatFromName(const QString& name) {
     return std::nullopt;
 }
 
+QJsonObject entryJson(const HistoryEntry& entry, bool withLines) {
+    QJsonObject object;
+    object[QStringLiteral("kind")] = entry.key.kind;
+    object[QStringLiteral("kindLabel")] = entry.kindLabel;
+    object[QStringLiteral("rowid")] = entry.key.rowid;
+    object[QStringLiteral("n")] = entry.n;
+    object[QStringLiteral("created")] = entry.created;
+    object[QStringLiteral("createdTime")] =
+        entry.createdTime.isEmpty() ? QJsonValue() : QJsonValue(entry.createdTime);
+    object[QStringLiteral("printed")] =
+        entry.printed.isEmpty() ? QJsonValue() : QJsonValue(entry.printed);
+    object[QStringLiteral("title")] = entry.title;
+    if (withLines)
+        object[QStringLiteral("lines")] = QJsonArray::fromStringList(textLines(entry.text));
+    return object;
+}
+
 QString exportEntries(const QVector<HistoryEntry>& entries, ExportFormat format) {
     QString out;
     if (format == ExportFormat::Json) {
         QJsonArray array;
-        for (const HistoryEntry& entry : entries) {
-            QJsonObject object;
-            object[QStringLiteral("kind")] = entry.key.kind;
-            object[QStringLiteral("kindLabel")] = entry.kindLabel;
-            object[QStringLiteral("rowid")] = entry.key.rowid;
-            object[QStringLiteral("n")] = entry.n;
-            object[QStringLiteral("created")] = entry.created;
-            object[QStringLiteral("createdTime")] =
-                entry.createdTime.isEmpty() ? QJsonValue() : QJsonValue(entry.createdTime);
-            object[QStringLiteral("printed")] =
-                entry.printed.isEmpty() ? QJsonValue() : QJsonValue(entry.printed);
-            object[QStringLiteral("title")] = entry.title;
-            object[QStringLiteral("lines")] = QJsonArray::fromStringList(textLines(entry.text));
-            array.append(object);
-        }
+        for (const HistoryEntry& entry : entries)
+            array.append(entryJson(entry, true));
         return QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Indented));
     }
     for (const HistoryEntry& entry : entries) {

@@ -7,6 +7,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QJsonObject>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -109,6 +110,9 @@ private:
 enum class ExportFormat { Text, Markdown, Json };
 
 std::optional<ExportFormat> exportFormatFromName(const QString& name);
+
+// A record as JSON: its kind and label, row, n, dates, title and, when asked, its lines.
+QJsonObject entryJson(const HistoryEntry& entry, bool withLines);
 
 // The records as a file of that format: text as stored; Markdown with a heading per record and
 // its lines kept as they are; JSON with every field.
