@@ -148,7 +148,9 @@ public:
                     io.out << '\n';
                 for (const QString& line : report.lines)
                     io.out << line << '\n';
-                if (report.storeFailed)
+                // A text that was to be stored and is not says so, whether storing it failed
+                // or an error (a lost connection) ended the run before.
+                if (store && !report.stored && !report.lines.isEmpty())
                     io.out << QStringLiteral("(texte non enregistré)\n");
             }
             io.out.flush();

@@ -53,8 +53,7 @@ RunReport Generation::run(OutputKind kind, const std::function<void(GenerationRu
         body(run, draws);
     } catch (const Error& error) {
         // A text that is complete but could not be kept must not pass for a stored one.
-        report.storeFailed = run.storeFailed();
-        report.error = report.storeFailed ? notStoredMessage(error.message()) : error.message();
+        report.error = run.storeFailed() ? notStoredMessage(error.message()) : error.message();
         relay.showMessage(*report.error);
         try {
             run.recover();

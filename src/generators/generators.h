@@ -22,9 +22,8 @@ struct RunReport {
     QStringList messages;
     std::optional<QString> error; // set when an error ended the run
     bool stored = false;
-    bool storeFailed = false; // the text is complete but storing it failed
-    QString lastTable;        // the table of the last successful draw
-    QString lastElement;      // and the element it gave
+    QString lastTable;   // the table of the last successful draw
+    QString lastElement; // and the element it gave
 };
 
 // The message of a run whose text could not be stored, followed by the reason.
