@@ -125,7 +125,7 @@ private Q_SLOTS:
         QCOMPARE(stored.size(), expected);
         QSet<int> ids;
         for (const auto& [id, header] : stored) {
-            QCOMPARE(header, id);
+            QVERIFY2(header == id, qPrintable(u"%1: %2"_s.arg(id).arg(header)));
             ids.insert(id);
         }
         QCOMPARE(ids.size(), expected);
