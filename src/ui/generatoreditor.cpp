@@ -1,4 +1,5 @@
 #include "generatoreditor.h"
+#include "viewsettings.h"
 
 #include "messages.h"
 #include "tables/database.h"
@@ -68,6 +69,7 @@ GeneratorEditor::GeneratorEditor(const Database& database, QWidget* parent)
         return chooseWithDialog(this, save, suggested);
     };
     buildControls();
+    followZoom(this);
     readTables();
     resize(900, 640);
     restoreGeometry(QSettings().value(geometryKey).toByteArray());

@@ -36,7 +36,8 @@ void GeneratorsMenu::rebuild() {
     TovMainPerso* screen = m_screen();
     if (Database* database = screen ? screen->database() : nullptr)
         guarded([&] { generators = GeneratorStore(*database).list(); });
-    QCollator collator;
+    // French order whatever the user's locale: « Étal » between « Butin » and « Météo ».
+    QCollator collator(QLocale(QLocale::French, QLocale::France));
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     std::stable_sort(generators.begin(), generators.end(),
                      [&](const PersonalGenerator& a, const PersonalGenerator& b) {
