@@ -45,7 +45,7 @@ void saveGenerators(const Database& db, const QStringList& noms) {
 void screenshot(QWidget& window, const char* name) {
     const QString folder = qEnvironmentVariable("OV_SCREENSHOTS");
     if (!folder.isEmpty())
-        QVERIFY(window.grab().save(folder + QLatin1Char('/') + QLatin1String(name), "PNG"));
+        QVERIFY(window.grab().save(folder + QLatin1Char('/') + QLatin1String(name), "PNG", 0));
 }
 
 QRect geometryOf(const QWidget& window, const char* name) {
