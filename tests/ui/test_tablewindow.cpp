@@ -5,6 +5,7 @@
 #include "screenfixture.h"
 #include "tables/database.h"
 #include "templates/personalgenerator.h"
+#include "ui/generatoreditor.h"
 #include "ui/generatorsmenu.h"
 #include "ui/mainscreen.h"
 #include "ui/mainwindow.h"
@@ -16,6 +17,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTableView>
 #include <QTest>
 
@@ -96,6 +98,42 @@ private Q_SLOTS:
         pressAndCheck(window, *other.db, 1, QStringLiteral("zebre"));
         QCOMPARE(GeneratorStore(*t.db).resultCount(QStringLiteral("butin")), 1);
         QVERIFY2(messages.isEmpty(), qPrintable(messages.join(u'\n')));
+    }
+
+    // A generator pinned to a number keeps it when a generator is added before it in the menu;
+    // the editor refuses a second generator on that number.
+    void aPinnedNumberStays() {
+        ovtest::TempDatabase t;
+        saveGenerators(*t.db, {QStringLiteral("Butin"), QStringLiteral("Météo")});
+        const GeneratorStore store(*t.db);
+        PersonalGenerator meteo = *store.find(QStringLiteral("meteo"));
+        meteo.raccourci = 1;
+        store.save({meteo}, true);
+        MainWindow window(t.path);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        pressAndCheck(window, *t.db, 1, QStringLiteral("meteo"));
+        pressAndCheck(window, *t.db, 2, QStringLiteral("butin"));
+
+        QTest::keyClick(&window, Qt::Key_G, Qt::ControlModifier | Qt::ShiftModifier);
+        ui::GeneratorEditor* editor = window.generatorsMenu()->editor();
+        QVERIFY(editor);
+        editor->newGenerator();
+        auto* nom = editor->findChild<QLineEdit*>(QStringLiteral("edtNomGenerateur"));
+        nom->setText(QStringLiteral("Antre"));
+        QVERIFY(editor->saveGenerator());
+        const QString added = editor->currentId();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        pressAndCheck(window, *t.db, 1, QStringLiteral("meteo"));
+        pressAndCheck(window, *t.db, 2, added);
+        pressAndCheck(window, *t.db, 3, QStringLiteral("butin"));
+
+        editor->findChild<QSpinBox*>(QStringLiteral("edtRaccourci"))->setValue(1);
+        QVERIFY(!editor->saveGenerator());
+        QCOMPARE(messages.size(), 1);
+        QVERIFY2(messages.first().contains(QStringLiteral("Ctrl+1")), qPrintable(messages.first()));
+        QCOMPARE(store.find(added)->raccourci, 0);
     }
 
     // At its default size the form is the design; enlarged, the memo takes most of the room and
