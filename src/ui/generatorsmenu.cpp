@@ -36,7 +36,8 @@ void GeneratorsMenu::rebuild() {
     TovMainPerso* screen = m_screen();
     if (Database* database = screen ? screen->database() : nullptr)
         guarded([&] { generators = GeneratorStore(*database).list(); });
-    QCollator collator;
+    // French order whatever the user's locale: « Étal » between « Butin » and « Météo ».
+    QCollator collator(QLocale(QLocale::French, QLocale::France));
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     std::stable_sort(generators.begin(), generators.end(),
                      [&](const PersonalGenerator& a, const PersonalGenerator& b) {
@@ -57,12 +58,14 @@ void GeneratorsMenu::rebuild() {
     if (m_printMenu)
         m_printMenu->deleteLater();
     m_menu->clear();
-    int place = 0;
-    for (const PersonalGenerator& generator : generators) {
+    // Pinned numbers are kept; the others take the free numbers in the menu's order.
+    const QList<int> numbers = shortcutNumbers(generators);
+    for (int i = 0; i < generators.size(); ++i) {
+        const PersonalGenerator& generator = generators.at(i);
         auto* action = new QAction(menuText(generator.nom), m_menu);
         action->setObjectName(QStringLiteral("actGenerateur_") + generator.id);
-        if (++place <= 9)
-            action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_0 + place)));
+        if (numbers.at(i) > 0)
+            action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_0 + numbers.at(i))));
         const QString id = generator.id;
         connect(action, &QAction::triggered, this, [this, id] {
             if (TovMainPerso* screen = m_screen())

@@ -51,6 +51,9 @@ protected:
 
 private:
     void buildMenus();
+    void buildViewMenu();
+    // After a change of zoom: the window takes the new default size unless it was made larger.
+    void followZoom();
     bool install(std::unique_ptr<TovMainPerso> screen);
     void remember(const QString& path);
     void fillRecentMenu();
@@ -59,6 +62,8 @@ private:
     std::unique_ptr<ReportForms> m_forms;
     QMenu* m_recent = nullptr;
     GeneratorsMenu* m_generators = nullptr;
+    QSize m_defaultSize;
+    bool m_installedOnce = false;
 };
 
 } // namespace ov::ui

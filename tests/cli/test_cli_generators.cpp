@@ -107,6 +107,17 @@ private Q_SLOTS:
             QStringLiteral("le raccourci « 10 » doit être un nombre de 1 à 9")));
         QCOMPARE(ids(), before);
 
+        // Two generators pinned to one number: the second is refused, nothing is imported.
+        writeFile(dir + QStringLiteral("/p.ovgen"), "Id: pin1\nNom: Pin\nRaccourci: 3\n---\nx");
+        writeFile(dir + QStringLiteral("/q.ovgen"), "Id: pin2\nNom: Pin\nRaccourci: 3\n---\ny");
+        result = import({QStringLiteral("p.ovgen"), QStringLiteral("q.ovgen")});
+        QCOMPARE(result.exitCode, 1);
+        QVERIFY2(result.err.startsWith(QStringLiteral("Le raccourci Ctrl+3 est déjà celui du"
+                                                      " générateur « pin1 » : le générateur"
+                                                      " « pin2 » n'est pas enregistré.")),
+                 qPrintable(result.err));
+        QCOMPARE(ids(), before);
+
         result = import({QStringLiteral("a.ovgen"), QStringLiteral("c.ovgen")},
                         {QStringLiteral("--replace")});
         QCOMPARE(result.exitCode, 0);
