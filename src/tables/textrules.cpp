@@ -114,4 +114,13 @@ int toInteger(const QString& text) {
                           QStringLiteral("' is not a valid integer value"));
 }
 
+int firstControlCharacter(const QString& text) {
+    for (int i = 0; i < text.size(); ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (c < 0x20 && c != u'\t')
+            return i;
+    }
+    return -1;
+}
+
 } // namespace ov
