@@ -232,7 +232,9 @@ BundleImport importBundle(const Database& database, GeneratorBundle bundle, Bund
     bool generatorReused = false;
     if (existing) {
         generator.id = existing->id;
-        generatorReused = generatorFileText(*existing) == generatorFileText(generator);
+        // Line ends are not kept by the bundle, and change nothing to a run.
+        generatorReused = Template::splitLines(generatorFileText(*existing)) ==
+                          Template::splitLines(generatorFileText(generator));
         if (!generatorReused && clash == BundleClash::Rename)
             generator.id = freeGeneratorId(generators, generator.id);
     }
