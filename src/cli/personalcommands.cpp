@@ -148,8 +148,7 @@ public:
                                      "modèle et les textes"),
                       QStringLiteral("une table différente fait tout refuser")},
                      databaseOption()},
-                    {QStringLiteral("orvanthe-cli generators import auberge.ovgen"),
-                     QStringLiteral("orvanthe-cli generators import *.ovgen --replace"),
+                    {QStringLiteral("orvanthe-cli generators import *.ovgen --replace"),
                      QStringLiteral("orvanthe-cli generators import taverne.ovpack --rename")}};
         if (m_action == QLatin1String("export"))
             return {QStringLiteral("generators export"),
@@ -165,8 +164,7 @@ public:
                       QStringLiteral("écrit un paquet .ovpack : le générateur et ses tables"),
                       QStringLiteral("le générateur seul, en .ovgen")},
                      databaseOption()},
-                    {QStringLiteral("orvanthe-cli generators export auberge"),
-                     QStringLiteral("orvanthe-cli generators export auberge taverne -o modeles"),
+                    {QStringLiteral("orvanthe-cli generators export auberge taverne -o modeles"),
                      QStringLiteral("orvanthe-cli generators export taverne --with-tables")}};
         return {QStringLiteral("generators delete"),
                 QStringLiteral("ID"),

@@ -92,8 +92,7 @@ public:
                  {QStringLiteral("table"), QStringLiteral("ID"),
                   QStringLiteral("n'écrit que cette table ; se répète"),
                   QStringLiteral("toutes les tables")}},
-                {QStringLiteral("orvanthe-cli tables export mes-tables.csv"),
-                 QStringLiteral("orvanthe-cli tables export - | grep yeux"),
+                {QStringLiteral("orvanthe-cli tables export - | grep yeux"),
                  QStringLiteral("orvanthe-cli tables export rumeurs.json --format foundry "
                                 "--table rume")}};
     }
@@ -161,8 +160,7 @@ public:
                   QStringLiteral("garde les tables qui existent déjà et n'ajoute que les "
                                  "nouvelles"),
                   QStringLiteral("une table qui existe déjà fait tout refuser")}},
-                {QStringLiteral("orvanthe-cli tables import tables-amies.csv"),
-                 QStringLiteral("orvanthe-cli tables import mes-tables.csv --replace"),
+                {QStringLiteral("orvanthe-cli tables import mes-tables.csv --replace"),
                  QStringLiteral("orvanthe-cli tables import rumeurs.txt --id rume")}};
     }
 

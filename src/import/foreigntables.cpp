@@ -535,6 +535,7 @@ ForeignTables readForeignTables(const QByteArray& bytes, const QString& where,
     // Lines are decoded one by one, so that a bad sequence is told on its line.
     QVector<TextLine> lines;
     QString whole;
+    Problems undecoded(where);
     const QList<QByteArray> raw = content.split('\n');
     for (int n = 0; n < raw.size(); ++n) {
         QByteArray bytesOfLine = raw.at(n);
@@ -543,15 +544,21 @@ ForeignTables readForeignTables(const QByteArray& bytes, const QString& where,
         QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
         const QString line = decoder.decode(bytesOfLine);
         if (decoder.hasError())
-            problems.add(lineAt(n + 1), QStringLiteral("texte qui n'est pas en UTF-8"));
+            undecoded.add(lineAt(n + 1), QStringLiteral("texte qui n'est pas en UTF-8"));
         if (n > 0)
             whole += QLatin1Char('\n');
         whole += line;
         if (!line.trimmed().isEmpty())
             lines.append(TextLine{n + 1, line});
     }
-    problems.raiseIfAny();
     ForeignTables result;
+    if (!lines.isEmpty() && isOurCsv(lines.first().text)) {
+        // Our own files keep the reader's own messages.
+        result.format = TableFormat::Csv;
+        result.tables = parseTableFile(bytes);
+        return result;
+    }
+    undecoded.raiseIfAny();
     const QString start = whole.trimmed();
     if (start.startsWith(QLatin1Char('{')) || start.startsWith(QLatin1Char('['))) {
         QJsonParseError error;
@@ -570,17 +577,6 @@ ForeignTables readForeignTables(const QByteArray& bytes, const QString& where,
                          QStringLiteral("JSON incorrect : ") + error.errorString());
             problems.raiseIfAny();
         }
-    }
-    if (!lines.isEmpty() && isOurCsv(lines.first().text)) {
-        result.format = TableFormat::Csv;
-        try {
-            result.tables = parseTableFile(bytes);
-        } catch (const TableFileError& error) {
-            for (const QString& problem : error.problems())
-                problems.add(QString(), problem);
-            problems.raiseIfAny();
-        }
-        return result;
     }
     for (const TextLine& line : lines) {
         if (const int at = firstControlCharacter(line.text); at >= 0)
