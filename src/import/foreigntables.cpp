@@ -11,6 +11,7 @@
 #include <QSet>
 #include <QStringDecoder>
 #include <algorithm>
+#include <cmath>
 #include <optional>
 
 namespace ov {
@@ -131,6 +132,11 @@ QVector<TableElement> elementsFromRanges(QVector<RangedEntry> entries, std::opti
         else if (!previous && span && entry.low > span->low)
             problems.add(entry.place, QStringLiteral("aucun résultat pour %1 (trou au début)")
                                           .arg(rangeText(span->low, entry.low - 1)));
+        if (entry.high - entry.low + 1 > maxElementWeight)
+            problems.add(entry.place, QStringLiteral("plage %1 trop large (le poids d'un élément "
+                                                     "va jusqu'à %2)")
+                                          .arg(entry.range())
+                                          .arg(maxElementWeight));
         if (!previous || entry.high > previous->high)
             previous = &entry;
         elements.append(TableElement{entry.text, double(entry.high - entry.low + 1)});
@@ -289,8 +295,13 @@ RandomTable rollTableFrom(const QJsonObject& object, int number, const QString& 
                 .arg(line > 0 ? lineAt(line) + QStringLiteral(", ") : QString(), tableName)
                 .arg(r + 1);
         const QJsonArray range = result.value(QLatin1String("range")).toArray();
-        if (range.size() != 2 || !range.at(0).isDouble() || !range.at(1).isDouble()) {
-            problems.add(place, QStringLiteral("« range » doit donner deux nombres [de, à]"));
+        const auto whole = [](const QJsonValue& value) {
+            const double number = value.toDouble(0.5);
+            return value.isDouble() && number == std::trunc(number) && std::fabs(number) < 1e12;
+        };
+        if (range.size() != 2 || !whole(range.at(0)) || !whole(range.at(1))) {
+            problems.add(place, QStringLiteral("« range » doit donner deux nombres entiers "
+                                               "[de, à]"));
             continue;
         }
         if (const int at = firstControlCharacter(text); at >= 0) {

@@ -185,9 +185,12 @@ private Q_SLOTS:
                  QStringLiteral("Générateur « comptoir » importé\nTables ajoutées : bois, bier\n"));
         QCOMPARE(texts(fresh.path, QStringLiteral("comptoir")), expected);
 
-        // A friend's base whose « bier » is another table.
+        // A friend's base whose « bier » is another table, and whose « bois » is the same but
+        // names that other « bier »: both must go under new Ids, the template following.
         ovtest::TempDatabase friendly;
         ovtest::addTable(*friendly.db, QStringLiteral("bier"), {{QStringLiteral("kriek"), 1}});
+        ovtest::addTable(*friendly.db, QStringLiteral("bois"),
+                         {{QStringLiteral("cidre"), 2}, {QStringLiteral("[bier] brune"), 1}});
         const ToolResult refused = on(friendly.path, import);
         QCOMPARE(refused.err, QStringLiteral("la table « bier » existe déjà dans la base, "
                                              "différente\nRien n'a été importé ; --rename donne "
@@ -198,11 +201,13 @@ private Q_SLOTS:
                      .out.remove(QRegularExpression(QStringLiteral("comptoir[^\n]*\n"))));
 
         QCOMPARE(on(friendly.path, import + QStringList{QStringLiteral("--rename")}).out,
-                 QStringLiteral("Générateur « comptoir » importé\nTables ajoutées : bois, bie2\n"
-                                "Table « bier » renommée « bie2 » (modèle et textes réécrits)\n"));
+                 QStringLiteral("Générateur « comptoir » importé\nTables ajoutées : boi2, bie2\n"
+                                "Table « bier » renommée « bie2 » (modèle et textes réécrits)\n"
+                                "Table « bois » renommée « boi2 » (modèle et textes réécrits)\n"));
         QCOMPARE(texts(friendly.path, QStringLiteral("comptoir")), expected);
-        QCOMPARE(shown(friendly.path, {QStringLiteral("bier")}),
-                 QStringLiteral("bier : bier (1 élément)\n  1\tkriek\n"));
+        QCOMPARE(shown(friendly.path, {QStringLiteral("bier"), QStringLiteral("bois")}),
+                 QStringLiteral("bier : bier (1 élément)\n  1\tkriek\n"
+                                "bois : bois (2 éléments)\n  2\tcidre\n  1\t[bier] brune\n"));
 
         ovtest::TempDatabase replaced;
         ovtest::addTable(*replaced.db, QStringLiteral("bier"), {{QStringLiteral("kriek"), 1}});
