@@ -137,7 +137,7 @@ PersonalGenerator readGeneratorFile(const QString& source) {
     QString text = source;
     if (text.startsWith(QChar(0xFEFF)))
         text.remove(0, 1);
-    if (const int at = firstControlCharacter(text); at >= 0) {
+    if (const int at = firstControlCharacter(text, LineEnds::Allowed); at >= 0) {
         const auto [line, column] = placeInText(text, at);
         throw Error(QStringLiteral("Ligne %1, colonne %2 : %3")
                         .arg(line)
