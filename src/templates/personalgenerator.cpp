@@ -3,6 +3,7 @@
 #include "expander.h"
 #include "tables/database.h"
 #include "tables/errors.h"
+#include "tables/outputs.h"
 
 namespace ov {
 
@@ -177,11 +178,7 @@ int GeneratorStore::remove(const QString& id) const {
 }
 
 int GeneratorStore::nextResultNumber(const QString& id) const {
-    return m_database
-        .scalar(QStringLiteral("SELECT coalesce(max(Id) + 1, 0) FROM OVresultat"
-                               " WHERE Generateur = ?"),
-                {id})
-        .toInt();
+    return recordNumber(m_database, {QStringLiteral("OVresultat"), id});
 }
 
 int GeneratorStore::resultCount(const QString& id) const {
@@ -197,24 +194,18 @@ QString resultHeader(const PersonalGenerator& generator, int n, const QString& d
 
 int GeneratorStore::storeResult(const PersonalGenerator& generator, const QString& dateText,
                                 const QStringList& body, const QDateTime& created) const {
-    QString rest = QStringLiteral(" - ") + dateText + QStringLiteral("\r\n");
+    QString rest = QStringLiteral("\r\n");
     for (const QString& line : body)
         rest += line + QStringLiteral("\r\n");
-    // Counted and stored in one write transaction, under the store's write lock, so that n is
-    // never shared. After a result was deleted the count may be a number still in use: n follows
-    // the largest one.
+    // Numbered and stored in one write transaction, under the store's write lock, so that n is
+    // never shared.
     int n = 0;
     m_database.transaction([&] {
-        n = m_database
-                .scalar(QStringLiteral("INSERT INTO OVresultat (Generateur, Id, Texte,"
-                                       " DateCreation, DateImprime)"
-                                       " SELECT CAST(? AS TEXT), n, CAST(? AS TEXT) || n ||"
-                                       " CAST(? AS TEXT), CAST(? AS TEXT), NULL FROM"
-                                       " (SELECT coalesce(max(Id) + 1, 0) AS n FROM OVresultat"
-                                       " WHERE Generateur = ?) AS next RETURNING Id"),
-                        {generator.id, QString(generator.nom + QStringLiteral(" - ")), rest,
-                         created.toString(Qt::ISODate), generator.id})
-                .toInt();
+        n = recordNumber(m_database, {QStringLiteral("OVresultat"), generator.id});
+        m_database.execute(QStringLiteral("INSERT INTO OVresultat (Generateur, Id, Texte,"
+                                          " DateCreation, DateImprime) VALUES (?, ?, ?, ?, NULL)"),
+                           {generator.id, n, QString(resultHeader(generator, n, dateText) + rest),
+                            created.toString(Qt::ISODate)});
     });
     return n;
 }
