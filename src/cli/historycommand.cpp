@@ -310,12 +310,11 @@ private:
 
     static int exportTexts(const History& history, const QVector<HistoryKey>& keys,
                            const Options& options, Streams& io) {
-        const QVector<HistoryEntry> entries = history.entries(keys);
         const QString path = options.value(QStringLiteral("--output"));
         const QString format = options.value(QStringLiteral("--format"));
         if (format == QLatin1String("pdf"))
-            return exportPdf(history, entries, path, !options.has(QStringLiteral("--no-stamp")),
-                             io);
+            return exportPdf(history, keys, path, !options.has(QStringLiteral("--no-stamp")), io);
+        const QVector<HistoryEntry> entries = history.entries(keys);
         const QString text = exportEntries(entries, *exportFormatFromName(format));
         if (path.isEmpty() || isStandardOutput(path)) {
             io.out << text;
@@ -335,7 +334,7 @@ private:
 
     // The reprint of the tool: the reports of the print runs in a PDF file; the texts that had no
     // print date receive today's.
-    static int exportPdf(const History& history, const QVector<HistoryEntry>& entries,
+    static int exportPdf(const History& history, const QVector<HistoryKey>& selected,
                          const QString& path, bool stamp, Streams& io) {
         if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr) {
             io.err << QStringLiteral("L'impression demande une application graphique"
@@ -344,7 +343,8 @@ private:
         }
         ensureReportFonts();
         const Clock clock;
-        const QVector<ReportDocument> reports = historyReports(entries, clock.now());
+        const QVector<HistoryKey> keys = history.present(selected);
+        const QVector<ReportDocument> reports = historyReports(history, keys, clock.now());
         // « - »: the whole PDF on standard output, made before its first byte goes out; what was
         // done goes to standard error.
         const bool toStandardOutput = isStandardOutput(path);
@@ -364,13 +364,9 @@ private:
         }
         QTextStream& report = toStandardOutput ? io.err : io.out;
         report << QStringLiteral("%1 dans %2\n")
-                      .arg(
-                          plural(entries.size(), QStringLiteral("texte"), QStringLiteral("textes")),
-                          toStandardOutput ? QStringLiteral("la sortie standard") : path);
+                      .arg(plural(keys.size(), QStringLiteral("texte"), QStringLiteral("textes")),
+                           toStandardOutput ? QStringLiteral("la sortie standard") : path);
         if (stamp) {
-            QVector<HistoryKey> keys;
-            for (const HistoryEntry& entry : entries)
-                keys << entry.key;
             const QDate today = clock.now().date();
             report << QStringLiteral("%1 marqué(s) imprimé(s) le %2\n")
                           .arg(plural(history.stampUnprinted(keys, today), QStringLiteral("texte"),

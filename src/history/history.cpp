@@ -356,6 +356,17 @@ QVector<HistoryKey> History::keysWithNumber(const QString& kind, int n) const {
     return keys;
 }
 
+QVector<HistoryKey> History::present(const QVector<HistoryKey>& keys) const {
+    QVector<HistoryKey> found;
+    for (const HistoryKey& key : keys)
+        if (m_database
+                .scalar(QStringLiteral("SELECT count(*) FROM ovHistory WHERE kind = ? AND rec = ?"),
+                        {key.kind, key.rowid})
+                .toInt() > 0)
+            found.append(key);
+    return found;
+}
+
 std::optional<HistoryKey> History::latest() const {
     QSqlQuery query =
         m_database.run(QStringLiteral("SELECT kind, rec FROM ovHistory ORDER BY hid DESC LIMIT 1"));
@@ -454,6 +465,33 @@ QVector<ReportDocument> historyReports(const QVector<HistoryEntry>& entries, con
         reports.append(ReportDocument(builtIn ? reportDefinition(*outputKindFromName(kind))
                                               : personalReportDefinition(kind, label),
                                       std::move(rows), at));
+    }
+    return reports;
+}
+
+QVector<ReportDocument> historyReports(const History& history, const QVector<HistoryKey>& keys,
+                                       const QDateTime& at) {
+    QStringList kinds;
+    QHash<QString, QVector<HistoryKey>> keysOfKind;
+    for (const HistoryKey& key : history.present(keys)) {
+        if (!keysOfKind.contains(key.kind))
+            kinds.append(key.kind);
+        keysOfKind[key.kind].append(key);
+    }
+    QVector<ReportDocument> reports;
+    for (const QString& kind : kinds) {
+        auto ofKind = std::make_shared<const QVector<HistoryKey>>(keysOfKind.value(kind));
+        const auto read = [&history, ofKind](const std::function<void(ReportRow)>& take) {
+            constexpr qsizetype chunk = 256;
+            for (qsizetype from = 0; from < ofKind->size(); from += chunk)
+                for (const HistoryEntry& entry : history.entries(ofKind->mid(from, chunk)))
+                    take({entry.key.rowid, entry.text});
+        };
+        const HistorySource* builtIn = historySource(kind);
+        reports.append(ReportDocument(builtIn
+                                          ? reportDefinition(*outputKindFromName(kind))
+                                          : personalReportDefinition(kind, history.kindLabel(kind)),
+                                      ofKind->size(), read, at));
     }
     return reports;
 }

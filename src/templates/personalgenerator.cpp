@@ -3,6 +3,7 @@
 #include "expander.h"
 #include "tables/database.h"
 #include "tables/errors.h"
+#include "tables/outputs.h"
 
 namespace ov {
 
@@ -130,9 +131,7 @@ void GeneratorStore::save(const QList<PersonalGenerator>& generators, bool repla
             throw Error(*problem);
         Template parsed;
         if (auto error = Template::parse(generator.modele, parsed))
-            throw Error(
-                QStringLiteral("Générateur « %1 », %2")
-                    .arg(generator.id, error->message().replace(0, 1, QStringLiteral("l"))));
+            throw Error(error->inGenerator(generator.id));
         for (const QString& other : seen)
             if (other.compare(generator.id, Qt::CaseInsensitive) == 0)
                 throw Error(QStringLiteral("L'Id « %1 » est donné deux fois").arg(generator.id));
@@ -179,11 +178,7 @@ int GeneratorStore::remove(const QString& id) const {
 }
 
 int GeneratorStore::nextResultNumber(const QString& id) const {
-    return m_database
-        .scalar(QStringLiteral("SELECT coalesce(max(Id) + 1, 0) FROM OVresultat"
-                               " WHERE Generateur = ?"),
-                {id})
-        .toInt();
+    return recordNumber(m_database, {QStringLiteral("OVresultat"), id});
 }
 
 int GeneratorStore::resultCount(const QString& id) const {
@@ -199,26 +194,24 @@ QString resultHeader(const PersonalGenerator& generator, int n, const QString& d
 
 int GeneratorStore::storeResult(const PersonalGenerator& generator, const QString& dateText,
                                 const QStringList& body, const QDateTime& created) const {
-    QString rest = QStringLiteral(" - ") + dateText + QStringLiteral("\r\n");
+    QString rest = QStringLiteral("\r\n");
     for (const QString& line : body)
         rest += line + QStringLiteral("\r\n");
-    // Counted and stored in one write transaction, under the store's write lock, so that n is
-    // never shared. After a result was deleted the count may be a number still in use: n follows
-    // the largest one.
+    // Numbered and stored in one write transaction, under the store's write lock, so that n is
+    // never shared.
     int n = 0;
     m_database.transaction([&] {
-        n = m_database
-                .scalar(QStringLiteral("INSERT INTO OVresultat (Generateur, Id, Texte,"
-                                       " DateCreation, DateImprime)"
-                                       " SELECT CAST(? AS TEXT), n, CAST(? AS TEXT) || n ||"
-                                       " CAST(? AS TEXT), CAST(? AS TEXT), NULL FROM"
-                                       " (SELECT coalesce(max(Id) + 1, 0) AS n FROM OVresultat"
-                                       " WHERE Generateur = ?) AS next RETURNING Id"),
-                        {generator.id, QString(generator.nom + QStringLiteral(" - ")), rest,
-                         created.toString(Qt::ISODate), generator.id})
-                .toInt();
+        n = recordNumber(m_database, {QStringLiteral("OVresultat"), generator.id});
+        m_database.execute(QStringLiteral("INSERT INTO OVresultat (Generateur, Id, Texte,"
+                                          " DateCreation, DateImprime) VALUES (?, ?, ?, ?, NULL)"),
+                           {generator.id, n, QString(resultHeader(generator, n, dateText) + rest),
+                            created.toString(Qt::ISODate)});
     });
     return n;
+}
+
+QString overflowText() {
+    return QStringLiteral("dépassement de capacité dans une expression");
 }
 
 QString sizeExceededMessage(const QString& id) {
@@ -237,8 +230,7 @@ PersonalRunReport PersonalRun::run(const PersonalGenerator& generator, bool stor
     };
     Template parsed;
     if (auto error = Template::parse(generator.modele, parsed))
-        return fail(QStringLiteral("Générateur « %1 », %2")
-                        .arg(generator.id, error->message().replace(0, 1, QStringLiteral("l"))));
+        return fail(error->inGenerator(generator.id));
     QStringList body;
     try {
         TableDraws draws(m_draw, relay);
@@ -246,6 +238,11 @@ PersonalRunReport PersonalRun::run(const PersonalGenerator& generator, bool stor
         body = expander.expand(parsed);
     } catch (const SizeExceeded&) {
         return fail(sizeExceededMessage(generator.id));
+    } catch (const ArithmeticOverflow& overflow) {
+        return fail(QStringLiteral("Générateur « %1 », ligne %2 : %3")
+                        .arg(generator.id)
+                        .arg(overflow.line)
+                        .arg(overflowText()));
     }
     const QDateTime now = m_clock.now();
     const QString dateText = shortDate(now.date());
@@ -273,6 +270,10 @@ std::optional<QString> PersonalRun::expandDraw(const QString& table) {
     } catch (const SizeExceeded&) {
         m_messages.showMessage(QStringLiteral("Le tirage sur la table \"") + table +
                                QStringLiteral("\" dépasse la taille permise"));
+        return std::nullopt;
+    } catch (const ArithmeticOverflow&) {
+        m_messages.showMessage(QStringLiteral("Le tirage sur la table \"") + table +
+                               QStringLiteral("\" : ") + overflowText());
         return std::nullopt;
     }
 }

@@ -1,6 +1,7 @@
 #include "generatorsmenu.h"
 
 #include "generatoreditor.h"
+#include "import/generatorbundle.h"
 #include "mainscreen.h"
 #include "messages.h"
 #include "tables/database.h"
@@ -8,6 +9,8 @@
 #include "templates/personalgenerator.h"
 
 #include <QCollator>
+#include <QDir>
+#include <QFileInfo>
 #include <QMenu>
 
 namespace ov::ui {
@@ -57,6 +60,8 @@ void GeneratorsMenu::rebuild() {
     // The submenu of print runs is the menu's child, which clearing the menu would leave.
     if (m_printMenu)
         m_printMenu->deleteLater();
+    if (m_shareMenu)
+        m_shareMenu->deleteLater();
     m_menu->clear();
     // Pinned numbers are kept; the others take the free numbers in the menu's order.
     const QList<int> numbers = shortcutNumbers(generators);
@@ -91,6 +96,16 @@ void GeneratorsMenu::rebuild() {
     }
     m_printMenu->setEnabled(!generators.isEmpty());
 
+    m_shareMenu = m_menu->addMenu(QStringLiteral("&Partager avec ses tables…"));
+    m_shareMenu->setObjectName(QStringLiteral("mnuPartager"));
+    for (const PersonalGenerator& generator : generators) {
+        QAction* action = m_shareMenu->addAction(menuText(generator.nom));
+        action->setObjectName(QStringLiteral("actPartager_") + generator.id);
+        const QString id = generator.id;
+        connect(action, &QAction::triggered, this, [this, id] { shareWithTables(id); });
+    }
+    m_shareMenu->setEnabled(!generators.isEmpty());
+
     if (!m_manage) {
         m_manage = new QAction(QStringLiteral("G&érer les générateurs…"), this);
         m_manage->setObjectName(QStringLiteral("actGererGenerateurs"));
@@ -116,6 +131,34 @@ void GeneratorsMenu::openEditor() {
         m_editor->show();
         m_editor->raise();
         m_editor->activateWindow();
+    });
+}
+
+void GeneratorsMenu::shareWithTables(const QString& id) {
+    TovMainPerso* screen = m_screen();
+    Database* database = screen ? screen->database() : nullptr;
+    if (!database)
+        return;
+    QString path =
+        chooseFile(FileChoice::Save, QStringLiteral("Partager « %1 » avec ses tables").arg(id),
+                   QStringLiteral("Paquets de générateur (*.ovpack)"));
+    if (path.isEmpty())
+        return;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".ovpack");
+    guarded([&] {
+        if (const QString refusal = database->ownFileRefusal(path); !refusal.isEmpty())
+            throw Error(refusal);
+        const GeneratorBundle bundle = bundleOf(*database, id);
+        writeBundleFile(bundle, path);
+        QString text = QStringLiteral("Le générateur « %1 » et ses %2 table(s) sont dans %3.")
+                           .arg(bundle.generator.id)
+                           .arg(bundle.tables.size())
+                           .arg(QDir::toNativeSeparators(path));
+        if (!bundle.missing.isEmpty())
+            text += QStringLiteral("\nTables nommées mais absentes de la base : ") +
+                    bundle.missing.join(QStringLiteral(", "));
+        showMessage(text);
     });
 }
 

@@ -366,11 +366,10 @@ void HistoryWindow::exportSelected() {
         if (path.isEmpty())
             return;
         const QString suffix = QFileInfo(path).suffix().toLower();
-        const auto entries = m_model->history().entries(keys);
         if (suffix == QLatin1String("pdf")) {
             ensureReportFonts();
-            const QString problem =
-                writeReportsPdf(m_database, historyReports(entries, m_clock->now()), path);
+            const QString problem = writeReportsPdf(
+                m_database, historyReports(m_model->history(), keys, m_clock->now()), path);
             if (!problem.isEmpty())
                 showMessage(problem);
             return;
@@ -380,6 +379,7 @@ void HistoryWindow::exportSelected() {
             showMessage(QStringLiteral("Choisissez un fichier .txt, .md, .json ou .pdf."));
             return;
         }
+        const auto entries = m_model->history().entries(keys);
         const QString problem = writeExportFile(m_database, exportEntries(entries, *format), path);
         if (!problem.isEmpty())
             showMessage(problem);

@@ -6,6 +6,7 @@
 #include "messages.h"
 #include "reportforms.h"
 #include "tablecursor.h"
+#include "tableimportdialog.h"
 #include "tables/database.h"
 #include "tables/databaselocation.h"
 #include "tables/tablecheck.h"
@@ -15,9 +16,11 @@
 #include <QActionGroup>
 #include <QScreen>
 
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QMenuBar>
 #include <QSettings>
 
@@ -30,6 +33,8 @@ const QString recentKey = QStringLiteral("bases/recentes");
 const QString geometryKey = QStringLiteral("fenetres/principale");
 const QString databaseFilter = QStringLiteral("Bases Orvanthe (*.db);;Tous les fichiers (*)");
 const QString tableFileFilter = QStringLiteral("Tables CSV (*.csv);;Tous les fichiers (*)");
+const QString importFilter =
+    QStringLiteral("Tables (*.csv *.json *.txt *.md);;Tous les fichiers (*)");
 
 // Whether the screen opened its store and every table, as start-up requires.
 bool opened(const TovMainPerso& screen) {
@@ -82,8 +87,6 @@ void MainWindow::buildMenus() {
     m_recent->setObjectName(QStringLiteral("mnuBasesRecentes"));
     connect(m_recent, &QMenu::aboutToShow, this, &MainWindow::fillRecentMenu);
     file->addSeparator();
-    add(file, "actImporterTables", QStringLiteral("&Importer des tables…"),
-        &MainWindow::importTables);
     add(file, "actExporterTables", QStringLiteral("&Exporter les tables…"),
         &MainWindow::exportTables);
     add(file, "actImporterParadox", QStringLiteral("Importer une base &Paradox…"),
@@ -92,6 +95,9 @@ void MainWindow::buildMenus() {
     add(file, "actQuitter", QStringLiteral("&Quitter"), &QWidget::close,
         QKeySequence(Qt::CTRL | Qt::Key_Q));
     QMenu* tables = menuBar()->addMenu(QStringLiteral("&Tables"));
+    add(tables, "actImporterTables", QStringLiteral("&Importer des tables…"),
+        &MainWindow::importTables);
+    add(tables, "actCollerTable", QStringLiteral("&Coller une table"), &MainWindow::pasteTable);
     add(tables, "actVerifierTables", QStringLiteral("&Vérifier les tables"),
         &MainWindow::checkTables);
     add(
@@ -276,33 +282,44 @@ void MainWindow::newDatabase() {
 }
 
 void MainWindow::importTables() {
-    Database* database = m_screen->database();
-    if (database == nullptr)
+    if (m_screen->database() == nullptr)
         return;
     const QString path =
-        chooseFile(FileChoice::Open, QStringLiteral("Importer des tables"), tableFileFilter);
+        chooseFile(FileChoice::Open, QStringLiteral("Importer des tables"), importFilter);
     if (path.isEmpty())
         return;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        showMessage(
+            QStringLiteral("Impossible de lire le fichier %1 : %2").arg(path, file.errorString()));
+        return;
+    }
+    showImportPreview(file.readAll(), QFileInfo(path).fileName(),
+                      QFileInfo(path).completeBaseName());
+}
+
+void MainWindow::pasteTable() {
+    if (m_screen->database() == nullptr)
+        return;
+    const QString text = QGuiApplication::clipboard()->text();
+    if (text.trimmed().isEmpty()) {
+        showMessage(QStringLiteral("Le presse-papiers ne contient pas de texte."));
+        return;
+    }
+    showImportPreview(text.toUtf8(), QStringLiteral("presse-papiers"),
+                      QStringLiteral("Table collée"));
+}
+
+void MainWindow::showImportPreview(const QByteArray& bytes, const QString& where,
+                                   const QString& untitled) {
     m_screen->postPendingChanges();
-    guarded([&] {
-        try {
-            const RandomTables tables = readTableFile(path);
-            ImportSummary summary;
-            try {
-                summary = ov::importTables(*database, tables, ImportMode::AddOnly);
-            } catch (const TableConflictError& error) {
-                if (!askConfirmation(
-                        error.message() +
-                        QStringLiteral("\n\nRemplacer les tables qui existent déjà ?")))
-                    return;
-                summary = ov::importTables(*database, tables, ImportMode::Replace);
-            }
-            m_screen->reloadTables();
-            showMessage(importSummaryText(summary));
-        } catch (const TableFileError& error) {
-            showMessage(error.message() + QStringLiteral("\nRien n'a été importé."));
-        }
+    auto* dialog = new TableImportDialog(*m_screen->database(), bytes, where, untitled, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &TableImportDialog::imported, this, [this](const QString& summary) {
+        m_screen->reloadTables();
+        showMessage(summary);
     });
+    dialog->open();
 }
 
 void MainWindow::exportTables() {
