@@ -228,7 +228,8 @@ Reply show(RouteContext& context, const RouteRequest& request) {
                    n.isDouble() ? QString::number(n.toInteger()) : n.toString(), failure);
         if (!entry)
             return failure;
-        title = entry->title;
+        // The kind's name only: the record's own title could tell a line left out.
+        title = history.kindLabel(entry->key.kind);
         lines = textLines(entry->text);
     }
     if (object.contains(QStringLiteral("lines"))) {
