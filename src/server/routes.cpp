@@ -309,6 +309,9 @@ const std::vector<Route>& routes() {
          [](RouteContext&, const RouteRequest&) { return page("joueurs.js", js); }},
         {"GET", exactly("/style\\.css"), Audience::Players, false,
          [](RouteContext&, const RouteRequest&) { return page("style.css", css); }},
+        // No icon: an empty answer, so that browsers do not log a missing one.
+        {"GET", exactly("/favicon\\.ico"), Audience::Players, false,
+         [](RouteContext&, const RouteRequest&) { return Reply{204, "image/x-icon", {}}; }},
         // The game master's API.
         {"GET", exactly("/api/generators"), Audience::GameMaster, true, generators},
         {"POST", exactly("/api/generate/([^/]+)"), Audience::GameMaster, true, generate},
