@@ -205,6 +205,9 @@ QString WebServer::start(const QString& address, quint16 port) {
     m_address = address;
     m_port = quint16(bound);
     m_thread = std::thread([this] { m_http->listen_after_bind(); });
+    // The library only takes a stop once it listens: a stop that came before would be lost.
+    for (int i = 0; i < 1000 && !m_http->is_running(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return {};
 }
 
