@@ -5,6 +5,8 @@
 #include "tables/errors.h"
 #include "tables/outputs.h"
 
+#include <QJsonArray>
+
 namespace ov {
 
 namespace {
@@ -212,6 +214,17 @@ int GeneratorStore::storeResult(const PersonalGenerator& generator, const QStrin
 
 QString overflowText() {
     return QStringLiteral("dépassement de capacité dans une expression");
+}
+
+QJsonObject runJson(const PersonalRunReport& report) {
+    QJsonObject object;
+    object.insert(QStringLiteral("kind"), report.generator);
+    object.insert(QStringLiteral("id"), report.id);
+    object.insert(QStringLiteral("lines"), QJsonArray::fromStringList(report.lines));
+    object.insert(QStringLiteral("messages"), QJsonArray::fromStringList(report.messages));
+    if (report.error)
+        object.insert(QStringLiteral("error"), *report.error);
+    return object;
 }
 
 QString sizeExceededMessage(const QString& id) {
