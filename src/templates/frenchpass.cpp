@@ -166,7 +166,68 @@ std::optional<Rewrite> rewriteAt(const QString& line, int at) {
     return Rewrite{capitalised(*found, first->capital), next};
 }
 
+bool isPlural(Gender tag) {
+    return tag == Gender::MP || tag == Gender::FP;
+}
+
+bool isFeminine(Gender tag) {
+    return tag == Gender::F || tag == Gender::FP;
+}
+
 } // namespace
+
+TaggedText splitGenderTag(const QString& element) {
+    const int at = int(element.lastIndexOf(QLatin1Char('@')));
+    if (at < 0)
+        return {element, Gender::None};
+    static const QHash<QString, Gender> tags{{QStringLiteral("m"), Gender::M},
+                                             {QStringLiteral("f"), Gender::F},
+                                             {QStringLiteral("mp"), Gender::MP},
+                                             {QStringLiteral("fp"), Gender::FP}};
+    const auto tag = tags.constFind(element.mid(at + 1));
+    if (tag == tags.constEnd())
+        return {element, Gender::None};
+    int start = at;
+    while (start > 0 && isBlank(element.at(start - 1)))
+        --start;
+    if (start == at && at > 0) // « a@f »: no blank before, no tag
+        return {element, Gender::None};
+    return {element.left(start), *tag};
+}
+
+std::optional<QString> agreeingArticle(const QString& word, Gender tag) {
+    static const QHash<QString, QStringList> articles{
+        {QStringLiteral("le"), {QStringLiteral("le"), QStringLiteral("la"), QStringLiteral("les")}},
+        {QStringLiteral("un"),
+         {QStringLiteral("un"), QStringLiteral("une"), QStringLiteral("des")}},
+        {QStringLiteral("de"),
+         {QStringLiteral("de le"), QStringLiteral("de la"), QStringLiteral("de les")}},
+        {QStringLiteral("à"),
+         {QStringLiteral("à le"), QStringLiteral("à la"), QStringLiteral("à les")}},
+        {QStringLiteral("ce"),
+         {QStringLiteral("ce"), QStringLiteral("cette"), QStringLiteral("ces")}}};
+    const auto written = asWritten(word);
+    if (!written)
+        return std::nullopt;
+    const auto found = articles.constFind(written->lower);
+    if (found == articles.constEnd())
+        return std::nullopt;
+    const int column = isPlural(tag) ? 2 : isFeminine(tag) ? 1 : 0;
+    return capitalised(found->at(column), written->capital);
+}
+
+QString agreeingForm(const QString& expanded, Gender tag) {
+    const QStringList parts = expanded.split(QLatin1Char('/'));
+    if (parts.size() == 4)
+        return parts.at(tag == Gender::FP ? 3 : tag == Gender::MP ? 2 : tag == Gender::F ? 1 : 0);
+    if (parts.size() > 2)
+        return expanded;
+    QString form = parts.size() == 2 && isFeminine(tag) ? parts.at(1) : parts.at(0);
+    static const QString sibilants = QStringLiteral("sxzSXZ");
+    if (isPlural(tag) && !form.isEmpty() && !sibilants.contains(form.back()))
+        form += QLatin1Char('s');
+    return form;
+}
 
 bool beginsWithVowelSound(const QString& word) {
     if (word.isEmpty())
