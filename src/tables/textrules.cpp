@@ -49,6 +49,15 @@ int characterCount(const QString& text) {
     return count;
 }
 
+int firstControlCharacter(const QString& text) {
+    for (int i = 0; i < int(text.size()); ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r')
+            return i;
+    }
+    return -1;
+}
+
 QString quoted(const QString& text) {
     return QStringLiteral("« ") + text + QStringLiteral(" »");
 }

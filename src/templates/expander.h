@@ -18,6 +18,14 @@ public:
     const char* what() const noexcept override { return "size exceeded"; }
 };
 
+// Raised when arithmetic in an expression leaves the 64-bit range: a run never wraps.
+class ArithmeticOverflow : public std::exception {
+public:
+    explicit ArithmeticOverflow(int line) : line(line) {}
+    const char* what() const noexcept override { return "arithmetic overflow"; }
+    int line; // the template line being expanded; 0 outside a template
+};
+
 // One run's expansion: its remembered values, its counts of draws and characters.
 class Expander {
 public:
@@ -32,13 +40,14 @@ public:
     void setFrench(bool french) { m_french = french; }
 
     // The body lines of a template, comments left out, each finished as expandLine finishes it.
-    // Raises SizeExceeded.
+    // Raises SizeExceeded and ArithmeticOverflow.
     QStringList expand(const Template& parsed);
-    // One body line: its pieces expanded, then the French post-pass when it is due. The size
-    // limits count the characters before the post-pass. Raises SizeExceeded.
-    QString expandLine(const TemplateLine& line);
+    // One body line (line numbers from 1, for the overflow's message): its pieces expanded, then
+    // the French post-pass when it is due. The size limits count the characters before the
+    // post-pass. Raises SizeExceeded and ArithmeticOverflow.
+    QString expandLine(const TemplateLine& line, int lineNumber);
     // One draw from a table, its element expanded as a template's would be; nothing when the
-    // draw failed (its message shown). Raises SizeExceeded.
+    // draw failed (its message shown). Raises SizeExceeded and ArithmeticOverflow.
     std::optional<QString> expandDraw(const QString& table);
 
 private:
@@ -68,6 +77,7 @@ private:
     int m_keeping = 0; // inside [name = table]: what is expanded there is not written yet
     bool m_depthShown = false;
     bool m_french = false;
+    int m_line = 0;      // the template line being expanded, from 1
     QString m_rootTable; // the table drawn at depth 0
 };
 

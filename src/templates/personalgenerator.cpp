@@ -65,9 +65,7 @@ void GeneratorStore::save(const QList<PersonalGenerator>& generators, bool repla
             throw Error(*problem);
         Template parsed;
         if (auto error = Template::parse(generator.modele, parsed))
-            throw Error(
-                QStringLiteral("Générateur « %1 », %2")
-                    .arg(generator.id, error->message().replace(0, 1, QStringLiteral("l"))));
+            throw Error(error->inGenerator(generator.id));
         for (const QString& other : seen)
             if (other.compare(generator.id, Qt::CaseInsensitive) == 0)
                 throw Error(QStringLiteral("L'Id « %1 » est donné deux fois").arg(generator.id));
@@ -151,6 +149,10 @@ int GeneratorStore::storeResult(const PersonalGenerator& generator, const QStrin
     return n;
 }
 
+QString overflowText() {
+    return QStringLiteral("dépassement de capacité dans une expression");
+}
+
 QString sizeExceededMessage(const QString& id) {
     return QStringLiteral("Le générateur \"") + id + QStringLiteral("\" dépasse la taille permise");
 }
@@ -167,8 +169,7 @@ PersonalRunReport PersonalRun::run(const PersonalGenerator& generator, bool stor
     };
     Template parsed;
     if (auto error = Template::parse(generator.modele, parsed))
-        return fail(QStringLiteral("Générateur « %1 », %2")
-                        .arg(generator.id, error->message().replace(0, 1, QStringLiteral("l"))));
+        return fail(error->inGenerator(generator.id));
     QStringList body;
     try {
         TableDraws draws(m_draw, relay);
@@ -176,6 +177,11 @@ PersonalRunReport PersonalRun::run(const PersonalGenerator& generator, bool stor
         body = expander.expand(parsed);
     } catch (const SizeExceeded&) {
         return fail(sizeExceededMessage(generator.id));
+    } catch (const ArithmeticOverflow& overflow) {
+        return fail(QStringLiteral("Générateur « %1 », ligne %2 : %3")
+                        .arg(generator.id)
+                        .arg(overflow.line)
+                        .arg(overflowText()));
     }
     const QDateTime now = m_clock.now();
     const QString dateText = shortDate(now.date());
@@ -203,6 +209,10 @@ std::optional<QString> PersonalRun::expandDraw(const QString& table) {
     } catch (const SizeExceeded&) {
         m_messages.showMessage(QStringLiteral("Le tirage sur la table \"") + table +
                                QStringLiteral("\" dépasse la taille permise"));
+        return std::nullopt;
+    } catch (const ArithmeticOverflow&) {
+        m_messages.showMessage(QStringLiteral("Le tirage sur la table \"") + table +
+                               QStringLiteral("\" : ") + overflowText());
         return std::nullopt;
     }
 }

@@ -87,6 +87,10 @@ private:
     MessageSink& m_messages;
 };
 
+// « dépassement de capacité dans une expression »: what stops a run whose arithmetic leaves the
+// 64-bit range.
+QString overflowText();
+
 // « Le générateur "Id" dépasse la taille permise »
 QString sizeExceededMessage(const QString& id);
 

@@ -10,25 +10,36 @@
 
 namespace ov {
 
-// The first syntax error of a template: physical line and column, both from 1.
+// The first syntax error of a template: physical line and column, both from 1. A template refused
+// whole (too long) has line and column 0.
 struct TemplateError {
     int line = 0;
     int column = 0;
     QString text; // « crochet fermant manquant », ...
 
-    // « Ligne 3, colonne 14 : crochet fermant manquant »
+    // « Ligne 3, colonne 14 : crochet fermant manquant », or the text alone without a line.
     QString message() const;
+    // « Générateur « id », ligne 3, colonne 14 : … », « Générateur « id », modèle trop long … »
+    QString inGenerator(const QString& id) const;
 };
 
-// An integer expression inside { }.
+// The limits of one line of a template, beyond which it is a syntax error.
+inline constexpr int maxNesting = 64;    // brackets, braces and parentheses inside each other
+inline constexpr int maxOperands = 1000; // numbers, dice and names of one expression
+
+// An integer expression inside { }, flat in the order of its evaluation (postfix): an operand
+// pushes its value, an operator takes the values pushed before it. Nothing in it is nested, so
+// that no input can make its evaluation or its destruction deep.
 struct Expression {
-    enum class Kind { Number, Dice, Name, Negate, Add, Subtract, Multiply };
-    Kind kind = Kind::Number;
-    qint64 number = 0;                       // Number
-    int count = 0;                           // Dice: how many
-    int faces = 0;                           // Dice: of how many faces
-    QString name;                            // Name: a remembered value
-    std::unique_ptr<Expression> left, right; // right alone for Negate
+    struct Step {
+        enum class Kind { Number, Dice, Name, Negate, Add, Subtract, Multiply };
+        Kind kind = Kind::Number;
+        qint64 number = 0; // Number
+        int count = 0;     // Dice: how many
+        int faces = 0;     // Dice: of how many faces
+        QString name;      // Name: a remembered value
+    };
+    std::vector<Step> steps;
 };
 
 struct Piece;
