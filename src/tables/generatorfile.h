@@ -14,7 +14,8 @@ struct PersonalGenerator {
     QString id;
     QString nom;
     QString modele;
-    QDateTime modified; // as stored; invalid before it is
+    QDateTime modified;    // as stored; invalid before it is
+    bool francais = false; // the French post-pass runs on its lines
 };
 
 // The largest template: refused before it is parsed when longer.

@@ -9,6 +9,7 @@
 #include "templates/personalgeneration.h"
 #include "templates/templatetokens.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QCollator>
 #include <QFileDialog>
@@ -140,6 +141,11 @@ void GeneratorEditor::buildControls() {
     edtNomGenerateur->setMaxLength(60);
     form->addRow(buddyLabel(QStringLiteral("&Id"), edtId), edtId);
     form->addRow(buddyLabel(QStringLiteral("N&om"), edtNomGenerateur), edtNomGenerateur);
+    chkFrancais = new QCheckBox(QStringLiteral("Français : élisions et &contractions sur chaque "
+                                               "ligne (« à le » → « au », « la épée » → "
+                                               "« l'épée »)"));
+    chkFrancais->setObjectName(QStringLiteral("chkFrancais"));
+    form->addRow(QString(), chkFrancais);
     rightLayout->addLayout(form);
 
     auto* vertical = new QSplitter(Qt::Vertical);
@@ -214,13 +220,15 @@ void GeneratorEditor::buildControls() {
     for (QLineEdit* edit : {edtId, edtNomGenerateur})
         connect(edit, &QLineEdit::textChanged, this, &GeneratorEditor::fieldsChanged);
     connect(edtModele, &QPlainTextEdit::textChanged, this, &GeneratorEditor::fieldsChanged);
+    connect(chkFrancais, &QCheckBox::toggled, this, &GeneratorEditor::fieldsChanged);
     connect(edtGraine, &QSpinBox::valueChanged, this, &GeneratorEditor::updatePreview);
     connect(lstErreurs, &QListWidget::itemClicked, this, &GeneratorEditor::errorClicked);
     connect(lstErreurs, &QListWidget::itemActivated, this, &GeneratorEditor::errorClicked);
 
     setTabOrder(lstGenerateurs, edtId);
     setTabOrder(edtId, edtNomGenerateur);
-    setTabOrder(edtNomGenerateur, edtModele);
+    setTabOrder(edtNomGenerateur, chkFrancais);
+    setTabOrder(chkFrancais, edtModele);
     setTabOrder(edtModele, lstErreurs);
     setTabOrder(lstErreurs, memApercu);
     setTabOrder(memApercu, edtGraine);
@@ -291,10 +299,11 @@ void GeneratorEditor::load(const PersonalGenerator& generator) {
     edtId->setText(generator.id);
     edtNomGenerateur->setText(generator.nom);
     edtModele->setPlainText(generator.modele);
+    chkFrancais->setChecked(generator.francais);
     m_loading = false;
     const bool editing = !generator.id.isEmpty();
     for (QWidget* field : {static_cast<QWidget*>(edtId), static_cast<QWidget*>(edtNomGenerateur),
-                           static_cast<QWidget*>(edtModele)})
+                           static_cast<QWidget*>(chkFrancais), static_cast<QWidget*>(edtModele)})
         field->setEnabled(editing);
     setWindowModified(false);
     updateCheck();
@@ -302,14 +311,22 @@ void GeneratorEditor::load(const PersonalGenerator& generator) {
 }
 
 PersonalGenerator GeneratorEditor::edited() const {
-    return {edtId->text().trimmed(), edtNomGenerateur->text(), edtModele->toPlainText(), {}};
+    // The options that have no field here are kept as stored.
+    PersonalGenerator generator = m_stored;
+    generator.id = edtId->text().trimmed();
+    generator.nom = edtNomGenerateur->text();
+    generator.modele = edtModele->toPlainText();
+    generator.modified = {};
+    generator.francais = chkFrancais->isChecked();
+    return generator;
 }
 
 bool GeneratorEditor::isDirty() const {
     if (m_stored.id.isEmpty())
         return false;
     const PersonalGenerator now = edited();
-    return now.id != m_stored.id || now.nom != m_stored.nom || now.modele != m_stored.modele;
+    return now.id != m_stored.id || now.nom != m_stored.nom || now.modele != m_stored.modele ||
+           now.francais != m_stored.francais;
 }
 
 bool GeneratorEditor::settleChanges() {
@@ -339,10 +356,12 @@ void GeneratorEditor::newGenerator() {
         return;
     guarded([&] {
         const GeneratorStore store(m_database);
-        const PersonalGenerator generator{freeGeneratorId(store, QStringLiteral("nouveau")),
-                                          QStringLiteral("Nouveau générateur"),
-                                          newTemplate,
-                                          {}};
+        // A new generator writes French that reads right unless told otherwise.
+        PersonalGenerator generator{freeGeneratorId(store, QStringLiteral("nouveau")),
+                                    QStringLiteral("Nouveau générateur"),
+                                    newTemplate,
+                                    {}};
+        generator.francais = true;
         store.save({generator}, false);
         reloadList(generator.id);
         Q_EMIT generatorsChanged();
