@@ -31,6 +31,9 @@ private:
     QFile m_file;
 };
 
+// Writes the bytes through an OutputFile, whole or not at all; raises Error with the message below.
+void writeWholeFile(const QString& path, const QByteArray& bytes);
+
 // The French message of a file that could not be written.
 QString cannotWriteMessage(const QString& path, const QString& reason);
 

@@ -49,10 +49,11 @@ int characterCount(const QString& text) {
     return count;
 }
 
-int firstControlCharacter(const QString& text) {
+int firstControlCharacter(const QString& text, LineEnds lineEnds) {
+    const bool endsAllowed = lineEnds == LineEnds::Allowed;
     for (int i = 0; i < int(text.size()); ++i) {
         const char16_t c = text.at(i).unicode();
-        if (c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r')
+        if (c < 0x20 && c != u'\t' && !(endsAllowed && (c == u'\n' || c == u'\r')))
             return i;
     }
     return -1;

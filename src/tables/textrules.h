@@ -15,9 +15,11 @@ QString cutToWidth(const QString& text, int width);
 // Characters, not UTF-16 units: a pair of surrogates is one character.
 int characterCount(const QString& text);
 
-// The index of the first control character of a text (U+0000 to U+001F) other than tab, line
-// feed and carriage return, or -1 when it has none: no text that enters the store holds one.
-int firstControlCharacter(const QString& text);
+// The index of the first NUL or other C0 control character (U+0000 to U+001F) other than tab,
+// or -1 when the text has none: no text that enters the store holds one. A text of several lines
+// (a template, a generator file) passes lineEnds to allow line feed and carriage return too.
+enum class LineEnds { Refused, Allowed };
+int firstControlCharacter(const QString& text, LineEnds lineEnds = LineEnds::Refused);
 
 // A name or a value inside a French message: « text ».
 QString quoted(const QString& text);

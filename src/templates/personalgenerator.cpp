@@ -9,11 +9,17 @@ namespace ov {
 namespace {
 
 PersonalGenerator fromQuery(const QSqlQuery& query) {
-    return {query.value(0).toString(), query.value(1).toString(), query.value(2).toString(),
-            QDateTime::fromString(query.value(3).toString(), Qt::ISODate)};
+    return {
+        query.value(0).toString(),   query.value(1).toString(),
+        query.value(2).toString(),   QDateTime::fromString(query.value(3).toString(), Qt::ISODate),
+        query.value(4).toInt() != 0, query.value(5).toInt()};
 }
 
 } // namespace
+
+QVariant shortcutValue(const PersonalGenerator& generator) {
+    return generator.raccourci > 0 ? QVariant(generator.raccourci) : QVariant();
+}
 
 GeneratorCheck checkGenerator(const Database& database, const PersonalGenerator& generator) {
     GeneratorCheck check;
@@ -33,6 +39,64 @@ GeneratorCheck checkGenerator(const Database& database, const PersonalGenerator&
     return check;
 }
 
+QList<int> shortcutNumbers(const QList<PersonalGenerator>& menuOrder) {
+    constexpr int keys = 9;
+    QList<int> numbers(menuOrder.size(), 0);
+    bool taken[keys + 1] = {};
+    for (int i = 0; i < menuOrder.size(); ++i) {
+        const int pinned = menuOrder.at(i).raccourci;
+        if (pinned >= 1 && pinned <= keys && !taken[pinned]) {
+            numbers[i] = pinned;
+            taken[pinned] = true;
+        }
+    }
+    int next = 1;
+    for (int i = 0; i < menuOrder.size(); ++i) {
+        if (numbers.at(i) != 0)
+            continue;
+        while (next <= keys && taken[next])
+            ++next;
+        if (next > keys)
+            break;
+        numbers[i] = next;
+        taken[next] = true;
+    }
+    return numbers;
+}
+
+void requireDistinctShortcuts(const QList<PersonalGenerator>& stored,
+                              const QList<PersonalGenerator>& incoming,
+                              const QString& renamedFrom) {
+    const auto same = [](const QString& a, const QString& b) {
+        return a.compare(b, Qt::CaseInsensitive) == 0;
+    };
+    QList<PersonalGenerator> after;
+    for (const PersonalGenerator& generator : stored) {
+        bool replaced = !renamedFrom.isEmpty() && same(generator.id, renamedFrom);
+        for (const PersonalGenerator& other : incoming)
+            replaced = replaced || same(generator.id, other.id);
+        if (!replaced)
+            after.append(generator);
+    }
+    for (const PersonalGenerator& generator : incoming) {
+        if (generator.raccourci < 0 || generator.raccourci > 9)
+            throw Error(QStringLiteral("Générateur « %1 » : le raccourci doit être un numéro de 1"
+                                       " à 9 (0 : aucun), pas %2")
+                            .arg(generator.id)
+                            .arg(generator.raccourci));
+        if (generator.raccourci != 0)
+            for (const PersonalGenerator& holder : after)
+                if (holder.raccourci == generator.raccourci)
+                    throw Error(QStringLiteral("Le raccourci Ctrl+%1 est déjà celui du générateur"
+                                               " « %2 » : le générateur « %3 » n'est pas"
+                                               " enregistré. Choisissez un autre numéro, ou"
+                                               " aucun.")
+                                    .arg(generator.raccourci)
+                                    .arg(holder.id, generator.id));
+        after.append(generator);
+    }
+}
+
 GeneratorStore::GeneratorStore(const Database& database) : m_database(database) {
     m_database.requireTable(QStringLiteral("OVgenerateur"));
     m_database.requireTable(QStringLiteral("OVresultat"));
@@ -41,7 +105,8 @@ GeneratorStore::GeneratorStore(const Database& database) : m_database(database) 
 QList<PersonalGenerator> GeneratorStore::list() const {
     QList<PersonalGenerator> generators;
     QSqlQuery query = m_database.run(
-        QStringLiteral("SELECT Id, Nom, Modele, DateModif FROM OVgenerateur ORDER BY lower(Id)"));
+        QStringLiteral("SELECT Id, Nom, Modele, DateModif, Francais, Raccourci FROM OVgenerateur"
+                       " ORDER BY lower(Id)"));
     while (query.next())
         generators.append(fromQuery(query));
     return generators;
@@ -73,6 +138,7 @@ void GeneratorStore::save(const QList<PersonalGenerator>& generators, bool repla
     }
     const QString now = QDateTime::currentDateTime().toString(Qt::ISODate);
     m_database.transaction([&] {
+        requireDistinctShortcuts(list(), generators);
         for (const PersonalGenerator& generator : generators) {
             // An empty template is stored as an empty text, never as a null.
             const QString modele =
@@ -82,12 +148,16 @@ void GeneratorStore::save(const QList<PersonalGenerator>& generators, bool repla
                 throw Error(QStringLiteral("Le générateur « %1 » existe déjà").arg(existing->id));
             if (existing)
                 m_database.run(QStringLiteral("UPDATE OVgenerateur SET Nom = ?, Modele = ?,"
-                                              " DateModif = ? WHERE Id = ?"),
-                               {generator.nom, modele, now, existing->id});
+                                              " DateModif = ?, Francais = ?, Raccourci = ?"
+                                              " WHERE Id = ?"),
+                               {generator.nom, modele, now, int(generator.francais),
+                                shortcutValue(generator), existing->id});
             else
                 m_database.run(QStringLiteral("INSERT INTO OVgenerateur (Id, Nom, Modele,"
-                                              " DateModif) VALUES (?, ?, ?, ?)"),
-                               {generator.id, generator.nom, modele, now});
+                                              " DateModif, Francais, Raccourci)"
+                                              " VALUES (?, ?, ?, ?, ?, ?)"),
+                               {generator.id, generator.nom, modele, now, int(generator.francais),
+                                shortcutValue(generator)});
         }
     });
 }

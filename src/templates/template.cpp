@@ -49,8 +49,9 @@ bool isBareDie(const QString& name) {
 // Parses one line (or one element's text) into pieces; stops at the first error.
 class LineParser {
 public:
-    LineParser(const QString& line, int lineNumber, QSet<QString>& known, QStringList* tables)
-        : s(line), m_line(lineNumber), m_known(known), m_tables(tables) {}
+    LineParser(const QString& line, int lineNumber, QSet<QString>& known, QStringList* tables,
+               std::vector<TableReference>* references = nullptr)
+        : s(line), m_line(lineNumber), m_known(known), m_tables(tables), m_references(references) {}
 
     std::optional<TemplateError> error;
     bool sawArticle = false; // an article {le x} was read, in a choice part too
@@ -202,6 +203,16 @@ private:
             m_tables->append(table);
     }
 
+    // The Id of a table between from and to, noted with its place in the line.
+    bool tableName(int from, int to, Piece& piece) {
+        if (!name(from, to, piece.table))
+            return false;
+        noteTable(piece.table);
+        if (m_references)
+            m_references->push_back({m_line, skipBlanks(from, to), piece.table});
+        return true;
+    }
+
     bool parseBracket(int open, int close, Piece& piece) {
         const int from = open + 1;
         const std::vector<int> bars = topLevel(from, close, QLatin1Char('|'));
@@ -228,20 +239,18 @@ private:
             const int e = equals.front();
             if (skipBlanks(from, e) == e)
                 return fail(e, QStringLiteral("= sans nom"));
-            if (!name(from, e, piece.name) || !name(e + 1, close, piece.table))
+            if (!name(from, e, piece.name) || !tableName(e + 1, close, piece))
                 return false;
             piece.kind = Piece::Kind::KeepText;
-            noteTable(piece.table);
             m_known.insert(piece.name);
             return true;
         }
         const std::vector<int> stars = topLevel(from, close, QLatin1Char('*'));
         if (!stars.empty()) {
             const int m = stars.front();
-            if (!name(from, m, piece.table))
+            if (!tableName(from, m, piece))
                 return false;
             piece.kind = Piece::Kind::Repeat;
-            noteTable(piece.table);
             int a = skipBlanks(m + 1, close);
             int b = trimEnd(a, close);
             if (b > a && s.at(b - 1) == QLatin1Char('!')) {
@@ -302,11 +311,10 @@ private:
             piece.kind = Piece::Kind::Recall;
             piece.name = piece.table;
             piece.table.clear();
-        } else {
-            piece.kind = Piece::Kind::Draw;
-            noteTable(piece.table);
+            return true;
         }
-        return true;
+        piece.kind = Piece::Kind::Draw;
+        return tableName(from, close, piece);
     }
 
     // { } : an expression, a remembered value, or a number to remember.
@@ -517,6 +525,7 @@ private:
     int m_line;
     QSet<QString>& m_known;
     QStringList* m_tables;
+    std::vector<TableReference>* m_references;
     int m_pos = 0; // inside the expression being parsed
     int m_end = 0; // its closing brace
 };
@@ -550,7 +559,7 @@ std::optional<TemplateError> Template::parse(const QString& source, Template& in
     // The whole text first: its size, before anything is split or parsed, then its characters.
     if (auto problem = templateSizeProblem(source))
         return TemplateError{0, 0, *problem};
-    if (const int at = firstControlCharacter(source); at >= 0) {
+    if (const int at = firstControlCharacter(source, LineEnds::Allowed); at >= 0) {
         const auto [line, column] = placeInText(source, at);
         return TemplateError{line, column, controlCharacterText(source.at(at))};
     }
@@ -561,7 +570,7 @@ std::optional<TemplateError> Template::parse(const QString& source, Template& in
         TemplateLine line;
         line.comment = isComment(lines.at(i));
         if (!line.comment) {
-            LineParser parser(lines.at(i), i + 1, known, &parsed.m_tables);
+            LineParser parser(lines.at(i), i + 1, known, &parsed.m_tables, &parsed.m_references);
             if (!parser.parseSequence(0, int(lines.at(i).size()), line.pieces))
                 return parser.error;
             line.holdsArticle = parser.sawArticle;
@@ -573,12 +582,16 @@ std::optional<TemplateError> Template::parse(const QString& source, Template& in
 }
 
 std::optional<TemplateError> Template::parseText(const QString& text, QSet<QString>& known,
-                                                 Pieces& into) {
+                                                 Pieces& into,
+                                                 std::vector<TableReference>* references) {
     QSet<QString> names = known;
-    LineParser parser(text, 1, names, nullptr);
+    std::vector<TableReference> found;
+    LineParser parser(text, 1, names, nullptr, references ? &found : nullptr);
     Pieces pieces;
     if (!parser.parseSequence(0, int(text.size()), pieces))
         return parser.error;
+    if (references)
+        *references = std::move(found);
     into = std::move(pieces);
     known = std::move(names);
     return std::nullopt;

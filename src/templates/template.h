@@ -69,6 +69,13 @@ struct Piece {
     std::vector<Pieces> parts; // Choice
 };
 
+// Where a line names a table it draws from: the line (from 1) and the index of the Id in it.
+struct TableReference {
+    int line = 0;
+    int index = 0;
+    QString table;
+};
+
 struct TemplateLine {
     bool comment = false;
     bool holdsArticle = false; // an article {le x} stands somewhere in it, chosen or not
@@ -82,8 +89,10 @@ public:
 
     // Parses the text of a drawn element as one line, knowing the names remembered so far;
     // the names it remembers are added to known.
-    static std::optional<TemplateError> parseText(const QString& text, QSet<QString>& known,
-                                                  Pieces& into);
+    // references, when given, receives where the text names tables.
+    static std::optional<TemplateError>
+    parseText(const QString& text, QSet<QString>& known, Pieces& into,
+              std::vector<TableReference>* references = nullptr);
 
     // Splits a text at CR LF, CR and LF; a line end at the very end adds no empty line.
     static QStringList splitLines(const QString& text);
@@ -91,10 +100,13 @@ public:
     const std::vector<TemplateLine>& lines() const { return m_lines; }
     // The tables that the template draws from, each once, in reading order.
     const QStringList& tables() const { return m_tables; }
+    // Every place where it names a table, in reading order.
+    const std::vector<TableReference>& tableReferences() const { return m_references; }
 
 private:
     std::vector<TemplateLine> m_lines;
     QStringList m_tables;
+    std::vector<TableReference> m_references;
 };
 
 } // namespace ov

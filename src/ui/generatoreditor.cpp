@@ -1,4 +1,5 @@
 #include "generatoreditor.h"
+#include "viewsettings.h"
 
 #include "messages.h"
 #include "tables/database.h"
@@ -69,6 +70,7 @@ GeneratorEditor::GeneratorEditor(const Database& database, QWidget* parent)
         return chooseWithDialog(this, save, suggested);
     };
     buildControls();
+    followZoom(this);
     readTables();
     resize(900, 640);
     restoreGeometry(QSettings().value(geometryKey).toByteArray());
@@ -141,6 +143,13 @@ void GeneratorEditor::buildControls() {
     edtNomGenerateur->setMaxLength(60);
     form->addRow(buddyLabel(QStringLiteral("&Id"), edtId), edtId);
     form->addRow(buddyLabel(QStringLiteral("N&om"), edtNomGenerateur), edtNomGenerateur);
+    // The generator's key in the menu: pinned to a number, or the first free one (« Aucun »).
+    edtRaccourci = new QSpinBox;
+    edtRaccourci->setObjectName(QStringLiteral("edtRaccourci"));
+    edtRaccourci->setRange(0, 9);
+    edtRaccourci->setPrefix(QStringLiteral("Ctrl+"));
+    edtRaccourci->setSpecialValueText(QStringLiteral("Aucun"));
+    form->addRow(buddyLabel(QStringLiteral("&Raccourci"), edtRaccourci), edtRaccourci);
     chkFrancais = new QCheckBox(QStringLiteral("Français : élisions et &contractions sur chaque "
                                                "ligne (« à le » → « au », « la épée » → "
                                                "« l'épée »)"));
@@ -221,13 +230,15 @@ void GeneratorEditor::buildControls() {
         connect(edit, &QLineEdit::textChanged, this, &GeneratorEditor::fieldsChanged);
     connect(edtModele, &QPlainTextEdit::textChanged, this, &GeneratorEditor::fieldsChanged);
     connect(chkFrancais, &QCheckBox::toggled, this, &GeneratorEditor::fieldsChanged);
+    connect(edtRaccourci, &QSpinBox::valueChanged, this, &GeneratorEditor::fieldsChanged);
     connect(edtGraine, &QSpinBox::valueChanged, this, &GeneratorEditor::updatePreview);
     connect(lstErreurs, &QListWidget::itemClicked, this, &GeneratorEditor::errorClicked);
     connect(lstErreurs, &QListWidget::itemActivated, this, &GeneratorEditor::errorClicked);
 
     setTabOrder(lstGenerateurs, edtId);
     setTabOrder(edtId, edtNomGenerateur);
-    setTabOrder(edtNomGenerateur, chkFrancais);
+    setTabOrder(edtNomGenerateur, edtRaccourci);
+    setTabOrder(edtRaccourci, chkFrancais);
     setTabOrder(chkFrancais, edtModele);
     setTabOrder(edtModele, lstErreurs);
     setTabOrder(lstErreurs, memApercu);
@@ -298,12 +309,14 @@ void GeneratorEditor::load(const PersonalGenerator& generator) {
     m_loading = true;
     edtId->setText(generator.id);
     edtNomGenerateur->setText(generator.nom);
+    edtRaccourci->setValue(generator.raccourci);
     edtModele->setPlainText(generator.modele);
     chkFrancais->setChecked(generator.francais);
     m_loading = false;
     const bool editing = !generator.id.isEmpty();
     for (QWidget* field : {static_cast<QWidget*>(edtId), static_cast<QWidget*>(edtNomGenerateur),
-                           static_cast<QWidget*>(chkFrancais), static_cast<QWidget*>(edtModele)})
+                           static_cast<QWidget*>(edtRaccourci), static_cast<QWidget*>(chkFrancais),
+                           static_cast<QWidget*>(edtModele)})
         field->setEnabled(editing);
     setWindowModified(false);
     updateCheck();
@@ -316,6 +329,7 @@ PersonalGenerator GeneratorEditor::edited() const {
     generator.id = edtId->text().trimmed();
     generator.nom = edtNomGenerateur->text();
     generator.modele = edtModele->toPlainText();
+    generator.raccourci = edtRaccourci->value();
     generator.modified = {};
     generator.francais = chkFrancais->isChecked();
     return generator;
@@ -326,7 +340,7 @@ bool GeneratorEditor::isDirty() const {
         return false;
     const PersonalGenerator now = edited();
     return now.id != m_stored.id || now.nom != m_stored.nom || now.modele != m_stored.modele ||
-           now.francais != m_stored.francais;
+           now.raccourci != m_stored.raccourci || now.francais != m_stored.francais;
 }
 
 bool GeneratorEditor::settleChanges() {
@@ -378,6 +392,7 @@ void GeneratorEditor::duplicateGenerator() {
         PersonalGenerator copy = m_stored;
         copy.id = freeGeneratorId(store, m_stored.id.left(14) + QStringLiteral("-copie"));
         copy.nom = m_stored.nom.left(52) + QStringLiteral(" (copie)");
+        copy.raccourci = 0; // the key stays with the original
         store.save({copy}, false);
         reloadList(copy.id);
         Q_EMIT generatorsChanged();

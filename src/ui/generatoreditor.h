@@ -97,6 +97,7 @@ private:
     QListWidget* lstGenerateurs = nullptr;
     QLineEdit* edtId = nullptr;
     QLineEdit* edtNomGenerateur = nullptr;
+    QSpinBox* edtRaccourci = nullptr;
     TemplateEdit* edtModele = nullptr;
     QCheckBox* chkFrancais = nullptr; // « Français »: the post-pass on every line
     TemplateHighlighter* m_highlighter = nullptr;
