@@ -25,16 +25,26 @@ bool isPlain(const QString& text) {
 
 QStringList Expander::expand(const Template& parsed) {
     QStringList lines;
-    m_line = 0;
+    int number = 0;
     for (const TemplateLine& line : parsed.lines()) {
-        ++m_line;
-        if (line.comment)
-            continue;
-        QString text;
-        expandPieces(line.pieces, text, 0);
-        lines.append(text);
+        ++number;
+        if (!line.comment)
+            lines.append(expandLine(line, number));
     }
+    m_line = 0;
     return lines;
+}
+
+QString Expander::expandLine(const TemplateLine& line, int lineNumber) {
+    m_line = lineNumber;
+    QString text;
+    expandPieces(line.pieces, text, 0);
+    return m_french || line.holdsArticle ? frenchPostPass(text) : text;
+}
+
+Gender Expander::tagOf(const QString& name) const {
+    const auto found = m_values.constFind(name);
+    return found == m_values.constEnd() ? Gender::None : found->tag;
 }
 
 std::optional<QString> Expander::expandDraw(const QString& table) {
@@ -111,7 +121,7 @@ void Expander::expandPiece(const Piece& piece, QString& out, int depth) {
         Value value;
         ++m_keeping;
         try {
-            drawOne(piece.table, value.text, depth);
+            drawOne(piece.table, value.text, depth, &value.tag);
         } catch (...) {
             --m_keeping;
             throw;
@@ -120,17 +130,37 @@ void Expander::expandPiece(const Piece& piece, QString& out, int depth) {
         m_values.insert(piece.name, value);
         break;
     }
+    case Piece::Kind::Article:
+        write(out, agreeingArticle(piece.word, tagOf(piece.name)).value_or(piece.word));
+        break;
+    case Piece::Kind::Agree: {
+        // The whole text is drawn and expanded first; only the form kept is written.
+        QString expanded;
+        ++m_keeping;
+        try {
+            drawOne(piece.table, expanded, depth);
+        } catch (...) {
+            --m_keeping;
+            throw;
+        }
+        --m_keeping;
+        write(out, agreeingForm(expanded, tagOf(piece.name)));
+        break;
+    }
     }
 }
 
-bool Expander::drawOne(const QString& table, QString& out, int depth) {
+bool Expander::drawOne(const QString& table, QString& out, int depth, Gender* tag) {
     countDraw();
     if (depth == 0)
         m_rootTable = table;
     QString element;
     if (!m_draws.OV(table, element))
         return false; // the draw showed its message; an empty piece
-    expandElement(table, element, out, depth + 1);
+    const TaggedText tagged = splitGenderTag(element);
+    if (tag)
+        *tag = tagged.tag;
+    expandElement(table, tagged.text, out, depth + 1);
     return true;
 }
 
@@ -162,7 +192,7 @@ void Expander::pickWithoutRepeats(const QString& table, qint64 count, QString& o
         if (k == deck.size()) // a roll above the total: the last element with a weight
             for (k = deck.size(); k-- > 0 && deck[k].weight <= 0;) {
             }
-        const QString text = deck[k].text;
+        const QString text = splitGenderTag(deck[k].text).text;
         deck.erase(deck.begin() + std::ptrdiff_t(k));
         if (i > 0)
             write(out, QStringLiteral(", "));

@@ -1,6 +1,7 @@
 #pragma once
 // Expands a parsed template through the draws: tables that name tables, dice, remembered values.
 
+#include "frenchpass.h"
 #include "generators/draws.h"
 #include "tables/messages.h"
 #include "template.h"
@@ -34,9 +35,17 @@ public:
 
     Expander(Draws& draws, MessageSink& messages) : m_draws(draws), m_messages(messages) {}
 
-    // The body lines of a template, comments left out. Raises SizeExceeded and
-    // ArithmeticOverflow.
+    // With french, every line gets the French post-pass; without, only the lines that hold an
+    // article {le x}.
+    void setFrench(bool french) { m_french = french; }
+
+    // The body lines of a template, comments left out, each finished as expandLine finishes it.
+    // Raises SizeExceeded and ArithmeticOverflow.
     QStringList expand(const Template& parsed);
+    // One body line (line numbers from 1, for the overflow's message): its pieces expanded, then
+    // the French post-pass when it is due. The size limits count the characters before the
+    // post-pass. Raises SizeExceeded and ArithmeticOverflow.
+    QString expandLine(const TemplateLine& line, int lineNumber);
     // One draw from a table, its element expanded as a template's would be; nothing when the
     // draw failed (its message shown). Raises SizeExceeded and ArithmeticOverflow.
     std::optional<QString> expandDraw(const QString& table);
@@ -46,11 +55,13 @@ private:
         bool isNumber = false;
         qint64 number = 0;
         QString text;
+        Gender tag = Gender::None; // of the element drawn by [name = table]
     };
 
     void expandPieces(const Pieces& pieces, QString& out, int depth);
     void expandPiece(const Piece& piece, QString& out, int depth);
-    bool drawOne(const QString& table, QString& out, int depth);
+    bool drawOne(const QString& table, QString& out, int depth, Gender* tag = nullptr);
+    Gender tagOf(const QString& name) const;
     void pickWithoutRepeats(const QString& table, qint64 count, QString& out, int depth);
     void expandElement(const QString& table, const QString& text, QString& out, int depth);
     void write(QString& out, const QString& text);
@@ -65,6 +76,7 @@ private:
     qint64 m_written = 0;
     int m_keeping = 0; // inside [name = table]: what is expanded there is not written yet
     bool m_depthShown = false;
+    bool m_french = false;
     int m_line = 0;      // the template line being expanded, from 1
     QString m_rootTable; // the table drawn at depth 0
 };

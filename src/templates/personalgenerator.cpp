@@ -248,6 +248,7 @@ PersonalRunReport PersonalRun::run(const PersonalGenerator& generator, bool stor
     try {
         TableDraws draws(m_draw, relay);
         Expander expander(draws, relay);
+        expander.setFrench(generator.francais);
         body = expander.expand(parsed);
     } catch (const SizeExceeded&) {
         return fail(sizeExceededMessage(generator.id));

@@ -1,4 +1,5 @@
 #include "template.h"
+#include "frenchpass.h"
 #include "tables/generatorfile.h"
 #include "tables/textrules.h"
 #include "templatechars.h"
@@ -53,6 +54,7 @@ public:
         : s(line), m_line(lineNumber), m_known(known), m_tables(tables), m_references(references) {}
 
     std::optional<TemplateError> error;
+    bool sawArticle = false; // an article {le x} was read, in a choice part too
 
     bool parseSequence(int from, int to, Pieces& out) {
         QString text;
@@ -266,7 +268,7 @@ private:
                 Piece count;
                 if (!parseBrace(a, end, count))
                     return false;
-                if (count.kind == Piece::Kind::KeepNumber)
+                if (count.kind == Piece::Kind::KeepNumber || count.kind == Piece::Kind::Article)
                     return fail(a, QStringLiteral("nombre invalide"));
                 if (count.kind == Piece::Kind::Recall) {
                     auto named = std::make_shared<Expression>();
@@ -289,6 +291,18 @@ private:
             if (!ok)
                 return fail(a, QStringLiteral("nombre invalide"));
             piece.expression = literal;
+            return true;
+        }
+        // [table : name]: a draw whose form agrees with a remembered value
+        const std::vector<int> colons = topLevel(from, close, QLatin1Char(':'));
+        if (!colons.empty()) {
+            const int c = colons.front();
+            if (!name(from, c, piece.table) || !name(c + 1, close, piece.name))
+                return false;
+            if (!m_known.contains(piece.name))
+                return fail(skipBlanks(c + 1, close), unknownName(piece.name));
+            piece.kind = Piece::Kind::Agree;
+            noteTable(piece.table);
             return true;
         }
         if (!name(from, close, piece.table))
@@ -326,6 +340,22 @@ private:
                 piece.expression = value;
                 m_known.insert(piece.name);
                 return true;
+            }
+            // {le name}: an article that agrees with a remembered value
+            if (r > q && r < close && agreeingArticle(s.mid(p, q - p), Gender::None) &&
+                s.at(r).isLetter()) {
+                int t = r;
+                while (t < close && isNameChar(s.at(t)))
+                    ++t;
+                if (skipBlanks(t, close) == close) {
+                    piece.word = s.mid(p, q - p);
+                    piece.name = s.mid(r, t - r);
+                    if (!m_known.contains(piece.name))
+                        return fail(r, unknownName(piece.name));
+                    piece.kind = Piece::Kind::Article;
+                    sawArticle = true;
+                    return true;
+                }
             }
             // {name} alone writes the remembered value as it is
             if (r == close && !isBareDie(s.mid(p, q - p))) {
@@ -543,6 +573,7 @@ std::optional<TemplateError> Template::parse(const QString& source, Template& in
             LineParser parser(lines.at(i), i + 1, known, &parsed.m_tables, &parsed.m_references);
             if (!parser.parseSequence(0, int(lines.at(i).size()), line.pieces))
                 return parser.error;
+            line.holdsArticle = parser.sawArticle;
         }
         parsed.m_lines.push_back(std::move(line));
     }

@@ -56,11 +56,14 @@ struct Piece {
         Recall,     // {name} or [name]: a remembered value
         KeepNumber, // {name = expression}
         KeepText,   // [name = table]
+        Article,    // {le name}: the article that agrees with name's tag
+        Agree,      // [table : name]: one draw, the form that agrees with name's tag
     };
     Kind kind = Kind::Text;
     QString text;                                 // Text
-    QString table;                                // Draw, Repeat, KeepText
-    QString name;                                 // Recall, KeepNumber, KeepText
+    QString table;                                // Draw, Repeat, KeepText, Agree
+    QString name;                                 // Recall, KeepNumber, KeepText, Article, Agree
+    QString word;                                 // Article: le, un, de, à, ce, Le, ...
     std::shared_ptr<const Expression> expression; // Number, KeepNumber, Repeat (the count)
     bool noRepeat = false;
     std::vector<Pieces> parts; // Choice
@@ -75,6 +78,7 @@ struct TableReference {
 
 struct TemplateLine {
     bool comment = false;
+    bool holdsArticle = false; // an article {le x} stands somewhere in it, chosen or not
     Pieces pieces;
 };
 

@@ -10,6 +10,7 @@
 #include "templates/personalgeneration.h"
 #include "templates/templatetokens.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QCollator>
 #include <QFileDialog>
@@ -149,6 +150,11 @@ void GeneratorEditor::buildControls() {
     edtRaccourci->setPrefix(QStringLiteral("Ctrl+"));
     edtRaccourci->setSpecialValueText(QStringLiteral("Aucun"));
     form->addRow(buddyLabel(QStringLiteral("&Raccourci"), edtRaccourci), edtRaccourci);
+    chkFrancais = new QCheckBox(QStringLiteral("Français : élisions et &contractions sur chaque "
+                                               "ligne (« à le » → « au », « la épée » → "
+                                               "« l'épée »)"));
+    chkFrancais->setObjectName(QStringLiteral("chkFrancais"));
+    form->addRow(QString(), chkFrancais);
     rightLayout->addLayout(form);
 
     auto* vertical = new QSplitter(Qt::Vertical);
@@ -223,6 +229,7 @@ void GeneratorEditor::buildControls() {
     for (QLineEdit* edit : {edtId, edtNomGenerateur})
         connect(edit, &QLineEdit::textChanged, this, &GeneratorEditor::fieldsChanged);
     connect(edtModele, &QPlainTextEdit::textChanged, this, &GeneratorEditor::fieldsChanged);
+    connect(chkFrancais, &QCheckBox::toggled, this, &GeneratorEditor::fieldsChanged);
     connect(edtRaccourci, &QSpinBox::valueChanged, this, &GeneratorEditor::fieldsChanged);
     connect(edtGraine, &QSpinBox::valueChanged, this, &GeneratorEditor::updatePreview);
     connect(lstErreurs, &QListWidget::itemClicked, this, &GeneratorEditor::errorClicked);
@@ -231,7 +238,8 @@ void GeneratorEditor::buildControls() {
     setTabOrder(lstGenerateurs, edtId);
     setTabOrder(edtId, edtNomGenerateur);
     setTabOrder(edtNomGenerateur, edtRaccourci);
-    setTabOrder(edtRaccourci, edtModele);
+    setTabOrder(edtRaccourci, chkFrancais);
+    setTabOrder(chkFrancais, edtModele);
     setTabOrder(edtModele, lstErreurs);
     setTabOrder(lstErreurs, memApercu);
     setTabOrder(memApercu, edtGraine);
@@ -303,10 +311,12 @@ void GeneratorEditor::load(const PersonalGenerator& generator) {
     edtNomGenerateur->setText(generator.nom);
     edtRaccourci->setValue(generator.raccourci);
     edtModele->setPlainText(generator.modele);
+    chkFrancais->setChecked(generator.francais);
     m_loading = false;
     const bool editing = !generator.id.isEmpty();
     for (QWidget* field : {static_cast<QWidget*>(edtId), static_cast<QWidget*>(edtNomGenerateur),
-                           static_cast<QWidget*>(edtRaccourci), static_cast<QWidget*>(edtModele)})
+                           static_cast<QWidget*>(edtRaccourci), static_cast<QWidget*>(chkFrancais),
+                           static_cast<QWidget*>(edtModele)})
         field->setEnabled(editing);
     setWindowModified(false);
     updateCheck();
@@ -321,6 +331,7 @@ PersonalGenerator GeneratorEditor::edited() const {
     generator.modele = edtModele->toPlainText();
     generator.raccourci = edtRaccourci->value();
     generator.modified = {};
+    generator.francais = chkFrancais->isChecked();
     return generator;
 }
 
@@ -329,7 +340,7 @@ bool GeneratorEditor::isDirty() const {
         return false;
     const PersonalGenerator now = edited();
     return now.id != m_stored.id || now.nom != m_stored.nom || now.modele != m_stored.modele ||
-           now.raccourci != m_stored.raccourci;
+           now.raccourci != m_stored.raccourci || now.francais != m_stored.francais;
 }
 
 bool GeneratorEditor::settleChanges() {
@@ -359,10 +370,12 @@ void GeneratorEditor::newGenerator() {
         return;
     guarded([&] {
         const GeneratorStore store(m_database);
-        const PersonalGenerator generator{freeGeneratorId(store, QStringLiteral("nouveau")),
-                                          QStringLiteral("Nouveau générateur"),
-                                          newTemplate,
-                                          {}};
+        // A new generator writes French that reads right unless told otherwise.
+        PersonalGenerator generator{freeGeneratorId(store, QStringLiteral("nouveau")),
+                                    QStringLiteral("Nouveau générateur"),
+                                    newTemplate,
+                                    {}};
+        generator.francais = true;
         store.save({generator}, false);
         reloadList(generator.id);
         Q_EMIT generatorsChanged();

@@ -90,6 +90,12 @@ void TemplateHighlighter::highlightBlock(const QString& text) {
         case TemplateToken::Kind::Syntax:
             f = tokenFormat(QColor(0x40, 0x40, 0x40), true);
             break;
+        case TemplateToken::Kind::Article:
+            f = tokenFormat(QColor(0x00, 0x70, 0x30), true);
+            break;
+        case TemplateToken::Kind::Tag:
+            f = tokenFormat(QColor(0x00, 0x70, 0x30), false, true);
+            break;
         }
         setFormat(token.start, token.length, f);
     }

@@ -116,6 +116,15 @@ private Q_SLOTS:
         QCOMPARE(result.exitCode, 1);
         QVERIFY(QFile::exists(ov::defaultDatabasePath()));
     }
+
+    // french writes a phrase as a French generator's line: words joined, each line apart.
+    void frenchWritesThePhrase() {
+        const ToolResult result = tool({QStringLiteral("french"), QStringLiteral("À le Ivre"),
+                                        QStringLiteral("Sanglier\nde le or")});
+        QCOMPARE(result.exitCode, 0);
+        QCOMPARE(result.out, QStringLiteral("À l'Ivre Sanglier\nde l'or\n"));
+        QCOMPARE(tool({QStringLiteral("french")}).exitCode, 2);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCliBasic)
