@@ -30,14 +30,23 @@ bool isPlain(const QString& text) {
 
 QStringList Expander::expand(const Template& parsed) {
     QStringList lines;
-    for (const TemplateLine& line : parsed.lines()) {
-        if (line.comment)
-            continue;
-        QString text;
-        expandPieces(line.pieces, text, 0);
-        lines.append(text);
-    }
+    for (const TemplateLine& line : parsed.lines())
+        if (!line.comment)
+            lines.append(expandLine(line));
     return lines;
+}
+
+QString Expander::expandLine(const TemplateLine& line, NameUse* use) {
+    QString text;
+    m_use = use;
+    try {
+        expandPieces(line.pieces, text, 0);
+    } catch (...) {
+        m_use = nullptr;
+        throw;
+    }
+    m_use = nullptr;
+    return text;
 }
 
 std::optional<QString> Expander::expandDraw(const QString& table) {
@@ -98,6 +107,8 @@ void Expander::expandPiece(const Piece& piece, QString& out, int depth) {
         write(out, QString::number(evaluate(*piece.expression)));
         break;
     case Piece::Kind::Recall: {
+        if (m_use)
+            m_use->uses.insert(piece.name);
         const auto found = m_values.constFind(piece.name);
         if (found != m_values.constEnd())
             write(out, found->isNumber ? QString::number(found->number) : found->text);
@@ -108,6 +119,8 @@ void Expander::expandPiece(const Piece& piece, QString& out, int depth) {
         value.isNumber = true;
         value.number = evaluate(*piece.expression);
         m_values.insert(piece.name, value);
+        if (m_use)
+            m_use->sets.insert(piece.name);
         break;
     }
     case Piece::Kind::KeepText: {
@@ -121,6 +134,8 @@ void Expander::expandPiece(const Piece& piece, QString& out, int depth) {
         }
         --m_keeping;
         m_values.insert(piece.name, value);
+        if (m_use)
+            m_use->sets.insert(piece.name);
         break;
     }
     }
@@ -200,6 +215,8 @@ void Expander::expandElement(const QString& table, const QString& text, QString&
 }
 
 qint64 Expander::numberOf(const QString& name) const {
+    if (m_use)
+        m_use->uses.insert(name);
     const auto found = m_values.constFind(name);
     if (found == m_values.constEnd())
         return 0;

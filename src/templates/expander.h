@@ -2,6 +2,7 @@
 // Expands a parsed template through the draws: tables that name tables, dice, remembered values.
 
 #include "generators/draws.h"
+#include "linenames.h"
 #include "tables/messages.h"
 #include "template.h"
 
@@ -24,21 +25,30 @@ public:
     static constexpr int maxDraws = 10000;          // table draws and deck picks of one run
     static constexpr qint64 maxCharacters = 100000; // written on the body lines
 
-    Expander(Draws& draws, MessageSink& messages) : m_draws(draws), m_messages(messages) {}
-
-    // The body lines of a template, comments left out. Raises SizeExceeded.
-    QStringList expand(const Template& parsed);
-    // One draw from a table, its element expanded as a template's would be; nothing when the
-    // draw failed (its message shown). Raises SizeExceeded.
-    std::optional<QString> expandDraw(const QString& table);
-
-private:
+    // A remembered value: a number, or a text.
     struct Value {
         bool isNumber = false;
         qint64 number = 0;
         QString text;
     };
+    using Values = QHash<QString, Value>;
 
+    Expander(Draws& draws, MessageSink& messages) : m_draws(draws), m_messages(messages) {}
+
+    // The body lines of a template, comments left out. Raises SizeExceeded.
+    QStringList expand(const Template& parsed);
+    // One template line, from the values remembered so far, which it changes; when use is given,
+    // the names that the expansion set and read (in drawn texts too) are added to it. Raises
+    // SizeExceeded.
+    QString expandLine(const TemplateLine& line, NameUse* use = nullptr);
+    // The values remembered so far; a line expanded later starts from them.
+    const Values& values() const { return m_values; }
+    void setValues(const Values& values) { m_values = values; }
+    // One draw from a table, its element expanded as a template's would be; nothing when the
+    // draw failed (its message shown). Raises SizeExceeded.
+    std::optional<QString> expandDraw(const QString& table);
+
+private:
     void expandPieces(const Pieces& pieces, QString& out, int depth);
     void expandPiece(const Piece& piece, QString& out, int depth);
     bool drawOne(const QString& table, QString& out, int depth);
@@ -51,7 +61,8 @@ private:
 
     Draws& m_draws;
     MessageSink& m_messages;
-    QHash<QString, Value> m_values;
+    Values m_values;
+    NameUse* m_use = nullptr; // the names of the line being expanded, when asked for
     int m_drawCount = 0;
     qint64 m_written = 0;
     int m_keeping = 0; // inside [name = table]: what is expanded there is not written yet
