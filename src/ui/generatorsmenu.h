@@ -43,6 +43,7 @@ private:
     QPointer<QWidget> m_shortcutHost;
     QMenu* m_printMenu = nullptr;
     QAction* m_manage = nullptr;
+    QAction* m_draftMode = nullptr; // « Mode brouillon », remembered in the user's settings
     QPointer<GeneratorEditor> m_editor;
 };
 

@@ -46,6 +46,8 @@ MainWindow::MainWindow(const QString& databasePath, QWidget* parent) : QMainWind
     const bool ready = opened(*screen);
     // At start-up the screen stays even when its store failed: its message has been shown.
     install(std::move(screen));
+    // The menu was built before the screen had a store: its generators and their keys now.
+    m_generators->rebuild();
     if (ready)
         remember(m_screen->database()->path());
 }
