@@ -16,6 +16,7 @@ std::vector<std::unique_ptr<Command>> makeGeneratorsCommands();
 std::unique_ptr<Command> makeImportParadoxCommand();
 std::vector<std::unique_ptr<Command>> makeHistoryCommands();
 std::unique_ptr<Command> makeCopyDatabaseCommand();
+std::unique_ptr<Command> makeServeCommand();
 
 std::vector<std::unique_ptr<Command>> allCommands() {
     std::vector<std::unique_ptr<Command>> commands;
@@ -34,6 +35,7 @@ std::vector<std::unique_ptr<Command>> allCommands() {
     for (auto& command : makeHistoryCommands())
         commands.push_back(std::move(command));
     commands.push_back(makeCopyDatabaseCommand());
+    commands.push_back(makeServeCommand());
     return commands;
 }
 

@@ -17,17 +17,6 @@ namespace ov::cli {
 
 namespace {
 
-QByteArray jsonLine(const PersonalRunReport& report) {
-    QJsonObject object;
-    object.insert(QStringLiteral("kind"), report.generator);
-    object.insert(QStringLiteral("id"), report.id);
-    object.insert(QStringLiteral("lines"), QJsonArray::fromStringList(report.lines));
-    object.insert(QStringLiteral("messages"), QJsonArray::fromStringList(report.messages));
-    if (report.error)
-        object.insert(QStringLiteral("error"), *report.error);
-    return QJsonDocument(object).toJson(QJsonDocument::Compact);
-}
-
 QString noGenerator(const QString& id) {
     return QStringLiteral("Pas de générateur « %1 »").arg(id);
 }
@@ -50,7 +39,9 @@ int generatePersonal(const QString& id, int count, RandomSource& source, bool st
         for (int i = 0; i < count; ++i) {
             const PersonalRunReport report = run.run(*generator, store);
             if (json) {
-                io.out << QString::fromUtf8(jsonLine(report)) << '\n';
+                io.out << QString::fromUtf8(
+                              QJsonDocument(runJson(report)).toJson(QJsonDocument::Compact))
+                       << '\n';
             } else if (!report.error) {
                 if (i > 0)
                     io.out << '\n';

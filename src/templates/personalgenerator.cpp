@@ -4,6 +4,8 @@
 #include "tables/database.h"
 #include "tables/errors.h"
 
+#include <QJsonArray>
+
 namespace ov {
 
 namespace {
@@ -149,6 +151,17 @@ int GeneratorStore::storeResult(const PersonalGenerator& generator, const QStrin
                 .toInt();
     });
     return n;
+}
+
+QJsonObject runJson(const PersonalRunReport& report) {
+    QJsonObject object;
+    object.insert(QStringLiteral("kind"), report.generator);
+    object.insert(QStringLiteral("id"), report.id);
+    object.insert(QStringLiteral("lines"), QJsonArray::fromStringList(report.lines));
+    object.insert(QStringLiteral("messages"), QJsonArray::fromStringList(report.messages));
+    if (report.error)
+        object.insert(QStringLiteral("error"), *report.error);
+    return object;
 }
 
 QString sizeExceededMessage(const QString& id) {

@@ -8,6 +8,7 @@
 #include "template.h"
 
 #include <QDateTime>
+#include <QJsonObject>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -65,6 +66,10 @@ struct PersonalRunReport {
     std::optional<QString> error; // set when the run ended without a result
     bool stored = false;
 };
+
+// A result's run as one JSON object (kind, id, lines, messages, and error when it ended without a
+// result): what the tool writes for --json and what the web server answers.
+QJsonObject runJson(const PersonalRunReport& report);
 
 // Runs of personal generators on one store, one clock, one source of draws and messages.
 class PersonalRun {
