@@ -15,6 +15,17 @@ QString syntaxMessage(const PersonalGenerator& generator, const TemplateError& e
 
 } // namespace
 
+quint32 Draft::seedFrom(RandomSource& source) {
+    quint32 x = source.state();
+    source.next(0);
+    x ^= x >> 16;
+    x *= 0x7feb352du;
+    x ^= x >> 15;
+    x *= 0x846ca68bu;
+    x ^= x >> 16;
+    return x;
+}
+
 Draft::Draft(const Database& database, const Clock& clock, OutputKind kind, quint32 seed)
     : m_database(database), m_clock(clock), m_random(seed), m_draw(database, m_dice),
       m_source(kind) {

@@ -40,6 +40,10 @@ public:
     Draft(const Database& database, const Clock& clock, const QString& table, const QString& title,
           quint32 seed);
 
+    // A draft's seed taken from a longer-lived source (the window's, the server's), which moves
+    // on: mixed, so that two drafts in a row do not follow one sequence a step apart.
+    static quint32 seedFrom(RandomSource& source);
+
     Draft(const Draft&) = delete;
     Draft& operator=(const Draft&) = delete;
 

@@ -74,17 +74,7 @@ void DraftMode::setOn(bool on) {
 }
 
 quint32 DraftMode::nextSeed() {
-    // Each draft gets a source of its own, mixed from the screen's so that two drafts in a row
-    // do not follow one sequence a step apart.
-    RandomSource& source = m_screen.randomSource();
-    quint32 x = source.state();
-    source.next(0);
-    x ^= x >> 16;
-    x *= 0x7feb352du;
-    x ^= x >> 15;
-    x *= 0x846ca68bu;
-    x ^= x >> 16;
-    return x;
+    return Draft::seedFrom(m_screen.randomSource());
 }
 
 void DraftMode::start(OutputKind kind) {
