@@ -11,7 +11,9 @@ with_tests=OFF
 if [ "${1:-}" = "--tests" ]; then
     with_tests=ON
     # postgresql: the tests start a throwaway server of their own (tests/pgcluster.sh).
-    packages+=(libbenchmark-dev poppler-utils desktop-file-utils appstream dpkg-dev postgresql)
+    # chromium and python3-websocket: the phone page is tested in a real browser.
+    packages+=(libbenchmark-dev poppler-utils desktop-file-utils appstream dpkg-dev postgresql
+               chromium python3-websocket)
 fi
 
 missing=()
