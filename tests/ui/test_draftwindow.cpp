@@ -79,13 +79,11 @@ private Q_SLOTS:
         QCOMPARE(window.findChild<QLineEdit*>(QStringLiteral("dbePersoNonImprime"))->text(),
                  QStringLiteral("1"));
 
-        // Another draft, thrown away; a locked line survives « Relancer tout ».
+        // Another draft, re-rolled whole, then thrown away.
         QTest::keyClick(&window, Qt::Key_1, Qt::ControlModifier);
-        QTest::keyClick(memo, Qt::Key_L, Qt::ControlModifier);
-        const QString sign = lines()[1];
-        for (int i = 0; i < 3; ++i)
-            QTest::keyClick(memo, Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
-        QCOMPARE(lines()[1], sign);
+        const QStringList second = lines();
+        QTest::keyClick(memo, Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
+        QVERIFY(lines() != second);
         QTest::keyClick(memo, Qt::Key_Escape);
         QCOMPARE(memo->toPlainText(), QString());
         QCOMPARE(stored(), 1);
