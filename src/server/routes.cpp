@@ -230,7 +230,8 @@ Reply show(RouteContext& context, const RouteRequest& request) {
                    n.isDouble() ? QString::number(n.toInteger()) : n.toString(), failure);
         if (!entry)
             return failure;
-        title = entry->title;
+        // The kind's name only: the record's own title could tell a line left out.
+        title = history.kindLabel(entry->key.kind);
         lines = textLines(entry->text);
     }
     if (object.contains(QStringLiteral("lines"))) {
@@ -311,6 +312,11 @@ const std::vector<Route>& routes() {
              [](RouteContext&, const RouteRequest&) { return page("joueurs.js", js); }},
             {"GET", exactly("/style\\.css"), Audience::Players, false,
              [](RouteContext&, const RouteRequest&) { return page("style.css", css); }},
+            // No icon: an empty answer, so that browsers do not log a missing one.
+            {"GET", exactly("/favicon\\.ico"), Audience::Players, false,
+             [](RouteContext&, const RouteRequest&) {
+                 return Reply{204, "image/x-icon", {}};
+             }},
             // The game master's API.
             {"GET", exactly("/api/generators"), Audience::GameMaster, true, generators},
             {"POST", exactly("/api/generate/([^/]+)"), Audience::GameMaster, true, generate},

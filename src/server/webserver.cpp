@@ -10,6 +10,7 @@
 #include <QUrlQuery>
 #include <condition_variable>
 #include <httplib.h>
+#include <sys/socket.h>
 
 namespace ov::server {
 
@@ -183,6 +184,13 @@ QString WebServer::start(const QString& address, quint16 port) {
         else if (response.status == 404)
             refuse(request, response, 404, QStringLiteral("Cette adresse n'existe pas."));
     });
+    // The library listens with a backlog of 5: twenty phones and screens connecting at once would
+    // wait a second for the connections refused. The socket is kept to listen again with more.
+    auto listening = std::make_shared<int>(-1);
+    http.set_socket_options([listening](int socket) {
+        httplib::default_socket_options(socket);
+        *listening = socket;
+    });
     const std::string host = address.toStdString();
     const int bound =
         port == 0 ? http.bind_to_any_port(host) : (http.bind_to_port(host, port) ? port : -1);
@@ -192,6 +200,8 @@ QString WebServer::start(const QString& address, quint16 port) {
             .arg(address)
             .arg(port);
     }
+    if (*listening >= 0)
+        ::listen(*listening, maxConnections);
     m_address = address;
     m_port = quint16(bound);
     m_thread = std::thread([this] { m_http->listen_after_bind(); });

@@ -1,9 +1,11 @@
 #include "mainwindow.h"
 
 #include "generatorsmenu.h"
+#include "history/history.h"
 #include "historywindow.h"
 #include "mainscreen.h"
 #include "messages.h"
+#include "phoneserver.h"
 #include "reportforms.h"
 #include "tablecursor.h"
 #include "tables/database.h"
@@ -15,6 +17,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QSettings>
 
 namespace ov::ui {
@@ -53,6 +56,9 @@ MainWindow::MainWindow(const QString& databasePath, QWidget* parent) : QMainWind
 }
 
 MainWindow::~MainWindow() {
+    // The web server reads the screen's store: it stops first.
+    if (m_phone)
+        m_phone->stopServer();
     // The report forms read the screen's store: they go first.
     m_forms.reset();
 }
@@ -82,6 +88,9 @@ void MainWindow::buildMenus() {
     add(file, "actImporterParadox", QStringLiteral("Importer une base &Paradox…"),
         [this] { m_screen->importParadoxBase(); });
     file->addSeparator();
+    add(file, "actTelephone", QStringLiteral("Jouer depuis un &téléphone…"),
+        &MainWindow::playFromPhone);
+    file->addSeparator();
     add(file, "actQuitter", QStringLiteral("&Quitter"), &QWidget::close,
         QKeySequence(Qt::CTRL | Qt::Key_Q));
     QMenu* tables = menuBar()->addMenu(QStringLiteral("&Tables"));
@@ -96,6 +105,10 @@ void MainWindow::buildMenus() {
         [this] { openHistoryWindow(*m_screen); }, QKeySequence(Qt::CTRL | Qt::Key_H));
     add(history, "actDernierTexte", QStringLiteral("Afficher le &dernier texte"),
         [this] { showLastText(*m_screen); });
+    // Also from the history window, which is a window of its own.
+    add(history, "actMontrer", QStringLiteral("&Montrer aux joueurs…"), &MainWindow::showToPlayers,
+        QKeySequence(Qt::CTRL | Qt::Key_M))
+        ->setShortcutContext(Qt::ApplicationShortcut);
     m_generators = new GeneratorsMenu(menuBar()->addMenu(QStringLiteral("&Générateurs")),
                                       [this] { return m_screen; });
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Aide"));
@@ -104,6 +117,9 @@ void MainWindow::buildMenus() {
 }
 
 bool MainWindow::install(std::unique_ptr<TovMainPerso> screen) {
+    // The web server served the old store: it stops before the store closes.
+    if (m_phone)
+        m_phone->stopServer();
     std::unique_ptr<ReportForms> forms;
     if (Database* database = screen->database())
         guarded([&] { forms = std::make_unique<ReportForms>(*database); });
@@ -169,6 +185,39 @@ void MainWindow::fillRecentMenu() {
     for (const QString& path : recent)
         m_recent->addAction(QDir::toNativeSeparators(path), this,
                             [this, path] { openExisting(path); });
+}
+
+void MainWindow::playFromPhone() {
+    if (!m_phone)
+        m_phone = new PhoneServerDialog(this);
+    m_phone->openOn(*m_screen);
+}
+
+void MainWindow::showToPlayers() {
+    guarded([this] {
+        if (!m_phone || !m_phone->isServing() || !m_screen->database()) {
+            showMessage(QStringLiteral("Le serveur n'est pas démarré : ouvrez d'abord « Fichier › "
+                                       "Jouer depuis un téléphone… »."));
+            return;
+        }
+        auto* history = m_screen->findChild<HistoryWindow*>(QString(), Qt::FindDirectChildrenOnly);
+        if (history && history->isVisible() && history->isActiveWindow()) {
+            const QVector<HistoryEntry> selected = history->selectedEntries();
+            if (selected.isEmpty()) {
+                showMessage(QStringLiteral("Choisissez d'abord un texte dans l'historique."));
+                return;
+            }
+            const History records(*m_screen->database());
+            if (const auto entry = records.entry(selected.first().key))
+                m_phone->showToPlayers(records.kindLabel(entry->key.kind), textLines(entry->text));
+            return;
+        }
+        const auto* memo = m_screen->findChild<QPlainTextEdit*>(QStringLiteral("memPerso"));
+        QStringList lines = memo ? memo->toPlainText().split(QLatin1Char('\n')) : QStringList();
+        while (!lines.isEmpty() && lines.last().trimmed().isEmpty())
+            lines.removeLast();
+        m_phone->showToPlayers(QString(), lines);
+    });
 }
 
 void MainWindow::openDatabase() {

@@ -11,6 +11,7 @@ class QMenu;
 namespace ov::ui {
 
 class GeneratorsMenu;
+class PhoneServerDialog;
 class ReportForms;
 class TovMainPerso;
 
@@ -36,6 +37,8 @@ public:
     QStringList recentDatabases() const;
 
     GeneratorsMenu* generatorsMenu() const { return m_generators; }
+    // The web server's dialog, once « Jouer depuis un téléphone… » has opened it.
+    PhoneServerDialog* phoneServer() const { return m_phone; }
 
 public Q_SLOTS:
     void openDatabase();
@@ -45,6 +48,10 @@ public Q_SLOTS:
     void exportTables();
     void checkTables();
     void about();
+    void playFromPhone();
+    // « Montrer aux joueurs »: the history's selected record when the history is the active
+    // window, else the memo's text.
+    void showToPlayers();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -59,6 +66,7 @@ private:
     std::unique_ptr<ReportForms> m_forms;
     QMenu* m_recent = nullptr;
     GeneratorsMenu* m_generators = nullptr;
+    PhoneServerDialog* m_phone = nullptr;
 };
 
 } // namespace ov::ui

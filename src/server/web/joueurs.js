@@ -28,13 +28,16 @@ function listen() {
   const events = new EventSource("/api/joueurs/events");
   const state = document.getElementById("liaison");
   let lastId = null;
-  events.onopen = () => { state.textContent = ""; };
+  events.onopen = () => { state.textContent = ""; state.dataset.ouvert = "oui"; };
   events.onmessage = (event) => {
     if (event.lastEventId === lastId) return; // the same item again after a reconnection
     lastId = event.lastEventId;
     try { add(JSON.parse(event.data)); } catch (e) { /* not an item: ignored */ }
   };
-  events.onerror = () => { state.textContent = "Liaison perdue, nouvelle tentative…"; };
+  events.onerror = () => {
+    state.textContent = "Liaison perdue, nouvelle tentative…";
+    state.dataset.ouvert = "non";
+  };
 }
 
 document.addEventListener("DOMContentLoaded", listen);
