@@ -4,18 +4,8 @@ namespace ov {
 
 namespace {
 
-void usesOf(const Expression* e, QSet<QString>& uses) {
-    if (!e)
-        return;
-    if (e->kind == Expression::Kind::Name)
-        uses.insert(e->name);
-    usesOf(e->left.get(), uses);
-    usesOf(e->right.get(), uses);
-}
-
 void collect(const Pieces& pieces, NameUse& names) {
     for (const Piece& piece : pieces) {
-        usesOf(piece.expression.get(), names.uses);
         switch (piece.kind) {
         case Piece::Kind::Recall:
             names.uses.insert(piece.name);

@@ -1,6 +1,6 @@
 #pragma once
-// Which remembered values a template line sets and which it uses, as written (every part of
-// every choice, chosen or not).
+// Which remembered values a template line sets and which it recalls, as written (every part of
+// every choice, chosen or not); names read inside expressions are found by expanding the line.
 
 #include "template.h"
 
@@ -11,7 +11,7 @@ namespace ov {
 
 struct NameUse {
     QSet<QString> sets; // {x = …}, [x = id]
-    QSet<QString> uses; // {x}, [x], x inside an expression or a count
+    QSet<QString> uses; // {x}, [x]; when expanded, also x inside an expression or a count
 
     void unite(const NameUse& other) {
         sets.unite(other.sets);
