@@ -48,8 +48,14 @@ std::optional<QString> nomProblem(const QString& nom) {
 }
 
 QString generatorFileText(const PersonalGenerator& generator) {
-    return QStringLiteral("Id: ") + generator.id + QStringLiteral("\nNom: ") + generator.nom +
-           QLatin1Char('\n') + headerEnd + QLatin1Char('\n') + generator.modele;
+    QString header = QStringLiteral("Id: ") + generator.id + QStringLiteral("\nNom: ") +
+                     generator.nom + QLatin1Char('\n');
+    if (generator.francais)
+        header += QStringLiteral("Français: oui\n");
+    if (generator.raccourci > 0)
+        header += QStringLiteral("Raccourci: ") + QString::number(generator.raccourci) +
+                  QLatin1Char('\n');
+    return header + headerEnd + QLatin1Char('\n') + generator.modele;
 }
 
 PersonalGenerator readGeneratorFile(const QString& source) {
@@ -90,6 +96,18 @@ PersonalGenerator readGeneratorFile(const QString& source) {
         } else if (key.compare(QStringLiteral("Nom"), Qt::CaseInsensitive) == 0) {
             generator.nom = value;
             hasNom = true;
+        } else if (key.compare(QStringLiteral("Français"), Qt::CaseInsensitive) == 0) {
+            generator.francais = value.compare(QStringLiteral("oui"), Qt::CaseInsensitive) == 0;
+        } else if (key.compare(QStringLiteral("Raccourci"), Qt::CaseInsensitive) == 0) {
+            bool ok = false;
+            const int number = value.toInt(&ok);
+            if (!ok || number < 1 || number > maxShortcutNumber)
+                throw Error(QStringLiteral("Ligne %1 de l'en-tête : le raccourci « %2 » doit être"
+                                           " un nombre de 1 à %3")
+                                .arg(lineNumber)
+                                .arg(value)
+                                .arg(maxShortcutNumber));
+            generator.raccourci = number;
         }
     }
     if (!hasId)

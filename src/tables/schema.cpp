@@ -98,6 +98,8 @@ const std::vector<SchemaStep>& schemaSteps() {
         {4, QStringLiteral("historique des textes générés"), &createHistoryIndex},
         {5, QStringLiteral("résultats des générateurs personnels dans l'historique"),
          &addResultsToHistory},
+        {6, QStringLiteral("langue française et raccourcis des générateurs personnels"),
+         &addGeneratorOptions},
     };
     return steps;
 }

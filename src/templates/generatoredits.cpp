@@ -26,9 +26,10 @@ void saveEditedGenerator(const Database& database, const QString& previousId,
         if (!store.find(previousId))
             throw Error(QStringLiteral("Pas de générateur « %1 »").arg(previousId));
         database.run(QStringLiteral("UPDATE OVgenerateur SET Id = ?, Nom = ?, Modele = ?,"
-                                    " DateModif = ? WHERE Id = ?"),
+                                    " DateModif = ?, Francais = ?, Raccourci = ? WHERE Id = ?"),
                      {generator.id, generator.nom, generator.modele,
-                      QDateTime::currentDateTime().toString(Qt::ISODate), previousId});
+                      QDateTime::currentDateTime().toString(Qt::ISODate), int(generator.francais),
+                      shortcutValue(generator), previousId});
         database.run(QStringLiteral("UPDATE OVresultat SET Generateur = ? WHERE Generateur = ?"),
                      {generator.id, previousId});
     });

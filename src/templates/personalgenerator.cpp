@@ -11,11 +11,17 @@ namespace ov {
 namespace {
 
 PersonalGenerator fromQuery(const QSqlQuery& query) {
-    return {query.value(0).toString(), query.value(1).toString(), query.value(2).toString(),
-            QDateTime::fromString(query.value(3).toString(), Qt::ISODate)};
+    return {
+        query.value(0).toString(),   query.value(1).toString(),
+        query.value(2).toString(),   QDateTime::fromString(query.value(3).toString(), Qt::ISODate),
+        query.value(4).toInt() != 0, query.value(5).toInt()};
 }
 
 } // namespace
+
+QVariant shortcutValue(const PersonalGenerator& generator) {
+    return generator.raccourci > 0 ? QVariant(generator.raccourci) : QVariant();
+}
 
 GeneratorCheck checkGenerator(const Database& database, const PersonalGenerator& generator) {
     GeneratorCheck check;
@@ -43,7 +49,8 @@ GeneratorStore::GeneratorStore(const Database& database) : m_database(database) 
 QList<PersonalGenerator> GeneratorStore::list() const {
     QList<PersonalGenerator> generators;
     QSqlQuery query = m_database.run(
-        QStringLiteral("SELECT Id, Nom, Modele, DateModif FROM OVgenerateur ORDER BY lower(Id)"));
+        QStringLiteral("SELECT Id, Nom, Modele, DateModif, Francais, Raccourci FROM OVgenerateur"
+                       " ORDER BY lower(Id)"));
     while (query.next())
         generators.append(fromQuery(query));
     return generators;
@@ -86,12 +93,16 @@ void GeneratorStore::save(const QList<PersonalGenerator>& generators, bool repla
                 throw Error(QStringLiteral("Le générateur « %1 » existe déjà").arg(existing->id));
             if (existing)
                 m_database.run(QStringLiteral("UPDATE OVgenerateur SET Nom = ?, Modele = ?,"
-                                              " DateModif = ? WHERE Id = ?"),
-                               {generator.nom, modele, now, existing->id});
+                                              " DateModif = ?, Francais = ?, Raccourci = ?"
+                                              " WHERE Id = ?"),
+                               {generator.nom, modele, now, int(generator.francais),
+                                shortcutValue(generator), existing->id});
             else
                 m_database.run(QStringLiteral("INSERT INTO OVgenerateur (Id, Nom, Modele,"
-                                              " DateModif) VALUES (?, ?, ?, ?)"),
-                               {generator.id, generator.nom, modele, now});
+                                              " DateModif, Francais, Raccourci)"
+                                              " VALUES (?, ?, ?, ?, ?, ?)"),
+                               {generator.id, generator.nom, modele, now, int(generator.francais),
+                                shortcutValue(generator)});
         }
     });
 }

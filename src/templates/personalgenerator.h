@@ -12,11 +12,15 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 #include <optional>
 
 namespace ov {
 
 class Database;
+
+// A generator's pinned number as the store holds it: null when none is pinned.
+QVariant shortcutValue(const PersonalGenerator& generator);
 
 // The check of a generator: its first syntax error, and the tables it draws from that are
 // missing or empty.

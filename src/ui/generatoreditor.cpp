@@ -302,7 +302,13 @@ void GeneratorEditor::load(const PersonalGenerator& generator) {
 }
 
 PersonalGenerator GeneratorEditor::edited() const {
-    return {edtId->text().trimmed(), edtNomGenerateur->text(), edtModele->toPlainText(), {}};
+    // The options that have no field here are kept as stored.
+    PersonalGenerator generator = m_stored;
+    generator.id = edtId->text().trimmed();
+    generator.nom = edtNomGenerateur->text();
+    generator.modele = edtModele->toPlainText();
+    generator.modified = {};
+    return generator;
 }
 
 bool GeneratorEditor::isDirty() const {

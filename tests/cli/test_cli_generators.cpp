@@ -71,10 +71,13 @@ private Q_SLOTS:
     void importAllOrNothing() {
         ovtest::TempDatabase t;
         const QString dir = t.dir.path();
-        writeFile(dir + QStringLiteral("/a.ovgen"),
-                  "Id: essai\r\nNom: Essai\r\n---\r\n# rien\r\n[gtad] {1d6}\r\n");
+        writeFile(
+            dir + QStringLiteral("/a.ovgen"),
+            "Id: essai\r\nNom: Essai\r\nFrançais: OUI\r\nRaccourci: 3\r\n---\r\n# rien\r\n[gtad]"
+            " {1d6}\r\n");
         writeFile(dir + QStringLiteral("/b.ovgen"), "Id: autre\nNom: Autre\n---\n\n[gtad\n");
         writeFile(dir + QStringLiteral("/c.ovgen"), "Id: Taverne\nNom: Autre taverne\n---\n[gtan]");
+        writeFile(dir + QStringLiteral("/d.ovgen"), "Id: d\nNom: D\nRaccourci: 10\n---\n[gtan]");
         const auto import = [&](const QStringList& files, const QStringList& more = {}) {
             QStringList args{QStringLiteral("generators"), QStringLiteral("import")};
             for (const QString& file : files)
@@ -96,6 +99,10 @@ private Q_SLOTS:
         QCOMPARE(result.exitCode, 1);
         QCOMPARE(result.err, QStringLiteral("Le générateur « taverne » existe déjà\n"
                                             "Rien n'a été importé.\n"));
+        result = import({QStringLiteral("a.ovgen"), QStringLiteral("d.ovgen")});
+        QCOMPARE(result.exitCode, 1);
+        QVERIFY(result.err.contains(
+            QStringLiteral("le raccourci « 10 » doit être un nombre de 1 à 9")));
         QCOMPARE(ids(), before);
 
         result = import({QStringLiteral("a.ovgen"), QStringLiteral("c.ovgen")},
@@ -120,8 +127,10 @@ private Q_SLOTS:
         QCOMPARE(import({QStringLiteral("out/essai.ovgen")}).exitCode, 0);
         result = inProcess(withBase(t.path, {QStringLiteral("generators"), QStringLiteral("show"),
                                              QStringLiteral("essai")}));
-        QCOMPARE(result.out,
-                 QStringLiteral("Id: essai\nNom: Essai\n---\n# rien\r\n[gtad] {1d6}\r\n"));
+        QCOMPARE(
+            result.out,
+            QStringLiteral("Id: essai\nNom: Essai\nFrançais: oui\nRaccourci: 3\n---\n# rien\r\n"
+                           "[gtad] {1d6}\r\n"));
         result = inProcess(withBase(t.path, {QStringLiteral("generators"), QStringLiteral("check"),
                                              QStringLiteral("essai")}));
         QCOMPARE(result.out, QStringLiteral("essai : correct\n"));
