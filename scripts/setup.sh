@@ -13,8 +13,9 @@ if [ "${1:-}" = "--tests" ]; then
     with_tests=ON
     # postgresql: the tests start a throwaway server of their own (tests/pgcluster.sh).
     packages+=(libbenchmark-dev poppler-utils desktop-file-utils appstream dpkg-dev postgresql)
-    # The web page is tested in Debian's browser, driven from Node (tests/web).
-    packages+=(chromium nodejs)
+    # The web page is tested in Debian's browser, driven from Node (tests/web) and, for drafts,
+    # from Debian's Python (python3-websocket).
+    packages+=(chromium nodejs python3-websocket)
     # A Node from elsewhere may bring its own npm, which Debian's would conflict with.
     command -v npm >/dev/null 2>&1 || packages+=(npm)
 fi

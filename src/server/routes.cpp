@@ -1,5 +1,7 @@
 #include "routes.h"
 
+#include "draftroutes.h"
+
 #include "generators/generators.h"
 #include "history/history.h"
 #include "showstream.h"
@@ -295,32 +297,38 @@ const std::vector<Route>& routes() {
     static const char* const html = "text/html; charset=utf-8";
     static const char* const js = "text/javascript; charset=utf-8";
     static const char* const css = "text/css; charset=utf-8";
-    static const std::vector<Route> table{
-        // Pages: only the program's own, from its resources.
-        {"GET", exactly("/"), Audience::GameMaster, false,
-         [](RouteContext&, const RouteRequest&) { return page("index.html", html); }},
-        {"GET", exactly("/app\\.js"), Audience::GameMaster, false,
-         [](RouteContext&, const RouteRequest&) { return page("app.js", js); }},
-        {"GET", exactly("/joueurs"), Audience::Players, false,
-         [](RouteContext&, const RouteRequest&) { return page("joueurs.html", html); }},
-        {"GET", exactly("/joueurs\\.js"), Audience::Players, false,
-         [](RouteContext&, const RouteRequest&) { return page("joueurs.js", js); }},
-        {"GET", exactly("/style\\.css"), Audience::Players, false,
-         [](RouteContext&, const RouteRequest&) { return page("style.css", css); }},
-        // No icon: an empty answer, so that browsers do not log a missing one.
-        {"GET", exactly("/favicon\\.ico"), Audience::Players, false,
-         [](RouteContext&, const RouteRequest&) {
-             return Reply{204, "image/x-icon", {}};
-         }},
-        // The game master's API.
-        {"GET", exactly("/api/generators"), Audience::GameMaster, true, generators},
-        {"POST", exactly("/api/generate/([^/]+)"), Audience::GameMaster, true, generate},
-        {"GET", exactly("/api/tables"), Audience::GameMaster, true, tables},
-        {"POST", exactly("/api/draw/([^/]+)"), Audience::GameMaster, true, drawTable},
-        {"GET", exactly("/api/history"), Audience::GameMaster, true, historyList},
-        {"GET", exactly("/api/history/([^/]+)/([^/]+)"), Audience::GameMaster, true, historyRecord},
-        {"POST", exactly("/api/show"), Audience::GameMaster, true, show},
-    };
+    static const std::vector<Route> table = [] {
+        std::vector<Route> all{
+            // Pages: only the program's own, from its resources.
+            {"GET", exactly("/"), Audience::GameMaster, false,
+             [](RouteContext&, const RouteRequest&) { return page("index.html", html); }},
+            {"GET", exactly("/app\\.js"), Audience::GameMaster, false,
+             [](RouteContext&, const RouteRequest&) { return page("app.js", js); }},
+            {"GET", exactly("/joueurs"), Audience::Players, false,
+             [](RouteContext&, const RouteRequest&) { return page("joueurs.html", html); }},
+            {"GET", exactly("/joueurs\\.js"), Audience::Players, false,
+             [](RouteContext&, const RouteRequest&) { return page("joueurs.js", js); }},
+            {"GET", exactly("/style\\.css"), Audience::Players, false,
+             [](RouteContext&, const RouteRequest&) { return page("style.css", css); }},
+            // No icon: an empty answer, so that browsers do not log a missing one.
+            {"GET", exactly("/favicon\\.ico"), Audience::Players, false,
+             [](RouteContext&, const RouteRequest&) {
+                 return Reply{204, "image/x-icon", {}};
+             }},
+            // The game master's API.
+            {"GET", exactly("/api/generators"), Audience::GameMaster, true, generators},
+            {"POST", exactly("/api/generate/([^/]+)"), Audience::GameMaster, true, generate},
+            {"GET", exactly("/api/tables"), Audience::GameMaster, true, tables},
+            {"POST", exactly("/api/draw/([^/]+)"), Audience::GameMaster, true, drawTable},
+            {"GET", exactly("/api/history"), Audience::GameMaster, true, historyList},
+            {"GET", exactly("/api/history/([^/]+)/([^/]+)"), Audience::GameMaster, true,
+             historyRecord},
+            {"POST", exactly("/api/show"), Audience::GameMaster, true, show},
+        };
+        for (Route& route : draftRoutes())
+            all.push_back(std::move(route));
+        return all;
+    }();
     return table;
 }
 

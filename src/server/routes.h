@@ -18,6 +18,7 @@ class Database;
 
 namespace ov::server {
 
+class DraftBook;
 class ShowStream;
 
 // Who a request comes from, as its code says.
@@ -34,6 +35,8 @@ public:
     virtual const Database& database() = 0;
     virtual RandomSource& random() = 0;
     virtual ShowStream& shows() = 0;
+    // The drafts of the game master's code (routes on the store only).
+    virtual DraftBook& drafts() = 0;
     // A run stored a record: the window refreshes its count and its history.
     virtual void recordStored() = 0;
 };

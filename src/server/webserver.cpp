@@ -368,6 +368,11 @@ void WebServer::handle(const httplib::Request& request, httplib::Response& respo
     answer(response, found->onStore ? onStore(work) : work());
 }
 
+DraftBook& WebServer::drafts() {
+    m_drafts.useCode(codes().gameMaster);
+    return m_drafts;
+}
+
 void WebServer::streamShows(httplib::Response& response) {
     auto shows = m_shows;
     auto last = std::make_shared<quint64>(0);

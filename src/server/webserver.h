@@ -4,6 +4,7 @@
 // and every route that works on the store runs on the thread that owns the store's connection.
 
 #include "accesscodes.h"
+#include "draftroutes.h"
 #include "routes.h"
 #include "showstream.h"
 #include "tables/random.h"
@@ -64,6 +65,7 @@ private:
     const Database& database() override { return m_database; }
     RandomSource& random() override { return m_random; }
     void recordStored() override { Q_EMIT recordAdded(); }
+    DraftBook& drafts() override;
 
     void handle(const httplib::Request& request, httplib::Response& response);
     Role roleOf(const httplib::Request& request) const;
@@ -78,6 +80,7 @@ private:
     mutable std::mutex m_codesMutex;
     AccessCodes m_codes;
     std::shared_ptr<ShowStream> m_shows;
+    DraftBook m_drafts; // on the store's thread only
     std::unique_ptr<httplib::Server> m_http;
     std::thread m_thread;
     std::atomic<bool> m_stopping{false};

@@ -35,14 +35,23 @@ QStringList Expander::expand(const Template& parsed) {
     return lines;
 }
 
-QString Expander::expandLine(const TemplateLine& line, int lineNumber) {
+QString Expander::expandLine(const TemplateLine& line, int lineNumber, NameUse* use) {
     m_line = lineNumber;
     QString text;
-    expandPieces(line.pieces, text, 0);
+    m_use = use;
+    try {
+        expandPieces(line.pieces, text, 0);
+    } catch (...) {
+        m_use = nullptr;
+        throw;
+    }
+    m_use = nullptr;
     return m_french || line.holdsArticle ? frenchPostPass(text) : text;
 }
 
 Gender Expander::tagOf(const QString& name) const {
+    if (m_use)
+        m_use->uses.insert(name);
     const auto found = m_values.constFind(name);
     return found == m_values.constEnd() ? Gender::None : found->tag;
 }
@@ -105,6 +114,8 @@ void Expander::expandPiece(const Piece& piece, QString& out, int depth) {
         write(out, QString::number(evaluate(*piece.expression)));
         break;
     case Piece::Kind::Recall: {
+        if (m_use)
+            m_use->uses.insert(piece.name);
         const auto found = m_values.constFind(piece.name);
         if (found != m_values.constEnd())
             write(out, found->isNumber ? QString::number(found->number) : found->text);
@@ -115,6 +126,8 @@ void Expander::expandPiece(const Piece& piece, QString& out, int depth) {
         value.isNumber = true;
         value.number = evaluate(*piece.expression);
         m_values.insert(piece.name, value);
+        if (m_use)
+            m_use->sets.insert(piece.name);
         break;
     }
     case Piece::Kind::KeepText: {
@@ -128,6 +141,8 @@ void Expander::expandPiece(const Piece& piece, QString& out, int depth) {
         }
         --m_keeping;
         m_values.insert(piece.name, value);
+        if (m_use)
+            m_use->sets.insert(piece.name);
         break;
     }
     case Piece::Kind::Article:
@@ -227,6 +242,8 @@ void Expander::expandElement(const QString& table, const QString& text, QString&
 }
 
 qint64 Expander::numberOf(const QString& name) const {
+    if (m_use)
+        m_use->uses.insert(name);
     const auto found = m_values.constFind(name);
     if (found == m_values.constEnd())
         return 0;

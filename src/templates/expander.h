@@ -3,6 +3,7 @@
 
 #include "frenchpass.h"
 #include "generators/draws.h"
+#include "linenames.h"
 #include "tables/messages.h"
 #include "template.h"
 
@@ -33,6 +34,16 @@ public:
     static constexpr int maxDraws = 10000;          // table draws and deck picks of one run
     static constexpr qint64 maxCharacters = 100000; // written on the body lines
 
+    // A remembered value: a number, or a text (with the gender tag of the element it was drawn
+    // from, for [name = table]).
+    struct Value {
+        bool isNumber = false;
+        qint64 number = 0;
+        QString text;
+        Gender tag = Gender::None; // of the element drawn by [name = table]
+    };
+    using Values = QHash<QString, Value>;
+
     Expander(Draws& draws, MessageSink& messages) : m_draws(draws), m_messages(messages) {}
 
     // With french, every line gets the French post-pass; without, only the lines that hold an
@@ -42,22 +53,20 @@ public:
     // The body lines of a template, comments left out, each finished as expandLine finishes it.
     // Raises SizeExceeded and ArithmeticOverflow.
     QStringList expand(const Template& parsed);
-    // One body line (line numbers from 1, for the overflow's message): its pieces expanded, then
-    // the French post-pass when it is due. The size limits count the characters before the
-    // post-pass. Raises SizeExceeded and ArithmeticOverflow.
-    QString expandLine(const TemplateLine& line, int lineNumber);
+    // One body line (line numbers from 1, for the overflow's message), from the values
+    // remembered so far, which it changes: its pieces expanded, then the French post-pass when it
+    // is due; the size limits count the characters before the post-pass. When use is given, the
+    // names that the expansion set and read (in drawn texts too) are added to it. Raises
+    // SizeExceeded and ArithmeticOverflow.
+    QString expandLine(const TemplateLine& line, int lineNumber, NameUse* use = nullptr);
+    // The values remembered so far; a line expanded later starts from them.
+    const Values& values() const { return m_values; }
+    void setValues(const Values& values) { m_values = values; }
     // One draw from a table, its element expanded as a template's would be; nothing when the
     // draw failed (its message shown). Raises SizeExceeded and ArithmeticOverflow.
     std::optional<QString> expandDraw(const QString& table);
 
 private:
-    struct Value {
-        bool isNumber = false;
-        qint64 number = 0;
-        QString text;
-        Gender tag = Gender::None; // of the element drawn by [name = table]
-    };
-
     void expandPieces(const Pieces& pieces, QString& out, int depth);
     void expandPiece(const Piece& piece, QString& out, int depth);
     bool drawOne(const QString& table, QString& out, int depth, Gender* tag = nullptr);
@@ -71,7 +80,8 @@ private:
 
     Draws& m_draws;
     MessageSink& m_messages;
-    QHash<QString, Value> m_values;
+    Values m_values;
+    NameUse* m_use = nullptr; // the names of the line being expanded, when asked for
     int m_drawCount = 0;
     qint64 m_written = 0;
     int m_keeping = 0; // inside [name = table]: what is expanded there is not written yet

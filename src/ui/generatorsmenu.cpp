@@ -1,5 +1,6 @@
 #include "generatorsmenu.h"
 
+#include "draftmode.h"
 #include "generatoreditor.h"
 #include "import/generatorbundle.h"
 #include "mainscreen.h"
@@ -49,7 +50,7 @@ void GeneratorsMenu::rebuild() {
 
     // The actions go with the menu's items, and so leave the screen too.
     for (QAction* action : m_menu->actions()) {
-        if (action == m_manage)
+        if (action == m_manage || action == m_draftMode)
             continue;
         // Its key goes at once, so that the new item that takes it is not ambiguous.
         if (m_shortcutHost)
@@ -115,6 +116,23 @@ void GeneratorsMenu::rebuild() {
             m_shortcutHost->addAction(m_manage);
     }
     m_menu->addAction(m_manage);
+
+    if (!m_draftMode) {
+        m_draftMode = new QAction(QStringLiteral("Mode &brouillon"), this);
+        m_draftMode->setObjectName(QStringLiteral("actModeBrouillon"));
+        m_draftMode->setCheckable(true);
+        m_draftMode->setChecked(DraftMode::remembered());
+        m_draftMode->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B));
+        connect(m_draftMode, &QAction::toggled, this, [this](bool on) {
+            DraftMode::remember(on);
+            if (TovMainPerso* screen = m_screen())
+                screen->drafts()->setOn(on);
+        });
+        if (m_shortcutHost)
+            m_shortcutHost->addAction(m_draftMode);
+    }
+    m_menu->addSeparator();
+    m_menu->addAction(m_draftMode);
 }
 
 void GeneratorsMenu::openEditor() {

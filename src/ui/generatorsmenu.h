@@ -47,6 +47,7 @@ private:
     QMenu* m_printMenu = nullptr;
     QMenu* m_shareMenu = nullptr;
     QAction* m_manage = nullptr;
+    QAction* m_draftMode = nullptr; // « Mode brouillon », remembered in the user's settings
     QPointer<GeneratorEditor> m_editor;
 };
 

@@ -1,6 +1,7 @@
 #include "mainscreen.h"
 
 #include "designscale.h"
+#include "draftmode.h"
 #include "generatorruns.h"
 #include "navigator.h"
 #include "paradoximportaction.h"
@@ -42,6 +43,7 @@ TovMainPerso::TovMainPerso(const QString& databasePath, QWidget* parent)
     resize(ui.defaultSize());
     ui.showTables(*m_master, *m_slave);
     m_runs = new GeneratorRuns(ui, this);
+    m_drafts = new DraftMode(*this, ui, *m_runs);
     wire();
     FormCreate();
 }
@@ -573,6 +575,8 @@ void TovMainPerso::runGenerator(OutputKind kind) {
         m_slave->requireOpen();
         outputCursor(kind)->requireOpen();
         postPendingEdits();
+        if (m_drafts->isOn())
+            return m_drafts->start(kind);
         const RunReport& run = m_runs->run(kind);
         // The grids stand where the run's draws left them: on the element drawn last.
         if (!run.lastTable.isEmpty())
@@ -614,7 +618,10 @@ void TovMainPerso::drawChosenTable() {
             showMessage(QStringLiteral("Choisissez d'abord une table dans la liste des tables."));
             return;
         }
-        m_runs->drawExpanded(*table, m_master->value(QStringLiteral("Nom")).toString());
+        const QString name = m_master->value(QStringLiteral("Nom")).toString();
+        if (m_drafts->isOn())
+            return m_drafts->startTableDraw(*table, tableDrawTitle(*table, name));
+        m_runs->drawExpanded(*table, name);
     });
 }
 
@@ -633,6 +640,8 @@ void TovMainPerso::runPersonalGenerator(const QString& id) {
         m_master->requireOpen();
         m_slave->requireOpen();
         postPendingEdits();
+        if (m_drafts->isOn())
+            return m_drafts->start(generator);
         m_runs->runPersonal(generator);
     });
 }

@@ -22,6 +22,7 @@ class UnprintedCount;
 
 namespace ov::ui {
 
+class DraftMode;
 class GeneratorRuns;
 class ReportForms;
 class TableCursor;
@@ -59,6 +60,8 @@ public:
     void printPersonalResults(const QString& id);
     // What the last personal generator run did.
     const PersonalRunReport& lastPersonalRun() const;
+    // Draft mode: when on, runs fill the memo without storing until the draft is kept.
+    DraftMode* drafts() const { return m_drafts; }
 
     // Draws from the table into result, leaving the grids on that table and element; a failed
     // draw shows its message, leaves result and the grids as they were and returns false.
@@ -176,6 +179,7 @@ private:
 
     MainForm ui;
     GeneratorRuns* m_runs = nullptr;
+    DraftMode* m_drafts = nullptr;
 };
 
 } // namespace ov::ui

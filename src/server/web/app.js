@@ -4,6 +4,7 @@
 
 const $ = (id) => document.getElementById(id);
 let current = null; // what the card shows: {kind, n} of a stored record, or {text}
+let draft = null; // the draft the card shows: {token, title}, or null
 
 function status(text) { $("etat").textContent = text || ""; }
 
@@ -32,6 +33,8 @@ function element(tag, text, className) {
 // The card: a title, the lines with a tick box each (ticked: shown to the players), messages.
 function showCard(title, lines, messages, what) {
   current = what;
+  draft = null;
+  $("brouillon-actions").hidden = true;
   $("resultat-titre").textContent = title;
   const list = $("resultat-lignes");
   list.replaceChildren();
@@ -55,7 +58,65 @@ function cardLines() {
   return Array.from($("resultat-lignes").querySelectorAll("span"), (s) => s.textContent);
 }
 
+// A draft: each line but the header has ↻ (re-roll) and a lock; « Garder » stores it.
+function showDraft(title, data) {
+  showCard(title + " (brouillon)", data.lines, data.messages, { text: data.lines.join("\n") });
+  draft = { token: data.draft, title };
+  $("brouillon-actions").hidden = false;
+  const items = $("resultat-lignes").querySelectorAll("li");
+  data.lines.forEach((line, i) => {
+    if (i === 0) return;
+    const item = items[i];
+    if (data.locked[i]) item.classList.add("verrouillee");
+    const again = element("button", "↻", "ligne-action");
+    again.type = "button";
+    again.disabled = data.locked[i];
+    again.setAttribute("aria-label", "Relancer la ligne " + i);
+    again.addEventListener("click", () => draftStep("reroll/" + i));
+    const lock = element("button", data.locked[i] ? "🔒" : "🔓", "ligne-action");
+    lock.type = "button";
+    lock.disabled = data.whole;
+    lock.setAttribute("aria-pressed", String(data.locked[i]));
+    lock.setAttribute("aria-label", (data.locked[i] ? "Déverrouiller" : "Verrouiller") + " la ligne " + i);
+    lock.addEventListener("click", () => draftStep((data.locked[i] ? "unlock/" : "lock/") + i));
+    item.append(again, lock);
+  });
+}
+
+async function draftStep(step) {
+  if (!draft) return;
+  const shown = draft;
+  try {
+    showDraft(shown.title, await call("POST", "/api/draft/" + encodeURIComponent(shown.token) + "/" + step));
+    status("Brouillon : rien n'est enregistré.");
+  } catch (error) {
+    status(error.message);
+  }
+}
+
+async function keepDraft() {
+  if (!draft) return;
+  const shown = draft;
+  try {
+    const run = await call("POST", "/api/draft/" + encodeURIComponent(shown.token) + "/keep");
+    showCard(shown.title, run.lines, run.messages, { kind: run.kind, n: run.id });
+    status("Gardé : n° " + run.id + ".");
+    loadHistory();
+  } catch (error) {
+    status(error.message);
+  }
+}
+
 async function runGenerator(generator) {
+  if ($("brouillon").checked) {
+    try {
+      showDraft(generator.nom, await call("POST", "/api/draft/" + encodeURIComponent(generator.id)));
+      status("Brouillon : rien n'est enregistré.");
+    } catch (error) {
+      status(error.message);
+    }
+    return;
+  }
   status("Génération…");
   try {
     const run = await call("POST", "/api/generate/" + encodeURIComponent(generator.id));
@@ -171,6 +232,8 @@ document.addEventListener("DOMContentLoaded", async () => {
   $("recherche").addEventListener("submit", loadHistory);
   $("copier").addEventListener("click", copyCard);
   $("montrer").addEventListener("click", showToPlayers);
+  $("relancer-tout").addEventListener("click", () => draftStep("reroll"));
+  $("garder").addEventListener("click", keepDraft);
   try {
     await Promise.all([loadGenerators(), loadTables(), loadHistory()]);
   } catch (error) {
