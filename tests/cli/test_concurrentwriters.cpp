@@ -122,13 +122,14 @@ private Q_SLOTS:
             QVERIFY2(process->exitCode() == 0, process->readAllStandardError().constData());
         }
         const auto stored = numbers(*t.db);
-        QCOMPARE(stored.size(), expected);
+        if (!deletes) // with deletes, distinct numbers and headers are what counts
+            QCOMPARE(stored.size(), expected);
         QSet<int> ids;
         for (const auto& [id, header] : stored) {
-            QCOMPARE(header, id);
+            QVERIFY2(header == id, qPrintable(u"%1: %2"_s.arg(id).arg(header)));
             ids.insert(id);
         }
-        QCOMPARE(ids.size(), expected);
+        QCOMPARE(ids.size(), stored.size());
     }
 };
 

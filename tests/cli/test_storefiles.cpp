@@ -153,7 +153,6 @@ private Q_SLOTS:
         makeOurs(path);
         {
             Database db(path);
-            db.run(u"DROP TABLE ovRecordNumbers"_s);
             db.run(u"DROP INDEX ixOVpersoId"_s);
             ovtest::dropHistoryIndex(db);
             db.run(u"DROP TABLE OVresultat"_s);

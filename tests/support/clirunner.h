@@ -3,6 +3,7 @@
 
 #include "cli/command.h"
 #include "tables/database.h"
+#include "tables/errors.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -55,7 +56,12 @@ inline int deleteWhileRunning(const QString& database,
     const ov::Database db(database);
     for (const auto& process : tools) {
         while (!process->waitForFinished(40)) {
-            const QVariant lowest = db.scalar(QStringLiteral("SELECT min(Id) FROM OVperso"));
+            QVariant lowest;
+            try {
+                lowest = db.scalar(QStringLiteral("SELECT min(Id) FROM OVperso"));
+            } catch (const ov::DatabaseError&) {
+                continue; // the file busy for a moment: the next turn deletes
+            }
             if (!lowest.isNull() &&
                 inProcess({QStringLiteral("history"), QStringLiteral("delete"),
                            QStringLiteral("perso"), QString::number(lowest.toInt()),
