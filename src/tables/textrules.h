@@ -25,6 +25,15 @@ std::optional<int> parseInteger(const QString& text);
 // The same, raising ConversionError "'text' is not a valid integer value" on failure.
 int toInteger(const QString& text);
 
+// Characters no text of the store may hold: NUL and the other C0 control characters, the tab
+// excepted. Returns the index of the first one in the text, or -1. A memo of several lines (a
+// generated text) may also hold its line ends, CR and LF: firstControlCharacterInMemo.
+qsizetype firstControlCharacter(const QString& text);
+qsizetype firstControlCharacterInMemo(const QString& text);
+// "caractère de contrôle U+0007 interdit (caractère 3)": the character at that index, counted
+// from 1 in characters.
+QString controlCharacterProblem(const QString& text, qsizetype index);
+
 // Element weights: a whole number from 0 (an element that is never drawn) to maxElementWeight.
 // Every place where a weight is entered or imported accepts only these.
 inline constexpr int maxElementWeight = 1000000000;
