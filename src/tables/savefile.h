@@ -31,6 +31,9 @@ private:
     QFile m_file;
 };
 
+// Puts a complete file on the disk (fsync), before it takes the name under which it is used.
+bool flushToDisk(const QString& path);
+
 // The French message of a file that could not be written.
 QString cannotWriteMessage(const QString& path, const QString& reason);
 
