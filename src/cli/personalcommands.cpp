@@ -20,7 +20,9 @@ namespace {
 QByteArray jsonLine(const PersonalRunReport& report) {
     QJsonObject object;
     object.insert(QStringLiteral("kind"), report.generator);
-    object.insert(QStringLiteral("id"), report.id);
+    // A run that failed before its record was stored has no number to show.
+    if (!report.error || report.stored)
+        object.insert(QStringLiteral("id"), report.id);
     object.insert(QStringLiteral("lines"), QJsonArray::fromStringList(report.lines));
     object.insert(QStringLiteral("messages"), QJsonArray::fromStringList(report.messages));
     if (report.error)

@@ -137,6 +137,13 @@ int GeneratorStore::storeResult(const PersonalGenerator& generator, const QStrin
     // the largest one.
     int n = 0;
     m_database.transaction([&] {
+        // The generator is looked for under the same write lock as its deletion takes: a result
+        // is stored while its generator exists, or not at all.
+        if (!m_database
+                 .scalar(QStringLiteral("SELECT count(*) FROM OVgenerateur WHERE Id = ?"),
+                         {generator.id})
+                 .toInt())
+            throw Error(goneGeneratorMessage(generator.id));
         n = m_database
                 .scalar(QStringLiteral("INSERT INTO OVresultat (Generateur, Id, Texte,"
                                        " DateCreation, DateImprime)"
@@ -149,6 +156,12 @@ int GeneratorStore::storeResult(const PersonalGenerator& generator, const QStrin
                 .toInt();
     });
     return n;
+}
+
+QString goneGeneratorMessage(const QString& id) {
+    return QStringLiteral("Le générateur « %1 » n'existe plus (supprimé ou renommé pendant la"
+                          " génération) : ce texte n'a pas été enregistré")
+        .arg(id);
 }
 
 QString sizeExceededMessage(const QString& id) {
