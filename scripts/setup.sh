@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake g++ make pkg-config qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql
+packages=(cmake g++ make pkg-config qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql libsqlite3-dev
           qt6-translations-l10n fonts-dejavu-core fonts-liberation2 fonts-wine)
 with_tests=OFF
 if [ "${1:-}" = "--tests" ]; then

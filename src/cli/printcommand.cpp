@@ -94,7 +94,7 @@ public:
             QTextStream& report = toStandardOutput ? io.err : io.out;
             report << QStringLiteral("%1 : %2 enregistrement(s) sur %3 page(s) dans %4\n")
                           .arg(document.definition().caption)
-                          .arg(document.rows().size())
+                          .arg(document.rowCount())
                           .arg(pages)
                           .arg(toStandardOutput ? QStringLiteral("la sortie standard") : path);
             if (!stamp) {

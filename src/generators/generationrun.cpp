@@ -30,15 +30,18 @@ void GenerationRun::clearMemo() {
 }
 
 int GenerationRun::countRecords() {
-    // A run that will store its record takes its number now, so that the header line and the
-    // stored Id agree whoever else is generating.
-    if (m_store && !m_numberTaken) {
-        m_snapshot.reset();
-        m_n = takeRecordNumber(m_database, m_kind);
-        m_numberTaken = true;
-        m_snapshot.emplace(m_database);
-    } else if (!m_store) {
+    // Unless someone watches the lines, a stored record's number is read only when it is taken.
+    m_numberPending = m_store && !m_host.showsLines();
+    if (!m_numberPending)
         m_n = nextRecordNumber(m_database, m_kind);
+    return m_n;
+}
+
+int GenerationRun::n() const {
+    // A body that asks for the number before it is taken reads it in the run's snapshot.
+    if (m_numberPending && m_snapshot) {
+        m_n = nextRecordNumber(m_database, m_kind);
+        m_numberPending = false;
     }
     return m_n;
 }
@@ -52,8 +55,13 @@ void GenerationRun::begin() {
 
 void GenerationRun::addHeader() {
     m_dateText = shortDate(m_clock.now().date());
-    addLine(outputTable(m_kind).headerLeadIn + QString::number(m_n) + QStringLiteral("- ") +
-            m_dateText);
+    m_headerIndex = int(m_lines.size());
+    addLine(header());
+}
+
+QString GenerationRun::header() const {
+    return outputTable(m_kind).headerLeadIn + QString::number(m_n) + QStringLiteral("- ") +
+           m_dateText;
 }
 
 void GenerationRun::addLine(const QString& line) {
@@ -74,12 +82,22 @@ void GenerationRun::finish(const QString& stringValue) {
     m_host.gridsShown();
     m_storedValue = cutToWidth(stringValue, width::RecordType);
     if (m_store) {
-        if (!m_numberTaken)
-            countRecords();
+        const int shown = m_n;
         m_storing = true;
-        appendRecord(m_database, m_kind, m_n, text(), m_storedValue, m_clock.now());
+        m_n = appendRecord(
+            m_database, m_kind,
+            [this](int number) {
+                m_n = number;
+                if (m_headerIndex >= 0)
+                    m_lines[m_headerIndex] = header();
+                return text();
+            },
+            m_storedValue, m_clock.now());
+        m_numberPending = false;
         m_storing = false;
         m_stored = true;
+        if (m_headerIndex >= 0 && m_n != shown && m_host.showsLines())
+            m_host.lineReplaced(m_headerIndex, m_lines.at(m_headerIndex));
     }
     reopenCount();
 }
@@ -92,14 +110,7 @@ void GenerationRun::reopenCount() {
 }
 
 void GenerationRun::recover() {
-    m_snapshot.reset(); // before the write that gives the number back
-    if (m_numberTaken && !m_stored) {
-        try {
-            giveBackRecordNumber(m_database, m_kind, m_n);
-        } catch (const Error&) {
-            // The number stays taken: the next record gets the one after it.
-        }
-    }
+    m_snapshot.reset();
     if (!m_gridsShown) {
         m_gridsShown = true;
         m_host.gridsShown();

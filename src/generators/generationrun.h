@@ -19,16 +19,26 @@ public:
     virtual void gridsHidden() {} // both grids hidden and disabled
     virtual void memoCleared() {} // the memo emptied
     virtual void lineAdded(const QString& line) { Q_UNUSED(line); }
+    // A line shown earlier changed: the header, when storing gave the record another number than
+    // the one shown (another program stored a record meanwhile).
+    virtual void lineReplaced(int index, const QString& line) {
+        Q_UNUSED(index);
+        Q_UNUSED(line);
+    }
     virtual void gridsShown() {} // memo repainted, grids shown and enabled
     virtual void countReopened(qint64 count) { Q_UNUSED(count); }
     // Whether the count is shown: when not, it is not counted again after each run.
     virtual bool showsCount() const { return true; }
+    // Whether the lines are shown as they come: when not, the header gets its number only when
+    // the record is stored.
+    virtual bool showsLines() const { return true; }
 };
 
 // Nobody watches the runs (the command-line tool): no grids, no memo, no count box.
 class NoWatcher final : public RunHost {
 public:
     bool showsCount() const override { return false; }
+    bool showsLines() const override { return false; }
 };
 
 // A run reads the store in one read snapshot, from its start until it stores its record: its
@@ -42,8 +52,11 @@ public:
     void switchCount(); // the count statement becomes this kind's, and the count closes
     void hideGrids();   // grids hidden and disabled
     void clearMemo();   // memo emptied
-    int countRecords(); // n := the record number (taken for this run when it stores)
-    void addHeader();   // lead-in + n + "- " + the short date
+    // n := the number the record would get now; a stored record takes its own when it is
+    // stored, and the header line follows it. A run that nobody watches reads nothing here: its
+    // number is known when it is stored.
+    int countRecords();
+    void addHeader(); // lead-in + n + "- " + the short date
     void addLine(const QString& line);
     // Memo repainted, grids shown, the record appended and committed, the count reopened.
     void finish(const QString& stringValue);
@@ -56,7 +69,7 @@ public:
     void recover();
 
     OutputKind kind() const { return m_kind; }
-    int n() const { return m_n; }
+    int n() const; // the number of the stored record once stored
     const QString& dateText() const { return m_dateText; } // the date of the header line
     const QStringList& lines() const { return m_lines; }
     QString text() const;                                        // every line followed by CR LF
@@ -67,6 +80,7 @@ public:
 
 private:
     void reopenCount();
+    QString header() const;
 
     OutputKind m_kind;
     const Database& m_database;
@@ -74,16 +88,16 @@ private:
     const Clock& m_clock;
     RunHost& m_host;
     bool m_store;
-    int m_n = 0;
+    mutable int m_n = 0;
+    mutable bool m_numberPending = false; // counted only when the body or storing asks
+    int m_headerIndex = -1;
     QString m_dateText;
     QStringList m_lines;
     QString m_storedValue;
     bool m_stored = false;
     bool m_storing = false;
-    bool m_numberTaken = false;
     bool m_gridsShown = false;
-    // The tables as the run found them; begun again once the record number is taken, since
-    // taking it writes.
+    // The tables as the run found them, until the record is stored.
     std::optional<Database::ReadSnapshot> m_snapshot;
 };
 

@@ -356,6 +356,17 @@ QVector<HistoryKey> History::keysWithNumber(const QString& kind, int n) const {
     return keys;
 }
 
+QVector<HistoryKey> History::present(const QVector<HistoryKey>& keys) const {
+    QVector<HistoryKey> found;
+    for (const HistoryKey& key : keys)
+        if (m_database
+                .scalar(QStringLiteral("SELECT count(*) FROM ovHistory WHERE kind = ? AND rec = ?"),
+                        {key.kind, key.rowid})
+                .toInt() > 0)
+            found.append(key);
+    return found;
+}
+
 std::optional<HistoryKey> History::latest() const {
     QSqlQuery query =
         m_database.run(QStringLiteral("SELECT kind, rec FROM ovHistory ORDER BY hid DESC LIMIT 1"));
@@ -458,6 +469,33 @@ QVector<ReportDocument> historyReports(const QVector<HistoryEntry>& entries, con
     return reports;
 }
 
+QVector<ReportDocument> historyReports(const History& history, const QVector<HistoryKey>& keys,
+                                       const QDateTime& at) {
+    QStringList kinds;
+    QHash<QString, QVector<HistoryKey>> keysOfKind;
+    for (const HistoryKey& key : history.present(keys)) {
+        if (!keysOfKind.contains(key.kind))
+            kinds.append(key.kind);
+        keysOfKind[key.kind].append(key);
+    }
+    QVector<ReportDocument> reports;
+    for (const QString& kind : kinds) {
+        auto ofKind = std::make_shared<const QVector<HistoryKey>>(keysOfKind.value(kind));
+        const auto read = [&history, ofKind](const std::function<void(ReportRow)>& take) {
+            constexpr qsizetype chunk = 256;
+            for (qsizetype from = 0; from < ofKind->size(); from += chunk)
+                for (const HistoryEntry& entry : history.entries(ofKind->mid(from, chunk)))
+                    take({entry.key.rowid, entry.text});
+        };
+        const HistorySource* builtIn = historySource(kind);
+        reports.append(ReportDocument(builtIn
+                                          ? reportDefinition(*outputKindFromName(kind))
+                                          : personalReportDefinition(kind, history.kindLabel(kind)),
+                                      ofKind->size(), read, at));
+    }
+    return reports;
+}
+
 QString historyKindOfReport(const ReportDefinition& definition) {
     return definition.rowCondition.isEmpty() ? outputTable(definition.kind).name
                                              : definition.rowConditionValue.toString();
@@ -487,15 +525,18 @@ QString writeOutput(const Database& database, const QString& path,
 
 QString writeReportsPdf(const Database& database, const QVector<ReportDocument>& reports,
                         const QString& path) {
-    return writeOutput(database, path, [&](QIODevice& device) {
-        QPdfWriter writer(&device);
-        writer.setCreator(QStringLiteral("Orvanthe"));
-        writer.setTitle(QStringLiteral("Historique Orvanthe"));
-        QVector<const ReportDocument*> documents;
-        for (const ReportDocument& report : reports)
-            documents.append(&report);
-        return printReports(documents, writer) == 0 ? QStringLiteral("aucune page") : QString();
-    });
+    return writeOutput(database, path,
+                       [&](QIODevice& device) { return writeReportsPdf(reports, device); });
+}
+
+QString writeReportsPdf(const QVector<ReportDocument>& reports, QIODevice& device) {
+    QPdfWriter writer(&device);
+    writer.setCreator(QStringLiteral("Orvanthe"));
+    writer.setTitle(QStringLiteral("Historique Orvanthe"));
+    QVector<const ReportDocument*> documents;
+    for (const ReportDocument& report : reports)
+        documents.append(&report);
+    return printReports(documents, writer) == 0 ? QStringLiteral("aucune page") : QString();
 }
 
 QString writeExportFile(const Database& database, const QString& text, const QString& path) {

@@ -13,6 +13,8 @@
 #include <QVector>
 #include <optional>
 
+class QIODevice;
+
 namespace ov {
 
 class Database;
@@ -93,6 +95,8 @@ public:
 
     // The records of a kind that carry the number n, oldest first.
     QVector<HistoryKey> keysWithNumber(const QString& kind, int n) const;
+    // The keys whose records are still in the history, in the same order.
+    QVector<HistoryKey> present(const QVector<HistoryKey>& keys) const;
 
     // The record generated last, of any kind.
     std::optional<HistoryKey> latest() const;
@@ -122,6 +126,10 @@ QString exportEntries(const QVector<HistoryEntry>& entries, ExportFormat format)
 // as the print runs lay it out: a personal generator's results as `print ID` lays them out, with
 // the generator's Nom in the title.
 QVector<ReportDocument> historyReports(const QVector<HistoryEntry>& entries, const QDateTime& at);
+// The same reports of the records with these keys, their texts read a few at a time as the
+// reports are printed, so that a PDF of any length is written in the memory of a page.
+QVector<ReportDocument> historyReports(const History& history, const QVector<HistoryKey>& keys,
+                                       const QDateTime& at);
 
 // The kind of the records of one of those reports.
 QString historyKindOfReport(const ReportDefinition& definition);
@@ -134,5 +142,7 @@ QString writeReportsPdf(const Database& database, const QVector<ReportDocument>&
 // Writes an export (exportEntries) into a file, the whole file or nothing, with the same
 // refusal and the same return.
 QString writeExportFile(const Database& database, const QString& text, const QString& path);
+// The same reports into an open device (standard output); returns what went wrong, or nothing.
+QString writeReportsPdf(const QVector<ReportDocument>& reports, QIODevice& device);
 
 } // namespace ov

@@ -64,7 +64,7 @@ const QVariant& checkedText(const ParadoxTable& table, qsizetype row, int field,
     if (value.typeId() != QMetaType::QString)
         return value;
     const QString text = value.toString();
-    const qsizetype at = memo ? firstControlCharacterInMemo(text) : firstControlCharacter(text);
+    const qsizetype at = firstControlCharacter(text, memo ? LineEnds::Allowed : LineEnds::Refused);
     if (at >= 0)
         throw ParadoxError(
             QStringLiteral("%1, fiche %2, champ %3 : %4 ; rien n'a été importé.")

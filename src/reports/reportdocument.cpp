@@ -7,10 +7,37 @@ namespace ov {
 
 ReportDocument::ReportDocument(const ReportDefinition& definition, QVector<ReportRow> rows,
                                QDateTime builtAt)
-    : m_definition(definition), m_rows(std::move(rows)), m_builtAt(std::move(builtAt)) {}
+    : m_definition(definition), m_rows(std::move(rows)), m_rowCount(m_rows.size()),
+      m_builtAt(std::move(builtAt)) {}
+
+ReportDocument::ReportDocument(const ReportDefinition& definition, qsizetype rowCount,
+                               RowReader reader, QDateTime builtAt)
+    : m_definition(definition), m_rowsRead(false), m_rowCount(rowCount),
+      m_reader(std::move(reader)), m_builtAt(std::move(builtAt)) {}
+
+const QVector<ReportRow>& ReportDocument::rows() const {
+    if (!m_rowsRead) {
+        m_rows.reserve(m_rowCount);
+        m_reader([this](ReportRow row) { m_rows.append(std::move(row)); });
+        m_rowsRead = true;
+    }
+    return m_rows;
+}
 
 ReportLayout ReportDocument::layOut(QPaintDevice* device) const {
-    return layOutReport(m_definition, m_rows, m_builtAt, device);
+    return layOutReport(m_definition, rows(), m_builtAt, device);
+}
+
+void ReportDocument::layOutPages(QPaintDevice* device,
+                                 const ReportPager::PageDone& pageDone) const {
+    ReportPager pager(m_definition, m_builtAt, device, pageDone);
+    if (m_rowsRead) {
+        for (const ReportRow& row : m_rows)
+            pager.add(row);
+    } else {
+        m_reader([&pager](ReportRow row) { pager.add(std::move(row)); });
+    }
+    pager.finish();
 }
 
 int ReportDocument::print(QPagedPaintDevice& device) const {
@@ -26,7 +53,6 @@ int printReports(const QVector<const ReportDocument*>& documents, QPagedPaintDev
         const ReportDefinition& definition = document->definition();
         const QPageLayout wanted = definition.pageLayout();
         device.setPageLayout(wanted);
-        const ReportLayout layout = document->layOut(&device);
 
         // A device that cannot take the report's margins keeps its own; the pages are moved so
         // that the bands still stand where the report puts them.
@@ -37,13 +63,19 @@ int printReports(const QVector<const ReportDocument*>& documents, QPagedPaintDev
 
         if (!painter.isActive() && !painter.begin(&device))
             return 0;
-        for (int i = 0; i < layout.pages.size(); ++i) {
-            if (painted > 0 && !device.newPage()) {
-                painter.end();
-                return 0;
-            }
-            paintReportPage(painter, definition, document->rows(), layout, i, origin);
-            ++painted;
+        bool failed = false;
+        document->layOutPages(&device,
+                              [&](const QVector<ReportRow>& rows, const ReportLayout& layout) {
+                                  if (failed || (painted > 0 && !device.newPage())) {
+                                      failed = true;
+                                      return;
+                                  }
+                                  paintReportPage(painter, definition, rows, layout, 0, origin);
+                                  ++painted;
+                              });
+        if (failed) {
+            painter.end();
+            return 0;
         }
     }
     if (!painter.isActive())

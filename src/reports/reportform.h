@@ -9,6 +9,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QVector>
+#include <memory>
 
 namespace ov {
 
@@ -27,12 +28,22 @@ public:
     QString filter() const;
     // The rows that pass the filter now (opens the cursor first when it is closed).
     QVector<ReportRow> rows();
+    // Only their keys, in the same order.
+    QVector<qint64> rowids();
 
 private:
+    QString whereClause(QVariantList& values) const;
+
     const Database& m_database;
     const ReportDefinition& m_definition;
     bool m_open = false;
 };
+
+// Reads the texts of the rows with these keys (ascending), a few at a time, whenever a report
+// reads its rows; a row deleted meanwhile is left out.
+ReportDocument::RowReader rowsByKey(const Database& database, const QString& table,
+                                    const QString& textField,
+                                    std::shared_ptr<const QVector<qint64>> rowids);
 
 class ReportForm {
 public:

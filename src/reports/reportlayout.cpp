@@ -136,11 +136,27 @@ private:
     QVector<QPointF> m_positions;
 };
 
-QVector<HeaderItem> headerItems(const ReportDefinition& d, const QString& dateText, int number) {
-    return {{d.caption, d.captionLeft, d.headerTop},
-            {dateText, d.dateLeft, d.headerTop},
-            {QStringLiteral("page - "), d.pageTextLeft, d.headerTop},
-            {QString::number(number), d.pageNumberLeft, d.headerTop}};
+// The header's four items; an item too long for the room before the next one is shortened with
+// « … », so that nothing is printed over anything else (the full caption stays in the PDF's
+// title).
+QVector<HeaderItem> headerItems(const ReportDefinition& d, const QString& dateText, int number,
+                                const QPaintDevice* device) {
+    QVector<HeaderItem> items{{d.caption, d.captionLeft, d.headerTop},
+                              {dateText, d.dateLeft, d.headerTop},
+                              {QStringLiteral("page - "), d.pageTextLeft, d.headerTop},
+                              {QString::number(number), d.pageNumberLeft, d.headerTop}};
+    std::sort(items.begin(), items.end(),
+              [](const HeaderItem& a, const HeaderItem& b) { return a.left < b.left; });
+    const QFontMetricsF metrics(reportHeaderFont(d), const_cast<QPaintDevice*>(device));
+    const double unitsPerMm = device->logicalDpiX() / mmPerInch;
+    constexpr double gapMm = 1.0;
+    for (int i = 0; i + 1 < items.size(); ++i) {
+        const double room = (items.at(i + 1).left - items.at(i).left - gapMm) * unitsPerMm;
+        HeaderItem& item = items[i];
+        if (metrics.horizontalAdvance(item.text) > room)
+            item.text = metrics.elidedText(item.text, Qt::ElideRight, std::max(0.0, room));
+    }
+    return items;
 }
 
 } // namespace
@@ -182,66 +198,91 @@ QVector<TextLine> wrapText(const QString& text, const QFont& font, QPaintDevice*
     return lines;
 }
 
+ReportPager::ReportPager(const ReportDefinition& d, const QDateTime& printedAt,
+                         QPaintDevice* device, PageDone pageDone)
+    : m_definition(d), m_device(device), m_pageDone(std::move(pageDone)),
+      m_textFont(reportTextFont(d)),
+      m_dateText(QLocale().toString(printedAt, QLocale::ShortFormat)) {
+    const double mmPerUnit = mmPerInch / device->logicalDpiY();
+    const QFontMetricsF textMetrics(m_textFont, device);
+    m_layout.lineHeight = textMetrics.lineSpacing() * mmPerUnit;
+    m_layout.textAscent = textMetrics.ascent() * mmPerUnit;
+    m_layout.headerAscent = QFontMetricsF(reportHeaderFont(d), device).ascent() * mmPerUnit;
+}
+
+void ReportPager::newPage() {
+    if (m_pageDone && !m_layout.pages.isEmpty()) {
+        // The page is handed with the rows it shows; only the row being laid out is kept.
+        m_pageDone(m_rows, m_layout);
+        m_layout.pages.clear();
+        m_rows.remove(0, m_rows.size() - 1);
+        m_layout.lines.remove(0, m_layout.lines.size() - 1);
+    }
+    ++m_pageCount;
+    m_layout.pages.append(
+        {m_pageCount, headerItems(m_definition, m_dateText, m_pageCount, m_device), {}});
+    m_y = m_definition.headerHeight;
+}
+
+void ReportPager::place(const BandPiece& piece) {
+    m_layout.pages.last().bands.append(piece);
+    m_y = std::min(m_definition.bodyHeight(), piece.top + piece.height);
+}
+
+void ReportPager::add(ReportRow row) {
+    const ReportDefinition& d = m_definition;
+    m_layout.lines.append(wrapText(row.text, m_textFont, m_device, d.textWidth));
+    m_rows.append(std::move(row));
+    if (m_pageCount == 0)
+        newPage();
+    const double body = d.bodyHeight();
+    const double lh = m_layout.lineHeight;
+    const int count = int(m_layout.lines.constLast().size());
+    const auto index = [this] { return int(m_rows.size()) - 1; };
+    const double height = d.detailHeight + std::max(0.0, count * lh - d.textMinHeight);
+    if (m_y + height > body + tolerance && height <= body - d.headerHeight + tolerance)
+        newPage();
+    if (m_y + height <= body + tolerance) {
+        place({index(), m_y, height, m_y + d.textTop, 0, count, false});
+        return;
+    }
+    // Taller than a whole page: broken between its lines, from where it stands when at least
+    // one line fits there.
+    if (m_y + d.textTop + lh > body + tolerance)
+        newPage();
+    int first = 0;
+    for (;;) {
+        const int fit = std::max(1, int(std::floor((body - m_y - d.textTop) / lh + tolerance)));
+        const int remaining = count - first;
+        if (remaining <= fit) {
+            const double last = d.textTop + remaining * lh + d.detailBottomSpace();
+            place({index(), m_y, std::min(last, body - m_y), m_y + d.textTop, first, remaining,
+                   first > 0});
+            break;
+        }
+        place({index(), m_y, body - m_y, m_y + d.textTop, first, fit, first > 0});
+        first += fit;
+        newPage();
+    }
+}
+
+void ReportPager::finish() {
+    if (m_pageDone && !m_layout.pages.isEmpty()) {
+        m_pageDone(m_rows, m_layout);
+        m_layout.pages.clear();
+        m_rows.clear();
+        m_layout.lines.clear();
+    }
+}
+
 ReportLayout layOutReport(const ReportDefinition& d, const QVector<ReportRow>& rows,
                           const QDateTime& printedAt, QPaintDevice* device) {
-    ReportLayout layout;
     if (rows.isEmpty())
-        return layout;
-
-    const double mmPerUnit = mmPerInch / device->logicalDpiY();
-    const QFont textFont = reportTextFont(d);
-    const QFontMetricsF textMetrics(textFont, device);
-    layout.lineHeight = textMetrics.lineSpacing() * mmPerUnit;
-    layout.textAscent = textMetrics.ascent() * mmPerUnit;
-    layout.headerAscent = QFontMetricsF(reportHeaderFont(d), device).ascent() * mmPerUnit;
-
-    layout.lines.reserve(rows.size());
+        return {};
+    ReportPager pager(d, printedAt, device);
     for (const ReportRow& row : rows)
-        layout.lines.append(wrapText(row.text, textFont, device, d.textWidth));
-
-    const QString dateText = QLocale().toString(printedAt, QLocale::ShortFormat);
-    const double body = d.bodyHeight();
-    const double lh = layout.lineHeight;
-    double y = 0;
-    const auto newPage = [&] {
-        const int number = int(layout.pages.size()) + 1;
-        layout.pages.append({number, headerItems(d, dateText, number), {}});
-        y = d.headerHeight;
-    };
-    const auto place = [&](const BandPiece& piece) {
-        layout.pages.last().bands.append(piece);
-        y = std::min(body, piece.top + piece.height);
-    };
-
-    newPage();
-    for (int r = 0; r < rows.size(); ++r) {
-        const int count = int(layout.lines.at(r).size());
-        const double height = d.detailHeight + std::max(0.0, count * lh - d.textMinHeight);
-        if (y + height > body + tolerance && height <= body - d.headerHeight + tolerance)
-            newPage();
-        if (y + height <= body + tolerance) {
-            place({r, y, height, y + d.textTop, 0, count, false});
-            continue;
-        }
-        // Taller than a whole page: broken between its lines, from where it stands when at least
-        // one line fits there.
-        if (y + d.textTop + lh > body + tolerance)
-            newPage();
-        int first = 0;
-        for (;;) {
-            const int fit = std::max(1, int(std::floor((body - y - d.textTop) / lh + tolerance)));
-            const int remaining = count - first;
-            if (remaining <= fit) {
-                const double last = d.textTop + remaining * lh + d.detailBottomSpace();
-                place({r, y, std::min(last, body - y), y + d.textTop, first, remaining, first > 0});
-                break;
-            }
-            place({r, y, body - y, y + d.textTop, first, fit, first > 0});
-            first += fit;
-            newPage();
-        }
-    }
-    return layout;
+        pager.add(row);
+    return pager.layout();
 }
 
 void paintReportPage(QPainter& painter, const ReportDefinition& d, const QVector<ReportRow>& rows,

@@ -7,6 +7,7 @@
 #include <QFont>
 #include <QString>
 #include <QVector>
+#include <functional>
 
 class QPaintDevice;
 class QPainter;
@@ -69,6 +70,37 @@ QFont reportHeaderFont(const ReportDefinition& definition);
 // padded entries stay aligned.
 QVector<TextLine> wrapText(const QString& text, const QFont& font, QPaintDevice* device,
                            double widthMillimetres);
+
+// Lays a report out one row at a time for the device's resolution. With a page handler, each
+// page is handed as soon as it is full, with the rows it shows (the layout then holds that page
+// and those rows' lines, the bands numbering the rows from 0), and then forgotten: a report of
+// any length is laid out in the memory of one page. Without one, every page is kept.
+class ReportPager {
+public:
+    using PageDone =
+        std::function<void(const QVector<ReportRow>& rows, const ReportLayout& layout)>;
+    ReportPager(const ReportDefinition& definition, const QDateTime& printedAt,
+                QPaintDevice* device, PageDone pageDone = {});
+    void add(ReportRow row);
+    // Hands the last page.
+    void finish();
+    int pageCount() const { return m_pageCount; }
+    const ReportLayout& layout() const { return m_layout; }
+
+private:
+    void newPage();
+    void place(const BandPiece& piece);
+
+    const ReportDefinition& m_definition;
+    QPaintDevice* m_device;
+    PageDone m_pageDone;
+    QFont m_textFont;
+    QString m_dateText;
+    ReportLayout m_layout;
+    QVector<ReportRow> m_rows; // the rows of the page under way
+    int m_pageCount = 0;
+    double m_y = 0;
+};
 
 // Lays the report out for the device's resolution.
 ReportLayout layOutReport(const ReportDefinition& definition, const QVector<ReportRow>& rows,

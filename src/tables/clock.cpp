@@ -7,7 +7,16 @@
 namespace ov {
 
 QString shortDate(const QDate& date, const QLocale& locale) {
-    return locale.toString(date, QLocale::ShortFormat);
+    // Formatted once a day: every run of a batch asks for the same date.
+    struct Formatted {
+        QDate date;
+        QLocale locale;
+        QString text;
+    };
+    thread_local Formatted last;
+    if (last.date != date || !(last.locale == locale) || last.text.isNull())
+        last = {date, locale, locale.toString(date, QLocale::ShortFormat)};
+    return last.text;
 }
 
 QString printDateStamp(const QDate& date, const QLocale& locale) {

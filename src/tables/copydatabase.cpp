@@ -184,8 +184,6 @@ CopyReport copyDatabase(const Database& from, const Database& to, bool replace) 
         for (auto table = campaignTableNames().crbegin(); table != campaignTableNames().crend();
              ++table)
             to.execute(QStringLiteral("DELETE FROM ") + *table);
-        // Numbers taken for records of the former data mean nothing now.
-        to.execute(QStringLiteral("DELETE FROM ovRecordNumbers"));
 
         bool sourcesCopied = false;
         for (const QString& table : campaignTableNames()) {

@@ -15,6 +15,7 @@
 #include <QUrl>
 #include <cstdio>
 #include <dlfcn.h>
+#include <sqlite3.h>
 
 namespace ov {
 
@@ -188,6 +189,9 @@ void Database::openFile() {
     }
     m_connection = db;
     db = QSqlDatabase(); // the connection is m_connection's alone, so that it can be removed
+    if (const QVariant handle = m_connection.driver()->handle();
+        handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
+        m_sqlite = *static_cast<sqlite3* const*>(handle.constData());
     try {
         if (!m_readOnly)
             prepareSchema(exists);
@@ -224,6 +228,9 @@ void Database::openServer() {
     silenceServerNotices(db);
     m_connection = db;
     db = QSqlDatabase(); // the connection is m_connection's alone, so that it can be removed
+    if (const QVariant handle = m_connection.driver()->handle();
+        handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
+        m_sqlite = *static_cast<sqlite3* const*>(handle.constData());
     try {
         // What the base holds, before anything is written to it.
         const int version = m_dialect->schemaVersion(*this);
@@ -258,6 +265,13 @@ void Database::prepareSchema(bool exists) {
 
 void Database::closeConnection() {
     m_statements.clear();
+    dropKeptStatements();
+    m_sqlite = nullptr;
+    if (m_gridConnection.isValid()) {
+        m_gridConnection.close();
+        m_gridConnection = QSqlDatabase();
+        QSqlDatabase::removeDatabase(m_connectionName + QStringLiteral("-grids"));
+    }
     if (m_connection.isOpen())
         m_connection.close();
     m_connection = QSqlDatabase();
@@ -293,6 +307,22 @@ std::unique_ptr<Database> Database::openAlias(const QString& alias) {
 
 QSqlDatabase Database::connection() const {
     return m_connection;
+}
+
+QSqlDatabase Database::gridConnection() const {
+    if (m_location.isServer())
+        return m_connection;
+    if (!m_gridConnection.isValid()) {
+        const QString name = m_connectionName + QStringLiteral("-grids");
+        QSqlDatabase grids = QSqlDatabase::cloneDatabase(m_connection, name);
+        if (!grids.open()) {
+            grids = QSqlDatabase();
+            QSqlDatabase::removeDatabase(name);
+            return m_connection;
+        }
+        m_gridConnection = grids;
+    }
+    return m_gridConnection;
 }
 
 bool Database::createSchema() const {
@@ -525,12 +555,123 @@ private:
 };
 
 void Database::execute(const QString& sql, const QVariantList& values) const {
+    if (m_sqlite) {
+        runKept(sql, values);
+        return;
+    }
     StatementUse use(*this, sql, values);
 }
 
 QVariant Database::scalar(const QString& sql, const QVariantList& values) const {
+    if (m_sqlite)
+        return runKept(sql, values);
     StatementUse use(*this, sql, values);
     return use.query().next() ? use.query().value(0) : QVariant();
+}
+
+void Database::dropKeptStatements() const {
+    for (sqlite3_stmt* statement : std::as_const(m_keptStatements))
+        sqlite3_finalize(statement);
+    m_keptStatements.clear();
+}
+
+QVariant Database::runKept(const QString& sql, const QVariantList& values) const {
+    // As many texts are kept as by the statements through Qt.
+    constexpr qsizetype keptStatements = 64;
+    const auto fail = [&](sqlite3_stmt* statement) {
+        const QSqlError error(
+            QStringLiteral("Unable to execute statement"),
+            QString::fromUtf16(static_cast<const char16_t*>(sqlite3_errmsg16(m_sqlite))),
+            QSqlError::StatementError, QString::number(sqlite3_extended_errcode(m_sqlite)));
+        const QString message = failureMessage(sql, error);
+        if (statement) {
+            // Prepared anew next time (its table may have gone).
+            m_keptStatements.remove(sql);
+            sqlite3_finalize(statement);
+        }
+        throw DatabaseError(message);
+    };
+    sqlite3_stmt* statement = m_keptStatements.value(sql);
+    if (!statement) {
+        if (sqlite3_prepare16_v3(m_sqlite, sql.utf16(), int(sql.size() * sizeof(char16_t)),
+                                 SQLITE_PREPARE_PERSISTENT, &statement, nullptr) != SQLITE_OK) {
+            sqlite3_finalize(statement);
+            fail(nullptr);
+        }
+        if (m_keptStatements.size() >= keptStatements)
+            dropKeptStatements();
+        m_keptStatements.insert(sql, statement);
+    }
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        const QVariant& value = values.at(i);
+        const int at = int(i) + 1;
+        if (value.isNull()) {
+            sqlite3_bind_null(statement, at);
+            continue;
+        }
+        switch (value.typeId()) {
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+        case QMetaType::Bool:
+            sqlite3_bind_int64(statement, at, value.toLongLong());
+            break;
+        case QMetaType::Double:
+            sqlite3_bind_double(statement, at, value.toDouble());
+            break;
+        case QMetaType::QByteArray: {
+            const QByteArray bytes = value.toByteArray();
+            sqlite3_bind_blob(statement, at, bytes.constData(), int(bytes.size()),
+                              SQLITE_TRANSIENT);
+            break;
+        }
+        case QMetaType::QDateTime: // as Qt's driver writes them
+            sqlite3_bind_text16(statement, at,
+                                value.toDateTime().toString(Qt::ISODateWithMs).utf16(), -1,
+                                SQLITE_TRANSIENT);
+            break;
+        case QMetaType::QTime:
+            sqlite3_bind_text16(statement, at,
+                                value.toTime().toString(QStringLiteral("hh:mm:ss.zzz")).utf16(), -1,
+                                SQLITE_TRANSIENT);
+            break;
+        default: {
+            const QString text = value.toString();
+            sqlite3_bind_text16(statement, at, text.utf16(), int(text.size() * sizeof(char16_t)),
+                                SQLITE_TRANSIENT);
+        }
+        }
+    }
+    QVariant result;
+    const int step = sqlite3_step(statement);
+    if (step == SQLITE_ROW && sqlite3_column_count(statement) > 0) {
+        switch (sqlite3_column_type(statement, 0)) {
+        case SQLITE_INTEGER:
+            result = qint64(sqlite3_column_int64(statement, 0));
+            break;
+        case SQLITE_FLOAT:
+            result = sqlite3_column_double(statement, 0);
+            break;
+        case SQLITE_NULL:
+            result = QVariant(QMetaType::fromType<QString>());
+            break;
+        case SQLITE_BLOB:
+            result = QByteArray(static_cast<const char*>(sqlite3_column_blob(statement, 0)),
+                                sqlite3_column_bytes(statement, 0));
+            break;
+        default:
+            result = QString::fromUtf16(
+                static_cast<const char16_t*>(sqlite3_column_text16(statement, 0)),
+                sqlite3_column_bytes16(statement, 0) / qsizetype(sizeof(char16_t)));
+        }
+    } else if (step != SQLITE_ROW && step != SQLITE_DONE) {
+        sqlite3_reset(statement);
+        fail(statement);
+    }
+    // Reset: a statement left on a row would keep a read transaction open.
+    sqlite3_reset(statement);
+    sqlite3_clear_bindings(statement);
+    return result;
 }
 
 void Database::forEachRow(const QString& sql, const QVariantList& values,
@@ -589,7 +730,7 @@ void Database::transaction(const std::function<void()>& work) const {
     m_depth = 0;
     endSnapshot();
     try {
-        run(QStringLiteral("COMMIT"));
+        execute(QStringLiteral("COMMIT"));
     } catch (const DatabaseError&) {
         try {
             run(QStringLiteral("ROLLBACK"));

@@ -15,6 +15,9 @@
 #include <functional>
 #include <memory>
 
+struct sqlite3;
+struct sqlite3_stmt;
+
 namespace ov {
 
 // The six tables of the store, in the order the main screen opens them.
@@ -84,6 +87,11 @@ public:
     // The copy made before the file was brought to the latest schema version, if it was.
     const QString& backupPath() const { return m_backupPath; }
     QSqlDatabase connection() const;
+    // The connection the window's grids read through. A file gets a second connection of its
+    // own: a grid that has read only the rows it shows keeps its statement open there, which
+    // holds no read transaction on the connection that writes. A server base is read whole by
+    // its driver, so its grids share the one connection.
+    QSqlDatabase gridConnection() const;
 
     // Whether writing to the path would write over this database, its journal files or the alias
     // file, through symbolic links too.
@@ -158,6 +166,11 @@ private:
         bool busy = false;
     };
     class StatementUse;
+    // execute() and scalar() on a file: the engine's own prepared statement, kept per text, run
+    // without Qt's layer (which costs more than the statement itself for the small statements
+    // of a run).
+    QVariant runKept(const QString& sql, const QVariantList& values) const;
+    void dropKeptStatements() const;
     bool createSchema() const;
     void openFile();
     void openServer();
@@ -170,6 +183,7 @@ private:
     const Dialect* m_dialect = &Dialect::sqlite();
     QString m_connectionName;
     QSqlDatabase m_connection;
+    mutable QSqlDatabase m_gridConnection;
     bool m_created = false;
     NewStore m_newStore = NewStore::WithStarterTables;
     mutable bool m_awaitsSchema = false;
@@ -177,6 +191,8 @@ private:
     QString m_backupPath;
     mutable int m_depth = 0;
     mutable QHash<QString, std::shared_ptr<Statement>> m_statements;
+    sqlite3* m_sqlite = nullptr; // the file's engine handle; none on a server
+    mutable QHash<QString, sqlite3_stmt*> m_keptStatements;
     mutable quint64 m_snapshot = 0;
     mutable quint64 m_snapshotsBegun = 0;
     mutable bool m_snapshotBegan = false; // the snapshot ran BEGIN of its own

@@ -2,6 +2,9 @@
 
 #include "database.h"
 
+#include <QSqlRecord>
+#include <QString>
+
 namespace ov {
 
 void addGeneratorTables(const Database& database) {
@@ -20,6 +23,17 @@ void addGeneratorTables(const Database& database) {
     for (const QString& statement :
          dialect.caseInsensitiveUnique(QStringLiteral("OVgenerateur"), QStringLiteral("Id")))
         database.run(statement);
+}
+
+void addGeneratorOptions(const Database& database) {
+    // A file may already have them when its version was set back by hand.
+    const QSqlRecord columns = database.connection().record(
+        database.dialect().catalogName(QStringLiteral("OVgenerateur")));
+    if (!columns.contains(QStringLiteral("Francais")))
+        database.run(QStringLiteral(
+            "ALTER TABLE OVgenerateur ADD COLUMN Francais INTEGER NOT NULL DEFAULT 0"));
+    if (!columns.contains(QStringLiteral("Raccourci")))
+        database.run(QStringLiteral("ALTER TABLE OVgenerateur ADD COLUMN Raccourci INTEGER"));
 }
 
 } // namespace ov

@@ -48,48 +48,51 @@ int recordCount(const Database& database, OutputKind kind) {
         .toInt();
 }
 
-int nextRecordNumber(const Database& database, OutputKind kind) {
-    const OutputTable& t = outputTable(kind);
-    if (!database.hasTable(QStringLiteral("ovRecordNumbers")))
-        return recordCount(database, kind); // a read-only file of an older version
-    return database
-        .scalar(QStringLiteral("SELECT (SELECT count(*) FROM %1) + (SELECT count(*) FROM"
-                               " ovRecordNumbers WHERE OutputTable = ?)")
-                    .arg(t.table),
-                {t.table})
-        .toInt();
+NumberedRecords numberedRecords(OutputKind kind) {
+    return {outputTable(kind).table, QString()};
 }
 
-int takeRecordNumber(const Database& database, OutputKind kind) {
+int recordNumber(const Database& database, const NumberedRecords& records) {
+    // The count, unless a record holds it; then the first number after a held one that no record
+    // holds. Only numbers from the count up are looked at, through the index on Id.
+    const bool results = !records.generator.isEmpty();
+    const QString scope = results ? QStringLiteral("Generateur = ? AND ") : QString();
+    const QString sql =
+        QStringLiteral("WITH counted AS MATERIALIZED (SELECT count(*) AS n FROM %1%2)"
+                       " SELECT min(x) FROM (SELECT n AS x FROM counted UNION ALL SELECT Id + 1"
+                       " FROM %1, counted WHERE %3Id >= counted.n) AS candidates WHERE NOT EXISTS"
+                       " (SELECT 1 FROM %1 WHERE %3Id = candidates.x)")
+            .arg(records.table, results ? QStringLiteral(" WHERE Generateur = ?") : QString(),
+                 scope);
+    QVariantList values;
+    if (results)
+        values = {records.generator, records.generator, records.generator};
+    return database.scalar(sql, values).toInt();
+}
+
+int nextRecordNumber(const Database& database, OutputKind kind) {
+    return recordNumber(database, numberedRecords(kind));
+}
+
+int appendRecord(const Database& database, OutputKind kind,
+                 const std::function<QString(int number)>& text, const QString& stringValue,
+                 const QDateTime& created) {
+    const OutputTable& t = outputTable(kind);
     int number = 0;
     database.transaction([&] {
-        number = nextRecordNumber(database, kind);
-        database.execute(
-            QStringLiteral("INSERT INTO ovRecordNumbers (OutputTable, Number) VALUES (?, ?)"),
-            {outputTable(kind).table, number});
+        number = recordNumber(database, numberedRecords(kind));
+        database.execute(QStringLiteral("INSERT INTO %1 (Id, %2, %3, DateCreation, DateImprime)"
+                                        " VALUES (?, ?, ?, ?, NULL)")
+                             .arg(t.table, t.textField, t.stringField),
+                         {double(number), text(number), cutToWidth(stringValue, width::RecordType),
+                          created.date().toString(Qt::ISODate)});
     });
     return number;
 }
 
-void giveBackRecordNumber(const Database& database, OutputKind kind, int number) {
-    database.execute(
-        QStringLiteral("DELETE FROM ovRecordNumbers WHERE OutputTable = ? AND Number = ?"),
-        {outputTable(kind).table, number});
-}
-
 void appendRecord(const Database& database, OutputKind kind, int id, const QString& text,
                   const QString& stringValue, const QDateTime& created) {
-    const OutputTable& t = outputTable(kind);
-    // The record and the end of its number's reservation go together: the number is in use
-    // either way, never twice and never not at all.
-    database.transaction([&] {
-        database.execute(QStringLiteral("INSERT INTO %1 (Id, %2, %3, DateCreation, DateImprime)"
-                                        " VALUES (?, ?, ?, ?, NULL)")
-                             .arg(t.table, t.textField, t.stringField),
-                         {double(id), text, cutToWidth(stringValue, width::RecordType),
-                          created.date().toString(Qt::ISODate)});
-        giveBackRecordNumber(database, kind, id);
-    });
+    insertRecords(database, kind, {{id, text, stringValue, created.date(), QVariant()}});
 }
 
 void insertRecords(const Database& database, OutputKind kind,

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QVariant>
 #include <QVector>
+#include <functional>
 #include <optional>
 
 namespace ov {
@@ -37,22 +38,32 @@ QString unprintedCountStatement(OutputKind kind);
 int recordCount(const Database& database, OutputKind kind);
 
 // Record numbers. Each stored record has its own number, shared with the header line of its
-// text: the number of records of the output table plus the numbers taken by runs that have not
-// stored their record yet (another window or tool generating at this moment). Taking a number
-// holds the write lock only for that moment, so any number of windows and tools may generate
-// into one database at once.
+// text: the number of records it is counted among (the output table's, or one generator's
+// results), or, when a record already holds that number, the smallest free number above it. A
+// storing run takes it in the write transaction that stores the record, so that no two records
+// ever get the same one, whatever other windows, tools or deletes do meanwhile.
 
-// The number the next record would get, without taking it (a run that stores nothing).
+// The records a number is counted among: an output table, or the results of one generator.
+struct NumberedRecords {
+    QString table;     // OVperso, ..., OVresultat
+    QString generator; // the generator whose results these are; empty for an output table
+};
+NumberedRecords numberedRecords(OutputKind kind);
+
+// The number the next record gets; inside the storing transaction, the number it takes.
+int recordNumber(const Database& database, const NumberedRecords& records);
+
+// The number the next record of the kind would get, without storing anything.
 int nextRecordNumber(const Database& database, OutputKind kind);
 
-// Takes the next number for a record about to be stored; no other writer gets it.
-int takeRecordNumber(const Database& database, OutputKind kind);
+// Appends and commits one generated record under the number it takes in the same transaction;
+// the text is asked for once the number is known. Returns the number; the string value is cut to
+// its 9 characters.
+int appendRecord(const Database& database, OutputKind kind,
+                 const std::function<QString(int number)>& text, const QString& stringValue,
+                 const QDateTime& created);
 
-// Gives back a number whose run stored nothing, unless a later one was taken meanwhile.
-void giveBackRecordNumber(const Database& database, OutputKind kind, int number);
-
-// Appends and commits one generated record, ending the reservation of its number; the string value
-// is cut to its 9 characters.
+// Appends and commits one record under a number it brings along, as an import does.
 void appendRecord(const Database& database, OutputKind kind, int id, const QString& text,
                   const QString& stringValue, const QDateTime& created);
 

@@ -69,6 +69,12 @@ void addRecordNumbers(const Database& database) {
                        " Number INTEGER NOT NULL, PRIMARY KEY (OutputTable, Number))")));
 }
 
+// Record numbers are taken where the records are stored: no reservation is kept apart.
+void dropRecordReservations(const Database& database) {
+    if (database.hasTable(QStringLiteral("ovRecordNumbers")))
+        database.run(QStringLiteral("DROP TABLE ovRecordNumbers"));
+}
+
 bool hasStoreTables(const QSqlDatabase& connection) {
     QSqlQuery query(connection);
     return query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND"
@@ -100,6 +106,9 @@ const std::vector<SchemaStep>& schemaSteps() {
         {4, QStringLiteral("historique des textes générés"), &createHistoryIndex},
         {5, QStringLiteral("résultats des générateurs personnels dans l'historique"),
          &addResultsToHistory},
+        {6, QStringLiteral("langue française et raccourcis des générateurs personnels"),
+         &addGeneratorOptions},
+        {7, QStringLiteral("numéros pris à l'enregistrement"), &dropRecordReservations},
     };
     return steps;
 }

@@ -27,27 +27,6 @@ bool isElementWeight(double value) {
     return value >= 0 && value <= maxElementWeight && value == std::floor(value);
 }
 
-namespace {
-
-qsizetype firstControl(const QString& text, bool lineEnds) {
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text.at(i).unicode();
-        if (c < 0x20 && c != u'\t' && !(lineEnds && (c == u'\r' || c == u'\n')))
-            return i;
-    }
-    return -1;
-}
-
-} // namespace
-
-qsizetype firstControlCharacter(const QString& text) {
-    return firstControl(text, false);
-}
-
-qsizetype firstControlCharacterInMemo(const QString& text) {
-    return firstControl(text, true);
-}
-
 QString controlCharacterProblem(const QString& text, qsizetype index) {
     return QStringLiteral("caractère de contrôle U+%1 interdit (caractère %2)")
         .arg(QString::number(text.at(index).unicode(), 16).toUpper().rightJustified(4, u'0'))
@@ -74,6 +53,16 @@ int characterCount(const QString& text) {
         if (!(text.at(i).isLowSurrogate() && i > 0 && text.at(i - 1).isHighSurrogate()))
             ++count;
     return count;
+}
+
+int firstControlCharacter(const QString& text, LineEnds lineEnds) {
+    const bool endsAllowed = lineEnds == LineEnds::Allowed;
+    for (int i = 0; i < int(text.size()); ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (c < 0x20 && c != u'\t' && !(endsAllowed && (c == u'\n' || c == u'\r')))
+            return i;
+    }
+    return -1;
 }
 
 QString quoted(const QString& text) {

@@ -7,11 +7,6 @@ namespace ov {
 
 namespace {
 
-// 64-bit arithmetic that wraps around instead of overflowing.
-qint64 wrap(quint64 value) {
-    return qint64(value);
-}
-
 int clampToInt(qint64 value) {
     return int(std::clamp<qint64>(value, std::numeric_limits<int>::min(),
                                   std::numeric_limits<int>::max()));
@@ -30,7 +25,9 @@ bool isPlain(const QString& text) {
 
 QStringList Expander::expand(const Template& parsed) {
     QStringList lines;
+    m_line = 0;
     for (const TemplateLine& line : parsed.lines()) {
+        ++m_line;
         if (line.comment)
             continue;
         QString text;
@@ -211,33 +208,47 @@ qint64 Expander::numberOf(const QString& name) const {
 }
 
 qint64 Expander::evaluate(const Expression& e) {
-    switch (e.kind) {
-    case Expression::Kind::Number:
-        return e.number;
-    case Expression::Kind::Dice: {
-        quint64 total = 0;
-        for (int i = 0; i < e.count; ++i)
-            total += quint64(qint64(m_draws.D(e.faces)));
-        return wrap(total);
+    using Kind = Expression::Step::Kind;
+    const auto overflow = [this] { return ArithmeticOverflow(m_line); };
+    std::vector<qint64> values;
+    values.reserve(e.steps.size());
+    for (const Expression::Step& step : e.steps) {
+        switch (step.kind) {
+        case Kind::Number:
+            values.push_back(step.number);
+            break;
+        case Kind::Dice: {
+            qint64 total = 0;
+            for (int i = 0; i < step.count; ++i)
+                if (__builtin_add_overflow(total, qint64(m_draws.D(step.faces)), &total))
+                    throw overflow();
+            values.push_back(total);
+            break;
+        }
+        case Kind::Name:
+            values.push_back(numberOf(step.name));
+            break;
+        case Kind::Negate:
+            if (__builtin_sub_overflow(qint64(0), values.back(), &values.back()))
+                throw overflow();
+            break;
+        case Kind::Add:
+        case Kind::Subtract:
+        case Kind::Multiply: {
+            const qint64 right = values.back();
+            values.pop_back();
+            qint64& left = values.back();
+            const bool overflowed =
+                step.kind == Kind::Add        ? __builtin_add_overflow(left, right, &left)
+                : step.kind == Kind::Subtract ? __builtin_sub_overflow(left, right, &left)
+                                              : __builtin_mul_overflow(left, right, &left);
+            if (overflowed)
+                throw overflow();
+            break;
+        }
+        }
     }
-    case Expression::Kind::Name:
-        return numberOf(e.name);
-    case Expression::Kind::Negate:
-        return wrap(0u - quint64(evaluate(*e.right)));
-    case Expression::Kind::Add: {
-        const qint64 left = evaluate(*e.left);
-        return wrap(quint64(left) + quint64(evaluate(*e.right)));
-    }
-    case Expression::Kind::Subtract: {
-        const qint64 left = evaluate(*e.left);
-        return wrap(quint64(left) - quint64(evaluate(*e.right)));
-    }
-    case Expression::Kind::Multiply: {
-        const qint64 left = evaluate(*e.left);
-        return wrap(quint64(left) * quint64(evaluate(*e.right)));
-    }
-    }
-    return 0;
+    return values.empty() ? 0 : values.back();
 }
 
 } // namespace ov

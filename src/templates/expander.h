@@ -17,6 +17,14 @@ public:
     const char* what() const noexcept override { return "size exceeded"; }
 };
 
+// Raised when arithmetic in an expression leaves the 64-bit range: a run never wraps.
+class ArithmeticOverflow : public std::exception {
+public:
+    explicit ArithmeticOverflow(int line) : line(line) {}
+    const char* what() const noexcept override { return "arithmetic overflow"; }
+    int line; // the template line being expanded; 0 outside a template
+};
+
 // One run's expansion: its remembered values, its counts of draws and characters.
 class Expander {
 public:
@@ -26,10 +34,11 @@ public:
 
     Expander(Draws& draws, MessageSink& messages) : m_draws(draws), m_messages(messages) {}
 
-    // The body lines of a template, comments left out. Raises SizeExceeded.
+    // The body lines of a template, comments left out. Raises SizeExceeded and
+    // ArithmeticOverflow.
     QStringList expand(const Template& parsed);
     // One draw from a table, its element expanded as a template's would be; nothing when the
-    // draw failed (its message shown). Raises SizeExceeded.
+    // draw failed (its message shown). Raises SizeExceeded and ArithmeticOverflow.
     std::optional<QString> expandDraw(const QString& table);
 
 private:
@@ -56,6 +65,7 @@ private:
     qint64 m_written = 0;
     int m_keeping = 0; // inside [name = table]: what is expanded there is not written yet
     bool m_depthShown = false;
+    int m_line = 0;      // the template line being expanded, from 1
     QString m_rootTable; // the table drawn at depth 0
 };
 

@@ -25,10 +25,12 @@ void saveEditedGenerator(const Database& database, const QString& previousId,
             throw Error(QStringLiteral("Le générateur « %1 » existe déjà").arg(other->id));
         if (!store.find(previousId))
             throw Error(QStringLiteral("Pas de générateur « %1 »").arg(previousId));
+        requireDistinctShortcuts(store.list(), {generator}, previousId);
         database.run(QStringLiteral("UPDATE OVgenerateur SET Id = ?, Nom = ?, Modele = ?,"
-                                    " DateModif = ? WHERE Id = ?"),
+                                    " DateModif = ?, Francais = ?, Raccourci = ? WHERE Id = ?"),
                      {generator.id, generator.nom, generator.modele,
-                      QDateTime::currentDateTime().toString(Qt::ISODate), previousId});
+                      QDateTime::currentDateTime().toString(Qt::ISODate), int(generator.francais),
+                      shortcutValue(generator), previousId});
         database.run(QStringLiteral("UPDATE OVresultat SET Generateur = ? WHERE Generateur = ?"),
                      {generator.id, previousId});
     });

@@ -3,17 +3,24 @@
 #include "expander.h"
 #include "tables/database.h"
 #include "tables/errors.h"
+#include "tables/outputs.h"
 
 namespace ov {
 
 namespace {
 
 PersonalGenerator fromQuery(const QSqlQuery& query) {
-    return {query.value(0).toString(), query.value(1).toString(), query.value(2).toString(),
-            QDateTime::fromString(query.value(3).toString(), Qt::ISODate)};
+    return {
+        query.value(0).toString(),   query.value(1).toString(),
+        query.value(2).toString(),   QDateTime::fromString(query.value(3).toString(), Qt::ISODate),
+        query.value(4).toInt() != 0, query.value(5).toInt()};
 }
 
 } // namespace
+
+QVariant shortcutValue(const PersonalGenerator& generator) {
+    return generator.raccourci > 0 ? QVariant(generator.raccourci) : QVariant();
+}
 
 GeneratorCheck checkGenerator(const Database& database, const PersonalGenerator& generator) {
     GeneratorCheck check;
@@ -33,6 +40,64 @@ GeneratorCheck checkGenerator(const Database& database, const PersonalGenerator&
     return check;
 }
 
+QList<int> shortcutNumbers(const QList<PersonalGenerator>& menuOrder) {
+    constexpr int keys = 9;
+    QList<int> numbers(menuOrder.size(), 0);
+    bool taken[keys + 1] = {};
+    for (int i = 0; i < menuOrder.size(); ++i) {
+        const int pinned = menuOrder.at(i).raccourci;
+        if (pinned >= 1 && pinned <= keys && !taken[pinned]) {
+            numbers[i] = pinned;
+            taken[pinned] = true;
+        }
+    }
+    int next = 1;
+    for (int i = 0; i < menuOrder.size(); ++i) {
+        if (numbers.at(i) != 0)
+            continue;
+        while (next <= keys && taken[next])
+            ++next;
+        if (next > keys)
+            break;
+        numbers[i] = next;
+        taken[next] = true;
+    }
+    return numbers;
+}
+
+void requireDistinctShortcuts(const QList<PersonalGenerator>& stored,
+                              const QList<PersonalGenerator>& incoming,
+                              const QString& renamedFrom) {
+    const auto same = [](const QString& a, const QString& b) {
+        return a.compare(b, Qt::CaseInsensitive) == 0;
+    };
+    QList<PersonalGenerator> after;
+    for (const PersonalGenerator& generator : stored) {
+        bool replaced = !renamedFrom.isEmpty() && same(generator.id, renamedFrom);
+        for (const PersonalGenerator& other : incoming)
+            replaced = replaced || same(generator.id, other.id);
+        if (!replaced)
+            after.append(generator);
+    }
+    for (const PersonalGenerator& generator : incoming) {
+        if (generator.raccourci < 0 || generator.raccourci > 9)
+            throw Error(QStringLiteral("Générateur « %1 » : le raccourci doit être un numéro de 1"
+                                       " à 9 (0 : aucun), pas %2")
+                            .arg(generator.id)
+                            .arg(generator.raccourci));
+        if (generator.raccourci != 0)
+            for (const PersonalGenerator& holder : after)
+                if (holder.raccourci == generator.raccourci)
+                    throw Error(QStringLiteral("Le raccourci Ctrl+%1 est déjà celui du générateur"
+                                               " « %2 » : le générateur « %3 » n'est pas"
+                                               " enregistré. Choisissez un autre numéro, ou"
+                                               " aucun.")
+                                    .arg(generator.raccourci)
+                                    .arg(holder.id, generator.id));
+        after.append(generator);
+    }
+}
+
 GeneratorStore::GeneratorStore(const Database& database) : m_database(database) {
     m_database.requireTable(QStringLiteral("OVgenerateur"));
     m_database.requireTable(QStringLiteral("OVresultat"));
@@ -41,7 +106,8 @@ GeneratorStore::GeneratorStore(const Database& database) : m_database(database) 
 QList<PersonalGenerator> GeneratorStore::list() const {
     QList<PersonalGenerator> generators;
     QSqlQuery query = m_database.run(
-        QStringLiteral("SELECT Id, Nom, Modele, DateModif FROM OVgenerateur ORDER BY lower(Id)"));
+        QStringLiteral("SELECT Id, Nom, Modele, DateModif, Francais, Raccourci FROM OVgenerateur"
+                       " ORDER BY lower(Id)"));
     while (query.next())
         generators.append(fromQuery(query));
     return generators;
@@ -65,9 +131,7 @@ void GeneratorStore::save(const QList<PersonalGenerator>& generators, bool repla
             throw Error(*problem);
         Template parsed;
         if (auto error = Template::parse(generator.modele, parsed))
-            throw Error(
-                QStringLiteral("Générateur « %1 », %2")
-                    .arg(generator.id, error->message().replace(0, 1, QStringLiteral("l"))));
+            throw Error(error->inGenerator(generator.id));
         for (const QString& other : seen)
             if (other.compare(generator.id, Qt::CaseInsensitive) == 0)
                 throw Error(QStringLiteral("L'Id « %1 » est donné deux fois").arg(generator.id));
@@ -75,6 +139,7 @@ void GeneratorStore::save(const QList<PersonalGenerator>& generators, bool repla
     }
     const QString now = QDateTime::currentDateTime().toString(Qt::ISODate);
     m_database.transaction([&] {
+        requireDistinctShortcuts(list(), generators);
         for (const PersonalGenerator& generator : generators) {
             // An empty template is stored as an empty text, never as a null.
             const QString modele =
@@ -84,12 +149,16 @@ void GeneratorStore::save(const QList<PersonalGenerator>& generators, bool repla
                 throw Error(QStringLiteral("Le générateur « %1 » existe déjà").arg(existing->id));
             if (existing)
                 m_database.run(QStringLiteral("UPDATE OVgenerateur SET Nom = ?, Modele = ?,"
-                                              " DateModif = ? WHERE Id = ?"),
-                               {generator.nom, modele, now, existing->id});
+                                              " DateModif = ?, Francais = ?, Raccourci = ?"
+                                              " WHERE Id = ?"),
+                               {generator.nom, modele, now, int(generator.francais),
+                                shortcutValue(generator), existing->id});
             else
                 m_database.run(QStringLiteral("INSERT INTO OVgenerateur (Id, Nom, Modele,"
-                                              " DateModif) VALUES (?, ?, ?, ?)"),
-                               {generator.id, generator.nom, modele, now});
+                                              " DateModif, Francais, Raccourci)"
+                                              " VALUES (?, ?, ?, ?, ?, ?)"),
+                               {generator.id, generator.nom, modele, now, int(generator.francais),
+                                shortcutValue(generator)});
         }
     });
 }
@@ -109,11 +178,7 @@ int GeneratorStore::remove(const QString& id) const {
 }
 
 int GeneratorStore::nextResultNumber(const QString& id) const {
-    return m_database
-        .scalar(QStringLiteral("SELECT coalesce(max(Id) + 1, 0) FROM OVresultat"
-                               " WHERE Generateur = ?"),
-                {id})
-        .toInt();
+    return recordNumber(m_database, {QStringLiteral("OVresultat"), id});
 }
 
 int GeneratorStore::resultCount(const QString& id) const {
@@ -129,12 +194,11 @@ QString resultHeader(const PersonalGenerator& generator, int n, const QString& d
 
 int GeneratorStore::storeResult(const PersonalGenerator& generator, const QString& dateText,
                                 const QStringList& body, const QDateTime& created) const {
-    QString rest = QStringLiteral(" - ") + dateText + QStringLiteral("\r\n");
+    QString rest = QStringLiteral("\r\n");
     for (const QString& line : body)
         rest += line + QStringLiteral("\r\n");
-    // Counted and stored in one write transaction, under the store's write lock, so that n is
-    // never shared. After a result was deleted the count may be a number still in use: n follows
-    // the largest one.
+    // Numbered and stored in one write transaction, under the store's write lock, so that n is
+    // never shared.
     int n = 0;
     m_database.transaction([&] {
         // The generator is looked for under the same write lock as its deletion takes: a result
@@ -144,16 +208,11 @@ int GeneratorStore::storeResult(const PersonalGenerator& generator, const QStrin
                          {generator.id})
                  .toInt())
             throw Error(goneGeneratorMessage(generator.id));
-        n = m_database
-                .scalar(QStringLiteral("INSERT INTO OVresultat (Generateur, Id, Texte,"
-                                       " DateCreation, DateImprime)"
-                                       " SELECT CAST(? AS TEXT), n, CAST(? AS TEXT) || n ||"
-                                       " CAST(? AS TEXT), CAST(? AS TEXT), NULL FROM"
-                                       " (SELECT coalesce(max(Id) + 1, 0) AS n FROM OVresultat"
-                                       " WHERE Generateur = ?) AS next RETURNING Id"),
-                        {generator.id, QString(generator.nom + QStringLiteral(" - ")), rest,
-                         created.toString(Qt::ISODate), generator.id})
-                .toInt();
+        n = recordNumber(m_database, {QStringLiteral("OVresultat"), generator.id});
+        m_database.execute(QStringLiteral("INSERT INTO OVresultat (Generateur, Id, Texte,"
+                                          " DateCreation, DateImprime) VALUES (?, ?, ?, ?, NULL)"),
+                           {generator.id, n, QString(resultHeader(generator, n, dateText) + rest),
+                            created.toString(Qt::ISODate)});
     });
     return n;
 }
@@ -162,6 +221,10 @@ QString goneGeneratorMessage(const QString& id) {
     return QStringLiteral("Le générateur « %1 » n'existe plus (supprimé ou renommé pendant la"
                           " génération) : ce texte n'a pas été enregistré")
         .arg(id);
+}
+
+QString overflowText() {
+    return QStringLiteral("dépassement de capacité dans une expression");
 }
 
 QString sizeExceededMessage(const QString& id) {
@@ -180,8 +243,7 @@ PersonalRunReport PersonalRun::run(const PersonalGenerator& generator, bool stor
     };
     Template parsed;
     if (auto error = Template::parse(generator.modele, parsed))
-        return fail(QStringLiteral("Générateur « %1 », %2")
-                        .arg(generator.id, error->message().replace(0, 1, QStringLiteral("l"))));
+        return fail(error->inGenerator(generator.id));
     QStringList body;
     try {
         TableDraws draws(m_draw, relay);
@@ -189,6 +251,11 @@ PersonalRunReport PersonalRun::run(const PersonalGenerator& generator, bool stor
         body = expander.expand(parsed);
     } catch (const SizeExceeded&) {
         return fail(sizeExceededMessage(generator.id));
+    } catch (const ArithmeticOverflow& overflow) {
+        return fail(QStringLiteral("Générateur « %1 », ligne %2 : %3")
+                        .arg(generator.id)
+                        .arg(overflow.line)
+                        .arg(overflowText()));
     }
     const QDateTime now = m_clock.now();
     const QString dateText = shortDate(now.date());
@@ -216,6 +283,10 @@ std::optional<QString> PersonalRun::expandDraw(const QString& table) {
     } catch (const SizeExceeded&) {
         m_messages.showMessage(QStringLiteral("Le tirage sur la table \"") + table +
                                QStringLiteral("\" dépasse la taille permise"));
+        return std::nullopt;
+    } catch (const ArithmeticOverflow&) {
+        m_messages.showMessage(QStringLiteral("Le tirage sur la table \"") + table +
+                               QStringLiteral("\" : ") + overflowText());
         return std::nullopt;
     }
 }

@@ -11,11 +11,15 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 #include <optional>
 
 namespace ov {
 
 class Database;
+
+// A generator's pinned number as the store holds it: null when none is pinned.
+QVariant shortcutValue(const PersonalGenerator& generator);
 
 // The check of a generator: its first syntax error, and the tables it draws from that are
 // missing or empty.
@@ -54,6 +58,17 @@ private:
     const Database& m_database;
 };
 
+// The keys of the generators (Ctrl+1 to Ctrl+9), given in the menu's order: a generator pinned
+// to a number keeps it; the others take the free numbers in that order. 0: no key.
+QList<int> shortcutNumbers(const QList<PersonalGenerator>& menuOrder);
+
+// Refuses (Error, in French) two generators pinned to one number. stored: the generators as they
+// are stored; incoming: those about to be written, each in the place of the stored one with its
+// Id, the first of them instead of renamedFrom when it is given.
+void requireDistinctShortcuts(const QList<PersonalGenerator>& stored,
+                              const QList<PersonalGenerator>& incoming,
+                              const QString& renamedFrom = QString());
+
 // The header line of a result.
 QString resultHeader(const PersonalGenerator& generator, int n, const QString& dateText);
 
@@ -86,6 +101,10 @@ private:
     TableDraw& m_draw;
     MessageSink& m_messages;
 };
+
+// « dépassement de capacité dans une expression »: what stops a run whose arithmetic leaves the
+// 64-bit range.
+QString overflowText();
 
 // « Le générateur "Id" dépasse la taille permise »
 QString sizeExceededMessage(const QString& id);

@@ -32,10 +32,16 @@ public:
             } else if (isOpen(c)) {
                 const int close = closing(i, to);
                 add(TemplateToken::Kind::Syntax, i, i + 1);
-                if (c == QLatin1Char('['))
-                    bracket(i + 1, close);
-                else
-                    brace(i + 1, close);
+                // Beyond the nesting that a template may have, nothing is coloured: the scan
+                // never goes deeper than a valid line.
+                if (m_depth < maxNesting) {
+                    ++m_depth;
+                    if (c == QLatin1Char('['))
+                        bracket(i + 1, close);
+                    else
+                        brace(i + 1, close);
+                    --m_depth;
+                }
                 if (close < to)
                     add(TemplateToken::Kind::Syntax, close, close + 1);
                 i = close + 1;
@@ -196,6 +202,7 @@ private:
 
     const QString& s;
     QSet<QString>& m_known;
+    int m_depth = 0; // brackets open around the part being scanned
 };
 
 } // namespace

@@ -96,6 +96,7 @@ private:
     QListWidget* lstGenerateurs = nullptr;
     QLineEdit* edtId = nullptr;
     QLineEdit* edtNomGenerateur = nullptr;
+    QSpinBox* edtRaccourci = nullptr;
     TemplateEdit* edtModele = nullptr;
     TemplateHighlighter* m_highlighter = nullptr;
     QListWidget* lstErreurs = nullptr;

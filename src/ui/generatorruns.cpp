@@ -10,6 +10,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTableView>
+#include <QTextBlock>
+#include <QTextCursor>
 
 namespace ov::ui {
 
@@ -96,6 +98,15 @@ void GeneratorRuns::memoCleared() {
 
 void GeneratorRuns::lineAdded(const QString& line) {
     m_form.memPerso->appendPlainText(line);
+}
+
+void GeneratorRuns::lineReplaced(int index, const QString& line) {
+    const QTextBlock block = m_form.memPerso->document()->findBlockByNumber(index);
+    if (!block.isValid())
+        return;
+    QTextCursor cursor(block);
+    cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    cursor.insertText(line);
 }
 
 void GeneratorRuns::gridsShown() {

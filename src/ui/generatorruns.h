@@ -59,6 +59,7 @@ private:
     void gridsHidden() override;
     void memoCleared() override;
     void lineAdded(const QString& line) override;
+    void lineReplaced(int index, const QString& line) override;
     void gridsShown() override;
     void countReopened(qint64 count) override;
 

@@ -38,10 +38,14 @@ public Q_SLOTS:
     bool closeEditor();
 
 private:
+    // « Partager avec ses tables… »: the generator and its tables written to a bundle file.
+    void shareWithTables(const QString& id);
+
     QMenu* m_menu;
     std::function<TovMainPerso*()> m_screen;
     QPointer<QWidget> m_shortcutHost;
     QMenu* m_printMenu = nullptr;
+    QMenu* m_shareMenu = nullptr;
     QAction* m_manage = nullptr;
     QPointer<GeneratorEditor> m_editor;
 };

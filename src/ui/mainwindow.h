@@ -41,7 +41,10 @@ public Q_SLOTS:
     void openDatabase();
     void openServerDatabase();
     void newDatabase();
+    // « Tables › Importer des tables… » and « Coller une table »: the text read in any table
+    // format, shown before it is written.
     void importTables();
+    void pasteTable();
     void exportTables();
     void checkTables();
     void about();
@@ -51,14 +54,20 @@ protected:
 
 private:
     void buildMenus();
+    void buildViewMenu();
+    // After a change of zoom: the window takes the new default size unless it was made larger.
+    void followZoom();
     bool install(std::unique_ptr<TovMainPerso> screen);
     void remember(const QString& path);
     void fillRecentMenu();
+    void showImportPreview(const QByteArray& bytes, const QString& where, const QString& untitled);
 
     TovMainPerso* m_screen = nullptr;
     std::unique_ptr<ReportForms> m_forms;
     QMenu* m_recent = nullptr;
     GeneratorsMenu* m_generators = nullptr;
+    QSize m_defaultSize;
+    bool m_installedOnce = false;
 };
 
 } // namespace ov::ui

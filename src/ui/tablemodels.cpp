@@ -14,7 +14,7 @@
 namespace ov::ui {
 
 StoreTableModel::StoreTableModel(const Database& database, QObject* parent)
-    : QSqlTableModel(parent, database.connection()), m_database(database) {
+    : QSqlTableModel(parent, database.gridConnection()), m_database(database) {
     setEditStrategy(OnRowChange);
 }
 
@@ -39,13 +39,6 @@ void StoreTableModel::fetchUpTo(int row) {
         fetchMore();
 }
 
-bool StoreTableModel::select() {
-    if (!QSqlTableModel::select())
-        return false;
-    fetchAll();
-    return true;
-}
-
 void StoreTableModel::fetchAll() {
     while (canFetchMore())
         fetchMore();
@@ -55,7 +48,9 @@ void StoreTableModel::post() {
     if (!isDirty())
         return;
     const int row = m_editRow;
-    // Writing resets the statement that reads the table, so every row is read first.
+    // Writing resets the statement that reads the table, and a half-read statement would hold the
+    // grids' connection on the file as it was (its write would fail once another program has
+    // written): every row is read first.
     fetchAll();
     if (!submitAll()) {
         const QString message = m_database.failureMessage(QStringLiteral("UPDATE"), lastError());

@@ -28,9 +28,9 @@ public:
     // Loads rows until the row is loaded or none is left.
     void fetchUpTo(int row);
     void fetchAll();
-    // Reads every row: a statement left half read would hold the connection's view of the file,
-    // and its next write would fail as soon as another program (a tool) had written.
-    bool select() override;
+    // The grids read through a connection of their own (Database::gridConnection): a table is
+    // read as far as it is shown, and its half-read statement holds nothing on the connection
+    // that writes.
 
     // The row that holds a change not yet posted; -1 when none does.
     int editRow() const { return isDirty() ? m_editRow : -1; }

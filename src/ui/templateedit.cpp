@@ -1,4 +1,5 @@
 #include "templateedit.h"
+#include "viewsettings.h"
 
 #include <QAbstractItemView>
 #include <QCompleter>
@@ -11,7 +12,7 @@
 namespace ov::ui {
 
 TemplateEdit::TemplateEdit(QWidget* parent) : QPlainTextEdit(parent) {
-    setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    followZoom(this, QFontDatabase::systemFont(QFontDatabase::FixedFont));
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setTabChangesFocus(true);
     m_ids = new QStringListModel(this);

@@ -26,8 +26,7 @@ QString dump(const QString& path) {
     const Database db(path);
     QString text;
     QStringList statements{QStringLiteral("SELECT kind, n, created, createdTime, printed"
-                                          " FROM ovHistory ORDER BY hid"),
-                           QStringLiteral("SELECT * FROM ovRecordNumbers")};
+                                          " FROM ovHistory ORDER BY hid")};
     for (const QString& table : campaignTableNames())
         statements.append(
             QStringLiteral("SELECT * FROM %1 ORDER BY %2").arg(table, db.insertionOrder()));

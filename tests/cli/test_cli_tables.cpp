@@ -356,7 +356,8 @@ private Q_SLOTS:
         QVERIFY2(result.err.contains(message), qPrintable(result.err));
         if (exitCode == 2)
             QVERIFY(result.err.contains(QStringLiteral(
-                "Usage : orvanthe-cli tables export FICHIER [--database FICHIER]\n")));
+                "Usage : orvanthe-cli tables export FICHIER [--database FICHIER] [--format FORMAT] "
+                "[--table ID]\n")));
         QVERIFY(result.out.isEmpty());
         QVERIFY(!QFile::exists(t.dir.filePath(QStringLiteral("absente.db"))));
         t.db->requireAllTables();

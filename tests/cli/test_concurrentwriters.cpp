@@ -53,16 +53,22 @@ private Q_SLOTS:
     void everyRecordHasItsOwnNumber_data() {
         QTest::addColumn<QStringList>("others"); // the other tools: "generate", "import", "print"
         QTest::addColumn<bool>("windowRun");
+        QTest::addColumn<bool>("deletes"); // the character with the smallest number deleted
         QTest::newRow("trois générations")
-            << QStringList{u"generate"_s, u"generate"_s, u"generate"_s} << false;
-        QTest::newRow("génération et import") << QStringList{u"generate"_s, u"import"_s} << false;
+            << QStringList{u"generate"_s, u"generate"_s, u"generate"_s} << false << false;
+        QTest::newRow("génération et import")
+            << QStringList{u"generate"_s, u"import"_s} << false << false;
         QTest::newRow("impression et génération")
-            << QStringList{u"print"_s, u"generate"_s} << false;
-        QTest::newRow("fenêtre et outils") << QStringList{u"generate"_s, u"generate"_s} << true;
+            << QStringList{u"print"_s, u"generate"_s} << false << false;
+        QTest::newRow("fenêtre et outils")
+            << QStringList{u"generate"_s, u"generate"_s} << true << false;
+        QTest::newRow("trois générations et suppressions")
+            << QStringList{u"generate"_s, u"generate"_s, u"generate"_s} << false << true;
     }
     void everyRecordHasItsOwnNumber() {
         QFETCH(QStringList, others);
         QFETCH(bool, windowRun);
+        QFETCH(bool, deletes);
         constexpr int count = 150;
         ovtest::TempDatabase t;
         const QString tableFile = t.dir.filePath(u"tables.txt"_s);
@@ -82,6 +88,11 @@ private Q_SLOTS:
                 args = {u"print"_s, u"perso"_s, u"--pdf"_s, t.dir.filePath(u"p.pdf"_s)};
             }
             tools.push_back(startTool(args + QStringList{u"--database"_s, t.path}));
+        }
+        if (deletes) {
+            const int deleted = ovtest::deleteWhileRunning(t.path, tools);
+            QVERIFY(deleted > 0);
+            expected -= deleted;
         }
         if (windowRun) {
             // A run whose message box stays open until the tools are done.

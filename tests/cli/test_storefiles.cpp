@@ -165,7 +165,7 @@ private Q_SLOTS:
         const QString backup = u"orvanthe.db.bak-"_s + QDate::currentDate().toString(Qt::ISODate);
         QCOMPARE(db.backupPath(), dir.filePath(backup));
         QCOMPARE(db.scalar(u"PRAGMA user_version"_s).toInt(), latestSchemaVersion());
-        QVERIFY(db.hasTable(u"ovRecordNumbers"_s));
+        QVERIFY(!db.hasTable(u"ovRecordNumbers"_s));
         QVERIFY(db.hasTable(u"OVgenerateur"_s));
         QVERIFY(db.hasTable(u"ovHistory"_s));
         QCOMPARE(recordCount(db, OutputKind::Perso), 1);

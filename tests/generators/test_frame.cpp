@@ -164,6 +164,49 @@ private Q_SLOTS:
         QCOMPARE(rows[1].id, 1.0);
     }
 
+    // After deletes the next record takes the count unless a record holds it, then the smallest
+    // free number above; a run shown with a number that another program stored meanwhile shows
+    // and stores the one it got.
+    void numberAfterDeletes_data() {
+        QTest::addColumn<QList<int>>("held");
+        QTest::addColumn<int>("first");  // the other program's record
+        QTest::addColumn<int>("second"); // this run's
+        QTest::newRow("compte libre") << QList<int>{0, 1, 5, 6} << 4 << 7;
+        QTest::newRow("premier supprimé") << QList<int>{1, 2} << 3 << 4;
+        QTest::newRow("suite de numéros pris") << QList<int>{0, 2, 3, 4} << 5 << 6;
+        QTest::newRow("dernier supprimé") << QList<int>{0, 1} << 2 << 3;
+    }
+    void numberAfterDeletes() {
+        QFETCH(QList<int>, held);
+        QFETCH(int, first);
+        QFETCH(int, second);
+        ovtest::TempDatabase t;
+        for (const int id : held)
+            appendRecord(*t.db, OutputKind::Tresor, id, QStringLiteral("x"), QStringLiteral(" "),
+                         runTime);
+        UnprintedCount count(*t.db);
+        FixedClock clock(runTime);
+        QStringList events;
+        RecordingHost host(events, count);
+        GenerationRun run(OutputKind::Tresor, *t.db, count, clock, host);
+        run.begin();
+        run.addHeader();
+        const Database other(t.path);
+        QCOMPARE(appendRecord(
+                     other, OutputKind::Tresor, [](int n) { return QString::number(n); },
+                     QStringLiteral(" "), runTime),
+                 first);
+        run.finish(QStringLiteral(" "));
+        const QString date = shortDate(runTime.date());
+        QVERIFY(events.contains(QStringLiteral("line OV -%1- ").arg(first) + date));
+        QVERIFY(events.contains(QStringLiteral("line 0 now OV -%1- ").arg(second) + date));
+        QCOMPARE(run.n(), second);
+        const StoredRow stored = storedRows(*t.db, OutputKind::Tresor).last();
+        QCOMPARE(stored.id, double(second));
+        QCOMPARE(stored.text,
+                 QStringLiteral("OV -%1- ").arg(second) + date + QStringLiteral("\r\n"));
+    }
+
     void countShowsTheKindOfTheLastRun() {
         ovtest::TempDatabase t;
         addPrintedAndUnprinted(*t.db, OutputKind::Perso, 0, 4);

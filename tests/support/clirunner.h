@@ -2,12 +2,15 @@
 // Runs orvanthe-cli for the command-line tests, as a process or in this process.
 
 #include "cli/command.h"
+#include "tables/database.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
+#include <memory>
+#include <vector>
 
 namespace ovtest {
 
@@ -42,6 +45,26 @@ inline ToolResult inProcess(const QStringList& args, bool terminal = false) {
     out.flush();
     err.flush();
     return result;
+}
+
+// While the tools run, deletes the character with the smallest number through `history delete`,
+// again and again, so that the count falls below numbers in use; how many it deleted.
+inline int deleteWhileRunning(const QString& database,
+                              const std::vector<std::unique_ptr<QProcess>>& tools) {
+    int deleted = 0;
+    const ov::Database db(database);
+    for (const auto& process : tools) {
+        while (!process->waitForFinished(40)) {
+            const QVariant lowest = db.scalar(QStringLiteral("SELECT min(Id) FROM OVperso"));
+            if (!lowest.isNull() &&
+                inProcess({QStringLiteral("history"), QStringLiteral("delete"),
+                           QStringLiteral("perso"), QString::number(lowest.toInt()),
+                           QStringLiteral("--yes"), QStringLiteral("--database"), database})
+                        .exitCode == 0)
+                ++deleted;
+        }
+    }
+    return deleted;
 }
 
 } // namespace ovtest

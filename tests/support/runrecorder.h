@@ -13,7 +13,8 @@
 namespace ovtest {
 
 // Records each step the frame tells its host: "count closed", "grids hidden", "memo cleared",
-// "line <text>", "grids shown", "count <n>" (the count shown again with n).
+// "line <text>", "line <index> now <text>", "grids shown", "count <n>" (the count shown again
+// with n).
 class EventHost : public ov::RunHost {
 public:
     explicit EventHost(QStringList& events) : m_events(events) {}
@@ -22,6 +23,9 @@ public:
     void memoCleared() override { m_events.append(QStringLiteral("memo cleared")); }
     void lineAdded(const QString& line) override {
         m_events.append(QStringLiteral("line ") + line);
+    }
+    void lineReplaced(int index, const QString& line) override {
+        m_events.append(QStringLiteral("line %1 now ").arg(index) + line);
     }
     void gridsShown() override { m_events.append(QStringLiteral("grids shown")); }
     void countReopened(qint64 count) override {

@@ -5,9 +5,11 @@
 #include "tables/random.h"
 #include "tables/schema.h"
 #include "tables/tabledraw.h"
+#include "templates/personalgeneration.h"
 #include "templates/personalgenerator.h"
 #include "testsupport.h"
 
+#include <QRegularExpression>
 #include <QTest>
 
 using namespace ov;
@@ -45,6 +47,28 @@ private Q_SLOTS:
             }
         }
         QVERIFY(messages.messages.isEmpty());
+    }
+
+    // No starter generator prints a bracket or a brace as it is, whatever the seed.
+    void starterGeneratorsPrintNoRawBracket_data() {
+        QTest::addColumn<QString>("id");
+        ovtest::TempDatabase t;
+        for (const PersonalGenerator& generator : GeneratorStore(*t.db).list())
+            QTest::newRow(qPrintable(generator.id)) << generator.id;
+    }
+    void starterGeneratorsPrintNoRawBracket() {
+        QFETCH(QString, id);
+        ovtest::TempDatabase t;
+        const PersonalGenerator generator = *GeneratorStore(*t.db).find(id);
+        const FixedClock clock(QDateTime(QDate(2026, 12, 10), QTime(21, 0)));
+        static const QRegularExpression raw(QStringLiteral("[\\[\\]{}]"));
+        for (quint32 seed = 1; seed <= 200; ++seed) {
+            const PersonalRunReport report = previewGenerator(*t.db, generator, seed, clock);
+            QVERIFY(!report.error);
+            const QString text = report.lines.join(QLatin1Char('\n'));
+            QVERIFY2(!text.contains(raw),
+                     qPrintable(QStringLiteral("graine %1 : ").arg(seed) + text));
+        }
     }
 
     void resultsStoredWithTheirNumber() {

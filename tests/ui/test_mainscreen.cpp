@@ -205,6 +205,32 @@ private Q_SLOTS:
                  QStringLiteral("2"));
     }
 
+    // A large store opens without reading every element: the element grid holds what it shows
+    // and a little more. Its half-read statement blocks nothing: another program writes, then a
+    // run of the window stores its record.
+    void startUpReadsOnlyWhatIsShown() {
+        ovtest::TempDatabase temp;
+        ovtest::addLargeTable(*temp.db, QStringLiteral("zzzz"), QStringLiteral("Grande"), 5000,
+                              [](int i) { return QPair<QString, double>(QString::number(i), 1); });
+        const int elements =
+            temp.db->scalar(QStringLiteral("SELECT count(*) FROM OVslave")).toInt();
+        TovMainPerso screen(temp.path);
+        screen.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&screen));
+        QVERIFY(screen.tblSlave_()->model()->rowCount() < elements / 2);
+        const ov::Database other(temp.path);
+        ov::appendRecord(
+            other, ov::OutputKind::Perso, [](int n) { return QString::number(n); },
+            QStringLiteral("M"), QDateTime::currentDateTime());
+        QTest::mouseClick(screen.findChild<QPushButton*>(QStringLiteral("btnPerso")),
+                          Qt::LeftButton);
+        QCOMPARE(messages, QStringList());
+        QCOMPARE(temp.db->scalar(QStringLiteral("SELECT count(*) FROM OVperso")).toInt(), 2);
+        QVERIFY(screen.findChild<QPlainTextEdit*>(QStringLiteral("memPerso"))
+                    ->toPlainText()
+                    .contains(QStringLiteral("OV -1- ")));
+    }
+
     void startUpWithATableMissing_data() {
         QTest::addColumn<QString>("missing");
         QTest::addColumn<QStringList>("open");
