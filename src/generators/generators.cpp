@@ -75,7 +75,9 @@ RunReport Generation::run(OutputKind kind, const std::function<void(GenerationRu
 QJsonObject runJson(const RunReport& report) {
     QJsonObject object;
     object.insert(QStringLiteral("kind"), outputTable(report.kind).name);
-    object.insert(QStringLiteral("id"), report.id);
+    // A run that failed before its record was stored has no number to show.
+    if (!report.error || report.stored)
+        object.insert(QStringLiteral("id"), report.id);
     object.insert(QStringLiteral("lines"), QJsonArray::fromStringList(report.lines));
     object.insert(QStringLiteral("type"), report.type);
     object.insert(QStringLiteral("messages"), QJsonArray::fromStringList(report.messages));

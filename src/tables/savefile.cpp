@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <unistd.h>
 
 namespace ov {
 
@@ -47,6 +48,11 @@ void OutputFile::cancel() {
 
 QString OutputFile::errorString() const {
     return m_direct ? m_file.errorString() : m_save.errorString();
+}
+
+bool flushToDisk(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadWrite) && ::fsync(file.handle()) == 0;
 }
 
 QString cannotWriteMessage(const QString& path, const QString& reason) {

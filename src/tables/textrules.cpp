@@ -27,6 +27,12 @@ bool isElementWeight(double value) {
     return value >= 0 && value <= maxElementWeight && value == std::floor(value);
 }
 
+QString controlCharacterProblem(const QString& text, qsizetype index) {
+    return QStringLiteral("caractère de contrôle U+%1 interdit (caractère %2)")
+        .arg(QString::number(text.at(index).unicode(), 16).toUpper().rightJustified(4, u'0'))
+        .arg(characterCount(text.left(index)) + 1);
+}
+
 QString elementWeightRule() {
     return QStringLiteral("un nombre entier de 0 à 1 000 000 000");
 }

@@ -31,6 +31,10 @@ std::optional<int> parseInteger(const QString& text);
 // The same, raising ConversionError "'text' is not a valid integer value" on failure.
 int toInteger(const QString& text);
 
+// "caractère de contrôle U+0007 interdit (caractère 3)": the character at that index, counted
+// from 1 in characters.
+QString controlCharacterProblem(const QString& text, qsizetype index);
+
 // Element weights: a whole number from 0 (an element that is never drawn) to maxElementWeight.
 // Every place where a weight is entered or imported accepts only these.
 inline constexpr int maxElementWeight = 1000000000;

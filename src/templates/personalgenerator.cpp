@@ -203,6 +203,13 @@ int GeneratorStore::storeResult(const PersonalGenerator& generator, const QStrin
     // never shared.
     int n = 0;
     m_database.transaction([&] {
+        // The generator is looked for under the same write lock as its deletion takes: a result
+        // is stored while its generator exists, or not at all.
+        if (!m_database
+                 .scalar(QStringLiteral("SELECT count(*) FROM OVgenerateur WHERE Id = ?"),
+                         {generator.id})
+                 .toInt())
+            throw Error(goneGeneratorMessage(generator.id));
         n = recordNumber(m_database, {QStringLiteral("OVresultat"), generator.id});
         m_database.execute(QStringLiteral("INSERT INTO OVresultat (Generateur, Id, Texte,"
                                           " DateCreation, DateImprime) VALUES (?, ?, ?, ?, NULL)"),
@@ -212,6 +219,12 @@ int GeneratorStore::storeResult(const PersonalGenerator& generator, const QStrin
     return n;
 }
 
+QString goneGeneratorMessage(const QString& id) {
+    return QStringLiteral("Le générateur « %1 » n'existe plus (supprimé ou renommé pendant la"
+                          " génération) : ce texte n'a pas été enregistré")
+        .arg(id);
+}
+
 QString overflowText() {
     return QStringLiteral("dépassement de capacité dans une expression");
 }
@@ -219,7 +232,9 @@ QString overflowText() {
 QJsonObject runJson(const PersonalRunReport& report) {
     QJsonObject object;
     object.insert(QStringLiteral("kind"), report.generator);
-    object.insert(QStringLiteral("id"), report.id);
+    // A run that failed before its record was stored has no number to show.
+    if (!report.error || report.stored)
+        object.insert(QStringLiteral("id"), report.id);
     object.insert(QStringLiteral("lines"), QJsonArray::fromStringList(report.lines));
     object.insert(QStringLiteral("messages"), QJsonArray::fromStringList(report.messages));
     if (report.error)

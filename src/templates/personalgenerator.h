@@ -113,5 +113,7 @@ QString overflowText();
 
 // « Le générateur "Id" dépasse la taille permise »
 QString sizeExceededMessage(const QString& id);
+// A run that was to store its result finds its generator gone.
+QString goneGeneratorMessage(const QString& id);
 
 } // namespace ov

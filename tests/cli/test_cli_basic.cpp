@@ -93,6 +93,9 @@ private Q_SLOTS:
         QTest::newRow("unknown option")
             << QStringList{QStringLiteral("draw"), QStringLiteral("x"), QStringLiteral("--vite")}
             << 2 << QStringLiteral("option inconnue");
+        QTest::newRow("init without --database")
+            << QStringList{QStringLiteral("init")} << 2
+            << QStringLiteral("--database FICHIER est obligatoire");
         QTest::newRow("unknown verb")
             << QStringList{QStringLiteral("danser")} << 2 << QStringLiteral("commande inconnue");
     }
