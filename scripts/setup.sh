@@ -6,12 +6,18 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(cmake g++ make pkg-config qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql libsqlite3-dev
-          qt6-translations-l10n fonts-dejavu-core fonts-liberation2 fonts-wine)
+          qt6-translations-l10n fonts-dejavu-core fonts-liberation2 fonts-wine
+          libcpp-httplib-dev libssl-dev zlib1g-dev libbrotli-dev libqrencode-dev)
 with_tests=OFF
 if [ "${1:-}" = "--tests" ]; then
     with_tests=ON
     # postgresql: the tests start a throwaway server of their own (tests/pgcluster.sh).
     packages+=(libbenchmark-dev poppler-utils desktop-file-utils appstream dpkg-dev postgresql)
+    # The web page is tested in Debian's browser, driven from Node (tests/web) and, for drafts,
+    # from Debian's Python (python3-websocket).
+    packages+=(chromium nodejs python3-websocket)
+    # A Node from elsewhere may bring its own npm, which Debian's would conflict with.
+    command -v npm >/dev/null 2>&1 || packages+=(npm)
 fi
 
 missing=()

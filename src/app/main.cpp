@@ -1,6 +1,7 @@
 #include "ui/application.h"
 #include "ui/mainwindow.h"
 #include "ui/messages.h"
+#include "ui/viewsettings.h"
 
 #include <QApplication>
 #include <cstdio>
@@ -45,6 +46,8 @@ int main(int argc, char* argv[]) {
     QApplication::setWindowIcon(ov::ui::programIcon());
     ov::ui::installFrenchTranslation(app);
     ov::ui::installFonts();
+    // The zoom and the theme remembered for this user.
+    ov::ui::ViewSettings::instance().load();
 
     // The main screen under its menu bar; the window makes the report forms, which stay hidden.
     ov::ui::MainWindow window;

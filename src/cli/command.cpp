@@ -198,8 +198,10 @@ std::optional<QString> parseArguments(const VerbDeclaration& declaration, const 
             continue;
         if (option.valueName.isEmpty())
             into.m_flags.append(dashed(option.name));
-        else
+        else {
             into.m_values.insert(dashed(option.name), parser.values(option.name).constLast());
+            into.m_lists.insert(dashed(option.name), parser.values(option.name));
+        }
     }
     into.positional = parser.positionalArguments();
     return std::nullopt;

@@ -59,12 +59,15 @@ public:
         return m_values.contains(name) || m_flags.contains(name);
     }
     QString value(const QString& name) const { return m_values.value(name); }
+    // Every value of an option given several times, in order.
+    QStringList values(const QString& name) const { return m_lists.value(name); }
 
 private:
     friend std::optional<QString> parseArguments(const VerbDeclaration&, const QStringList&,
                                                  Options&, bool&);
     QHash<QString, QString> m_values; // by "--name"
-    QStringList m_flags;              // "--name"
+    QHash<QString, QStringList> m_lists;
+    QStringList m_flags; // "--name"
 };
 
 class Command {

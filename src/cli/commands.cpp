@@ -13,9 +13,11 @@ std::unique_ptr<Command> makeTablesCheckCommand();
 std::unique_ptr<Command> makeTablesListCommand();
 std::unique_ptr<Command> makeTablesShowCommand();
 std::vector<std::unique_ptr<Command>> makeGeneratorsCommands();
+std::unique_ptr<Command> makeFrenchCommand();
 std::unique_ptr<Command> makeImportParadoxCommand();
 std::vector<std::unique_ptr<Command>> makeHistoryCommands();
 std::unique_ptr<Command> makeCopyDatabaseCommand();
+std::unique_ptr<Command> makeServeCommand();
 
 std::vector<std::unique_ptr<Command>> allCommands() {
     std::vector<std::unique_ptr<Command>> commands;
@@ -30,10 +32,12 @@ std::vector<std::unique_ptr<Command>> allCommands() {
     commands.push_back(makeTablesShowCommand());
     for (auto& command : makeGeneratorsCommands())
         commands.push_back(std::move(command));
+    commands.push_back(makeFrenchCommand());
     commands.push_back(makeImportParadoxCommand());
     for (auto& command : makeHistoryCommands())
         commands.push_back(std::move(command));
     commands.push_back(makeCopyDatabaseCommand());
+    commands.push_back(makeServeCommand());
     return commands;
 }
 

@@ -61,18 +61,6 @@ private:
     int m_width = 0; // characters of the progress line on screen
 };
 
-QByteArray jsonLine(const RunReport& report) {
-    QJsonObject object;
-    object.insert(QStringLiteral("kind"), outputTable(report.kind).name);
-    object.insert(QStringLiteral("id"), report.id);
-    object.insert(QStringLiteral("lines"), QJsonArray::fromStringList(report.lines));
-    object.insert(QStringLiteral("type"), report.type);
-    object.insert(QStringLiteral("messages"), QJsonArray::fromStringList(report.messages));
-    if (report.error)
-        object.insert(QStringLiteral("error"), *report.error);
-    return QJsonDocument(object).toJson(QJsonDocument::Compact);
-}
-
 class GenerateCommand : public Command {
 public:
     VerbDeclaration declaration() const override {
@@ -142,7 +130,9 @@ public:
         for (int i = 0; i < count; ++i) {
             const RunReport report = generation.run(*kind, host, store);
             if (json) {
-                io.out << QString::fromUtf8(jsonLine(report)) << '\n';
+                io.out << QString::fromUtf8(
+                              QJsonDocument(runJson(report)).toJson(QJsonDocument::Compact))
+                       << '\n';
             } else {
                 if (i > 0)
                     io.out << '\n';

@@ -8,6 +8,7 @@
 #include "tables/errors.h"
 #include "tables/historyindex.h"
 
+#include <QBuffer>
 #include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -177,7 +178,7 @@ public:
                 {{QStringLiteral("format"), QStringLiteral("FORMAT"),
                   QStringLiteral("txt, md, json ou pdf (obligatoire)"), QString()},
                  {QStringLiteral("output"), QStringLiteral("FICHIER"),
-                  QStringLiteral("le fichier à écrire"),
+                  QStringLiteral("le fichier à écrire (- : la sortie standard)"),
                   QStringLiteral("la sortie standard, sauf en pdf"), false, QStringLiteral("o")},
                  {QStringLiteral("no-stamp"), QString(),
                   QStringLiteral("un PDF ne marque pas les textes imprimés"),
@@ -259,7 +260,7 @@ private:
                 throw UsageProblem{QStringLiteral("--format attend txt, md, json ou pdf")};
             if (format == QLatin1String("pdf") &&
                 options.value(QStringLiteral("--output")).isEmpty())
-                throw UsageProblem{QStringLiteral("le format pdf demande -o FICHIER")};
+                throw UsageProblem{QStringLiteral("le format pdf demande -o FICHIER (ou -o -)")};
         }
         (void)parseDays(options);
     }
@@ -315,7 +316,7 @@ private:
             return exportPdf(history, keys, path, !options.has(QStringLiteral("--no-stamp")), io);
         const QVector<HistoryEntry> entries = history.entries(keys);
         const QString text = exportEntries(entries, *exportFormatFromName(format));
-        if (path.isEmpty()) {
+        if (path.isEmpty() || isStandardOutput(path)) {
             io.out << text;
             return ExitOk;
         }
@@ -343,18 +344,31 @@ private:
         ensureReportFonts();
         const Clock clock;
         const QVector<HistoryKey> keys = history.present(selected);
-        const QString problem =
-            writeReportsPdf(history.database(), historyReports(history, keys, clock.now()), path);
+        const QVector<ReportDocument> reports = historyReports(history, keys, clock.now());
+        // « - »: the whole PDF on standard output, made before its first byte goes out; what was
+        // done goes to standard error.
+        const bool toStandardOutput = isStandardOutput(path);
+        QString problem;
+        if (toStandardOutput) {
+            QBuffer buffer;
+            buffer.open(QIODevice::WriteOnly);
+            problem = writeReportsPdf(reports, buffer);
+            if (problem.isEmpty())
+                writeStandardOutput(buffer.data(), io);
+        } else {
+            problem = writeReportsPdf(history.database(), reports, path);
+        }
         if (!problem.isEmpty()) {
             io.err << problem << '\n';
             return ExitFailure;
         }
-        io.out << QStringLiteral("%1 dans %2\n")
+        QTextStream& report = toStandardOutput ? io.err : io.out;
+        report << QStringLiteral("%1 dans %2\n")
                       .arg(plural(keys.size(), QStringLiteral("texte"), QStringLiteral("textes")),
-                           path);
+                           toStandardOutput ? QStringLiteral("la sortie standard") : path);
         if (stamp) {
             const QDate today = clock.now().date();
-            io.out << QStringLiteral("%1 marqué(s) imprimé(s) le %2\n")
+            report << QStringLiteral("%1 marqué(s) imprimé(s) le %2\n")
                           .arg(plural(history.stampUnprinted(keys, today), QStringLiteral("texte"),
                                       QStringLiteral("textes")),
                                printDateStamp(today));

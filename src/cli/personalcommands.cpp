@@ -3,6 +3,7 @@
 
 #include "personalcommands.h"
 
+#include "import/generatorbundle.h"
 #include "session.h"
 #include "tables/errors.h"
 #include "templates/personalgenerator.h"
@@ -16,17 +17,6 @@
 namespace ov::cli {
 
 namespace {
-
-QByteArray jsonLine(const PersonalRunReport& report) {
-    QJsonObject object;
-    object.insert(QStringLiteral("kind"), report.generator);
-    object.insert(QStringLiteral("id"), report.id);
-    object.insert(QStringLiteral("lines"), QJsonArray::fromStringList(report.lines));
-    object.insert(QStringLiteral("messages"), QJsonArray::fromStringList(report.messages));
-    if (report.error)
-        object.insert(QStringLiteral("error"), *report.error);
-    return QJsonDocument(object).toJson(QJsonDocument::Compact);
-}
 
 QString noGenerator(const QString& id) {
     return QStringLiteral("Pas de générateur « %1 »").arg(id);
@@ -50,7 +40,9 @@ int generatePersonal(const QString& id, int count, RandomSource& source, bool st
         for (int i = 0; i < count; ++i) {
             const PersonalRunReport report = run.run(*generator, store);
             if (json) {
-                io.out << QString::fromUtf8(jsonLine(report)) << '\n';
+                io.out << QString::fromUtf8(
+                              QJsonDocument(runJson(report)).toJson(QJsonDocument::Compact))
+                       << '\n';
             } else if (!report.error) {
                 if (i > 0)
                     io.out << '\n';
@@ -131,25 +123,40 @@ public:
         if (m_action == QLatin1String("import"))
             return {QStringLiteral("generators import"),
                     QStringLiteral("FICHIER..."),
-                    QStringLiteral("Ajoute à la base les générateurs de fichiers .ovgen."),
-                    QStringLiteral("Un fichier incorrect fait tout refuser : rien n'est écrit."),
+                    QStringLiteral("Ajoute à la base les générateurs de fichiers .ovgen, ou un "
+                                   "générateur et ses tables d'un paquet .ovpack."),
+                    QStringLiteral("Un fichier incorrect fait tout refuser : rien n'est écrit.\n"
+                                   "Une table du paquet identique à celle de la base est gardée ; "
+                                   "une table différente sous le même identifiant fait tout "
+                                   "refuser, sauf avec --rename ou --replace."),
                     {{QStringLiteral("replace"), QString(),
-                      QStringLiteral("remplace les générateurs qui existent déjà"),
+                      QStringLiteral("remplace les générateurs (et les tables d'un paquet) qui "
+                                     "existent déjà"),
                       QStringLiteral("un générateur qui existe déjà fait tout refuser")},
+                     {QStringLiteral("rename"), QString(),
+                      QStringLiteral("paquet : donne des identifiants libres aux tables et au "
+                                     "générateur qui diffèrent de ceux de la base, et réécrit le "
+                                     "modèle et les textes"),
+                      QStringLiteral("une table différente fait tout refuser")},
                      databaseOption()},
-                    {QStringLiteral("orvanthe-cli generators import auberge.ovgen"),
-                     QStringLiteral("orvanthe-cli generators import *.ovgen --replace")}};
+                    {QStringLiteral("orvanthe-cli generators import *.ovgen --replace"),
+                     QStringLiteral("orvanthe-cli generators import taverne.ovpack --rename")}};
         if (m_action == QLatin1String("export"))
             return {QStringLiteral("generators export"),
                     QStringLiteral("ID..."),
                     QStringLiteral("Écrit des générateurs personnels dans des fichiers .ovgen."),
-                    QString(),
+                    QStringLiteral("Avec --with-tables, chaque générateur va dans ID.ovpack avec "
+                                   "toutes les tables qu'il nomme, directement ou par les textes "
+                                   "de leurs éléments."),
                     {{QStringLiteral("output"), QStringLiteral("DOSSIER"),
                       QStringLiteral("le dossier où écrire les fichiers"),
                       QStringLiteral("le dossier courant"), false, QStringLiteral("o")},
+                     {QStringLiteral("with-tables"), QString(),
+                      QStringLiteral("écrit un paquet .ovpack : le générateur et ses tables"),
+                      QStringLiteral("le générateur seul, en .ovgen")},
                      databaseOption()},
-                    {QStringLiteral("orvanthe-cli generators export auberge"),
-                     QStringLiteral("orvanthe-cli generators export auberge taverne -o modeles")}};
+                    {QStringLiteral("orvanthe-cli generators export auberge taverne -o modeles"),
+                     QStringLiteral("orvanthe-cli generators export taverne --with-tables")}};
         return {QStringLiteral("generators delete"),
                 QStringLiteral("ID"),
                 QStringLiteral("Supprime un générateur personnel et ses résultats."),
@@ -251,6 +258,15 @@ private:
     }
 
     int import(const GeneratorStore& store, const Options& options, Streams& io) {
+        const bool rename = options.has(QStringLiteral("--rename"));
+        const bool replace = options.has(QStringLiteral("--replace"));
+        if (rename && replace)
+            return usageError(io, QStringLiteral("--rename et --replace s'excluent"), *this);
+        if (options.positional.first().endsWith(QStringLiteral(".ovpack"), Qt::CaseInsensitive))
+            return importBundles(options, io);
+        if (rename)
+            return usageError(io, QStringLiteral("--rename ne vaut que pour un paquet .ovpack"),
+                              *this);
         QList<PersonalGenerator> generators;
         try {
             generators = readGeneratorFiles(options.positional);
@@ -268,6 +284,28 @@ private:
         return ExitOk;
     }
 
+    int importBundles(const Options& options, Streams& io) {
+        if (options.positional.size() != 1)
+            return usageError(io, QStringLiteral("un seul paquet .ovpack à la fois"), *this);
+        const BundleClash clash = options.has(QStringLiteral("--rename"))    ? BundleClash::Rename
+                                  : options.has(QStringLiteral("--replace")) ? BundleClash::Replace
+                                                                             : BundleClash::Refuse;
+        try {
+            const BundleImport done =
+                importBundle(*m_database, readBundleFile(options.positional.first()), clash);
+            for (const QString& line : bundleImportText(done))
+                io.out << line << '\n';
+            return ExitOk;
+        } catch (const TableConflictError& error) {
+            io.err << error.message() << '\n'
+                   << QStringLiteral("Rien n'a été importé ; --rename donne d'autres "
+                                     "identifiants, --replace remplace.\n");
+        } catch (const Error& error) {
+            io.err << error.message() << '\n' << QStringLiteral("Rien n'a été importé.\n");
+        }
+        return ExitFailure;
+    }
+
     int exportFiles(const GeneratorStore& store, const Options& options, Streams& io) {
         const QString folder = options.has(QStringLiteral("--output"))
                                    ? options.value(QStringLiteral("--output"))
@@ -283,10 +321,21 @@ private:
                 return ExitFailure;
             generators.append(*generator);
         }
+        const bool withTables = options.has(QStringLiteral("--with-tables"));
         for (const PersonalGenerator& generator : generators) {
-            const QString path = QDir(folder).filePath(generator.id + QStringLiteral(".ovgen"));
+            const QString path = QDir(folder).filePath(
+                generator.id + (withTables ? QStringLiteral(".ovpack") : QStringLiteral(".ovgen")));
             try {
-                writeGeneratorFile(generator, path);
+                if (withTables) {
+                    const GeneratorBundle bundle = bundleOf(*m_database, generator.id);
+                    for (const QString& id : bundle.missing)
+                        io.err << QStringLiteral("Attention : la table « %1 » que nomme « %2 » "
+                                                 "manque dans la base ; le paquet ne l'a pas.\n")
+                                      .arg(id, generator.id);
+                    writeBundleFile(bundle, path);
+                } else {
+                    writeGeneratorFile(generator, path);
+                }
             } catch (const Error& error) {
                 io.err << error.message() << '\n';
                 return ExitFailure;

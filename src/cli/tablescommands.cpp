@@ -1,10 +1,15 @@
 // The verb tables and its actions: export, import, check, list and show of the random tables.
 
 #include "command.h"
+#include "import/foreigntables.h"
 #include "session.h"
+#include "tables/database.h"
 #include "tables/errors.h"
+#include "tables/savefile.h"
 #include "tables/tablecheck.h"
 #include "tables/tablefile.h"
+
+#include <algorithm>
 
 namespace ov::cli {
 
@@ -51,29 +56,73 @@ protected:
     virtual int act(const Options& options, Streams& io) = 0;
 };
 
+// The tables named by --table, in the order given (any case), or all of them.
+RandomTables chosenTables(const Database& database, const QStringList& ids) {
+    const RandomTables all = loadRandomTables(database);
+    if (ids.isEmpty())
+        return all;
+    RandomTables chosen;
+    for (const QString& id : ids) {
+        const auto found = std::find_if(all.begin(), all.end(), [&](const RandomTable& table) {
+            return table.id.compare(id, Qt::CaseInsensitive) == 0;
+        });
+        if (found == all.end())
+            throw Error(QStringLiteral("Pas de table \"%1\" : rien n'a été écrit.").arg(id));
+        chosen.append(*found);
+    }
+    return chosen;
+}
+
 class ExportAction : public TablesAction {
 public:
     VerbDeclaration declaration() const override {
         return {QStringLiteral("tables export"),
                 QStringLiteral("FICHIER"),
-                QStringLiteral("Écrit toutes les tables aléatoires dans un fichier CSV en UTF-8."),
+                QStringLiteral("Écrit les tables aléatoires dans un fichier CSV en UTF-8, ou en "
+                               "JSON de table de jeu virtuelle."),
                 QStringLiteral("« - » écrit le fichier sur la sortie standard ; le compte rendu "
-                               "va alors sur la sortie d'erreur."),
-                {databaseOption()},
-                {QStringLiteral("orvanthe-cli tables export mes-tables.csv"),
-                 QStringLiteral("orvanthe-cli tables export - | grep yeux")}};
+                               "va alors sur la sortie d'erreur.\n"
+                               "Le format foundry écrit une table par objet (plusieurs dans une "
+                               "liste) : nom, formule 1dN, une plage de jets par élément selon "
+                               "les poids."),
+                {databaseOption(),
+                 {QStringLiteral("format"), QStringLiteral("FORMAT"),
+                  QStringLiteral("csv, ou foundry pour le JSON des tables de jeu virtuelles"),
+                  QStringLiteral("csv")},
+                 {QStringLiteral("table"), QStringLiteral("ID"),
+                  QStringLiteral("n'écrit que cette table ; se répète"),
+                  QStringLiteral("toutes les tables")}},
+                {QStringLiteral("orvanthe-cli tables export - | grep yeux"),
+                 QStringLiteral("orvanthe-cli tables export rumeurs.json --format foundry "
+                                "--table rume")}};
     }
 
 protected:
+    std::optional<QString> checkOptions(const Options& options) const override {
+        const QString format = options.value(QStringLiteral("--format"));
+        if (options.has(QStringLiteral("--format")) && format != QLatin1String("csv") &&
+            format != QLatin1String("foundry"))
+            return QStringLiteral("format inconnu : %1 (csv ou foundry)").arg(format);
+        return std::nullopt;
+    }
     int act(const Options& options, Streams& io) override {
         const QString path = options.positional.first();
         auto database = openDatabase(options);
+        if (!isStandardOutput(path))
+            if (const QString refusal = database->ownFileRefusal(path); !refusal.isEmpty())
+                throw Error(refusal);
+        const RandomTables tables =
+            chosenTables(*database, options.values(QStringLiteral("--table")));
+        const QByteArray bytes =
+            options.value(QStringLiteral("--format")) == QLatin1String("foundry")
+                ? rollTableJson(tables)
+                : tableFileBytes(tables);
         if (!isStandardOutput(path)) {
-            io.out << exportSummaryText(exportTables(*database, path), path) << '\n';
+            writeWholeFile(path, bytes);
+            io.out << exportSummaryText(summarize(tables), path) << '\n';
             return ExitOk;
         }
-        const RandomTables tables = loadRandomTables(*database);
-        writeStandardOutput(tableFileBytes(tables), io);
+        writeStandardOutput(bytes, io);
         io.err << exportSummaryText(summarize(tables), QStringLiteral("la sortie standard"))
                << '\n';
         return ExitOk;
@@ -85,12 +134,25 @@ public:
     VerbDeclaration declaration() const override {
         return {QStringLiteral("tables import"),
                 QStringLiteral("FICHIER"),
-                QStringLiteral("Ajoute à la base les tables d'un fichier CSV en UTF-8."),
-                QStringLiteral("Les colonnes sont séparées par des virgules, ou par des "
-                               "points-virgules comme les écrivent les tableurs français.\n"
+                QStringLiteral("Ajoute à la base les tables d'un fichier : CSV d'Orvanthe, JSON "
+                               "de table de jeu virtuelle, table recopiée d'un livre ou liste."),
+                QStringLiteral("Le format est reconnu au contenu, quelle que soit l'extension.\n"
+                               "CSV : colonnes Id,Nom,Element,Proba séparées par des virgules, "
+                               "ou par des points-virgules comme les écrivent les tableurs "
+                               "français.\n"
+                               "Table d'un livre : « d6 Rumeurs » puis « 1-2 texte », « 3 texte » "
+                               "ou « | 4-6 | texte | » ; liste : un titre puis un élément par "
+                               "ligne.\n"
+                               "Une table sans identifiant en reçoit un libre, fait de son nom.\n"
                                "Un fichier incorrect est refusé en entier, avec le numéro de "
                                "chaque ligne fautive : rien n'est écrit."),
                 {databaseOption(),
+                 {QStringLiteral("id"), QStringLiteral("ID"),
+                  QStringLiteral("l'identifiant de la table (fichier d'une seule table)"),
+                  QStringLiteral("un identifiant libre fait du nom")},
+                 {QStringLiteral("nom"), QStringLiteral("NOM"),
+                  QStringLiteral("le nom de la table (fichier d'une seule table)"),
+                  QStringLiteral("le titre du fichier")},
                  {QStringLiteral("replace"), QString(),
                   QStringLiteral("remplace les tables qui existent déjà dans la base"),
                   QStringLiteral("une table qui existe déjà fait tout refuser")},
@@ -98,8 +160,8 @@ public:
                   QStringLiteral("garde les tables qui existent déjà et n'ajoute que les "
                                  "nouvelles"),
                   QStringLiteral("une table qui existe déjà fait tout refuser")}},
-                {QStringLiteral("orvanthe-cli tables import tables-amies.csv"),
-                 QStringLiteral("orvanthe-cli tables import mes-tables.csv --replace")}};
+                {QStringLiteral("orvanthe-cli tables import mes-tables.csv --replace"),
+                 QStringLiteral("orvanthe-cli tables import rumeurs.txt --id rume")}};
     }
 
 protected:
@@ -111,13 +173,19 @@ protected:
     }
     int act(const Options& options, Streams& io) override {
         // The file is read whole before the database is opened.
-        const RandomTables incoming = readTableFile(options.positional.first());
+        RandomTables incoming = readForeignTableFile(options.positional.first()).tables;
         auto database = openDatabase(options);
+        const QStringList made =
+            assignTableIds(incoming, *database, options.value(QStringLiteral("--id")),
+                           options.value(QStringLiteral("--nom")));
         const ImportMode mode = options.has(QStringLiteral("--replace")) ? ImportMode::Replace
                                 : options.has(QStringLiteral("--skip-existing"))
                                     ? ImportMode::SkipExisting
                                     : ImportMode::AddOnly;
-        io.out << importSummaryText(importTables(*database, incoming, mode)) << '\n';
+        const QString summary = importSummaryText(importTables(*database, incoming, mode));
+        for (const QString& line : made)
+            io.out << line << '\n';
+        io.out << summary << '\n';
         return ExitOk;
     }
 };

@@ -6,6 +6,7 @@
 #include "tresor.h"
 #include "village.h"
 
+#include <QJsonArray>
 #include <optional>
 
 namespace ov {
@@ -69,6 +70,20 @@ RunReport Generation::run(OutputKind kind, const std::function<void(GenerationRu
     report.lastTable = draws.lastTable();
     report.lastElement = draws.lastElement();
     return report;
+}
+
+QJsonObject runJson(const RunReport& report) {
+    QJsonObject object;
+    object.insert(QStringLiteral("kind"), outputTable(report.kind).name);
+    // A run that failed before its record was stored has no number to show.
+    if (!report.error || report.stored)
+        object.insert(QStringLiteral("id"), report.id);
+    object.insert(QStringLiteral("lines"), QJsonArray::fromStringList(report.lines));
+    object.insert(QStringLiteral("type"), report.type);
+    object.insert(QStringLiteral("messages"), QJsonArray::fromStringList(report.messages));
+    if (report.error)
+        object.insert(QStringLiteral("error"), *report.error);
+    return object;
 }
 
 } // namespace ov

@@ -4,6 +4,7 @@
 #include "draws.h"
 #include "generationrun.h"
 
+#include <QJsonObject>
 #include <QStringList>
 #include <functional>
 #include <optional>
@@ -25,6 +26,10 @@ struct RunReport {
     QString lastTable;   // the table of the last successful draw
     QString lastElement; // and the element it gave
 };
+
+// A run as one JSON object (kind, id, lines, type, messages, and error when one ended it): what
+// the tool writes for --json and what the web server answers.
+QJsonObject runJson(const RunReport& report);
 
 // The message of a run whose text could not be stored, followed by the reason.
 QString notStoredMessage(const QString& reason);

@@ -525,15 +525,18 @@ QString writeOutput(const Database& database, const QString& path,
 
 QString writeReportsPdf(const Database& database, const QVector<ReportDocument>& reports,
                         const QString& path) {
-    return writeOutput(database, path, [&](QIODevice& device) {
-        QPdfWriter writer(&device);
-        writer.setCreator(QStringLiteral("Orvanthe"));
-        writer.setTitle(QStringLiteral("Historique Orvanthe"));
-        QVector<const ReportDocument*> documents;
-        for (const ReportDocument& report : reports)
-            documents.append(&report);
-        return printReports(documents, writer) == 0 ? QStringLiteral("aucune page") : QString();
-    });
+    return writeOutput(database, path,
+                       [&](QIODevice& device) { return writeReportsPdf(reports, device); });
+}
+
+QString writeReportsPdf(const QVector<ReportDocument>& reports, QIODevice& device) {
+    QPdfWriter writer(&device);
+    writer.setCreator(QStringLiteral("Orvanthe"));
+    writer.setTitle(QStringLiteral("Historique Orvanthe"));
+    QVector<const ReportDocument*> documents;
+    for (const ReportDocument& report : reports)
+        documents.append(&report);
+    return printReports(documents, writer) == 0 ? QStringLiteral("aucune page") : QString();
 }
 
 QString writeExportFile(const Database& database, const QString& text, const QString& path) {

@@ -13,6 +13,8 @@
 #include <QVector>
 #include <optional>
 
+class QIODevice;
+
 namespace ov {
 
 class Database;
@@ -140,5 +142,7 @@ QString writeReportsPdf(const Database& database, const QVector<ReportDocument>&
 // Writes an export (exportEntries) into a file, the whole file or nothing, with the same
 // refusal and the same return.
 QString writeExportFile(const Database& database, const QString& text, const QString& path);
+// The same reports into an open device (standard output); returns what went wrong, or nothing.
+QString writeReportsPdf(const QVector<ReportDocument>& reports, QIODevice& device);
 
 } // namespace ov

@@ -56,8 +56,26 @@ const std::initializer_list<FieldType> numberTypes = {FieldType::Number, FieldTy
                                                       FieldType::Short, FieldType::Long,
                                                       FieldType::AutoIncrement};
 
+// A text of the file that holds a control character refuses the whole file: the import never
+// stores one. A memo of generated text keeps its line ends.
+const QVariant& checkedText(const ParadoxTable& table, qsizetype row, int field,
+                            bool memo = false) {
+    const QVariant& value = table.value(row, field);
+    if (value.typeId() != QMetaType::QString)
+        return value;
+    const QString text = value.toString();
+    const qsizetype at = firstControlCharacter(text, memo ? LineEnds::Allowed : LineEnds::Refused);
+    if (at >= 0)
+        throw ParadoxError(
+            QStringLiteral("%1, fiche %2, champ %3 : %4 ; rien n'a été importé.")
+                .arg(QDir::toNativeSeparators(table.path()))
+                .arg(row + 1)
+                .arg(table.fields().at(field).name, controlCharacterProblem(text, at)));
+    return value;
+}
+
 QString text(const ParadoxTable& table, qsizetype row, int field) {
-    return table.value(row, field).toString();
+    return checkedText(table, row, field).toString();
 }
 
 double number(const ParadoxTable& table, qsizetype row, int field) {
@@ -192,9 +210,9 @@ void readOutputTable(const QString& folder, OutputKind kind, const QString& name
         QVariant day = table.value(row, created);
         if (day.typeId() == QMetaType::QDateTime)
             day = day.toDateTime().date();
-        records.records.append(StoredRecord{table.value(row, id), table.value(row, textField),
-                                            table.value(row, stringField), day,
-                                            table.value(row, printed)});
+        records.records.append(StoredRecord{
+            table.value(row, id), checkedText(table, row, textField, true),
+            checkedText(table, row, stringField), day, checkedText(table, row, printed)});
     }
     into.outputs.append(records);
 }

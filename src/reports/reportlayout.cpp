@@ -136,11 +136,27 @@ private:
     QVector<QPointF> m_positions;
 };
 
-QVector<HeaderItem> headerItems(const ReportDefinition& d, const QString& dateText, int number) {
-    return {{d.caption, d.captionLeft, d.headerTop},
-            {dateText, d.dateLeft, d.headerTop},
-            {QStringLiteral("page - "), d.pageTextLeft, d.headerTop},
-            {QString::number(number), d.pageNumberLeft, d.headerTop}};
+// The header's four items; an item too long for the room before the next one is shortened with
+// « … », so that nothing is printed over anything else (the full caption stays in the PDF's
+// title).
+QVector<HeaderItem> headerItems(const ReportDefinition& d, const QString& dateText, int number,
+                                const QPaintDevice* device) {
+    QVector<HeaderItem> items{{d.caption, d.captionLeft, d.headerTop},
+                              {dateText, d.dateLeft, d.headerTop},
+                              {QStringLiteral("page - "), d.pageTextLeft, d.headerTop},
+                              {QString::number(number), d.pageNumberLeft, d.headerTop}};
+    std::sort(items.begin(), items.end(),
+              [](const HeaderItem& a, const HeaderItem& b) { return a.left < b.left; });
+    const QFontMetricsF metrics(reportHeaderFont(d), const_cast<QPaintDevice*>(device));
+    const double unitsPerMm = device->logicalDpiX() / mmPerInch;
+    constexpr double gapMm = 1.0;
+    for (int i = 0; i + 1 < items.size(); ++i) {
+        const double room = (items.at(i + 1).left - items.at(i).left - gapMm) * unitsPerMm;
+        HeaderItem& item = items[i];
+        if (metrics.horizontalAdvance(item.text) > room)
+            item.text = metrics.elidedText(item.text, Qt::ElideRight, std::max(0.0, room));
+    }
+    return items;
 }
 
 } // namespace
@@ -203,7 +219,8 @@ void ReportPager::newPage() {
         m_layout.lines.remove(0, m_layout.lines.size() - 1);
     }
     ++m_pageCount;
-    m_layout.pages.append({m_pageCount, headerItems(m_definition, m_dateText, m_pageCount), {}});
+    m_layout.pages.append(
+        {m_pageCount, headerItems(m_definition, m_dateText, m_pageCount, m_device), {}});
     m_y = m_definition.headerHeight;
 }
 

@@ -2,12 +2,15 @@
 
 #include "database.h"
 #include "historyindex.h"
+#include "savefile.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QHash>
 #include <QSqlDriver>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QTemporaryFile>
 #include <algorithm>
 #include <limits>
 #include <utility>
@@ -150,7 +153,8 @@ CopyReport copyDatabase(const Database& from, const Database& to, bool replace) 
             QStringLiteral("La base %1 est en lecture seule : rien n'y a été écrit.").arg(target));
     for (const QString& table : campaignTableNames()) {
         from.requireTable(table);
-        to.requireTable(table);
+        if (!to.awaitsSchema())
+            to.requireTable(table);
     }
     QVector<HistorySource> sources;
     for (const HistorySource& source : historySources())
@@ -166,6 +170,8 @@ CopyReport copyDatabase(const Database& from, const Database& to, bool replace) 
     Database::ReadSnapshot snapshot(from);
     QHash<QString, qint64> counts;
     to.transaction([&] {
+        // A new target gets its schema in the copy's transaction: a failure leaves it empty.
+        to.createEmptySchema();
         QStringList holding;
         for (const QString& table : campaignTableNames())
             if (to.scalar(QStringLiteral("SELECT count(*) FROM ") + table).toLongLong() > 0)
@@ -191,6 +197,50 @@ CopyReport copyDatabase(const Database& from, const Database& to, bool replace) 
     for (const QString& table : campaignTableNames())
         report.rows.append({table, counts.value(table)});
     return report;
+}
+
+CopyReport copyDatabaseToNewFile(const Database& from, const QString& path) {
+    const QFileInfo info(path);
+    const QString target = QDir::toNativeSeparators(path);
+    if (info.exists() || info.isSymLink())
+        throw DatabaseError(QStringLiteral("La base %1 existe déjà.").arg(target));
+    if (!info.absoluteDir().exists())
+        throw DatabaseError(QStringLiteral("Le dossier de la base %1 n'existe pas : aucune base n'a"
+                                           " été créée.")
+                                .arg(target));
+    QString partial;
+    {
+        // A free name beside the target, on the same disk, so that the rename cannot copy.
+        QTemporaryFile reserved(info.absoluteFilePath() + QStringLiteral(".copie-XXXXXX"));
+        reserved.setAutoRemove(false);
+        if (!reserved.open())
+            throw DatabaseError(
+                cannotWriteMessage(reserved.fileTemplate(), reserved.errorString()));
+        partial = reserved.fileName();
+    }
+    QFile::remove(partial);
+    try {
+        CopyReport report;
+        {
+            const Database to(partial, Database::NewStore::SchemaLater);
+            report = copyDatabase(from, to, false);
+            // The whole base in the one file that takes the target's name.
+            to.execute(QStringLiteral("PRAGMA journal_mode=DELETE"));
+        }
+        if (!flushToDisk(partial))
+            throw DatabaseError(
+                cannotWriteMessage(partial, QStringLiteral("écriture sur le disque impossible")));
+        // Renamed only if the name is still free: a file that appeared meanwhile stays as it is.
+        if (!QFile::rename(partial, path))
+            throw DatabaseError(
+                QStringLiteral("La base %1 n'a pas pu prendre son nom (un fichier de ce nom est"
+                               " apparu pendant la copie ?) : rien n'a été copié.")
+                    .arg(target));
+        return report;
+    } catch (...) {
+        removeDatabaseFiles(partial);
+        throw;
+    }
 }
 
 } // namespace ov

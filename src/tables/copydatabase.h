@@ -36,6 +36,12 @@ struct CopyReport {
 // name; a column that only one side has is left out. A target holding data is refused
 // (TargetNotEmptyError) unless replace, and then its data goes in the same transaction. Raises
 // DatabaseError; on failure the target is as it was.
+// A target opened with Database::NewStore::SchemaLater gets its schema in that same transaction.
 CopyReport copyDatabase(const Database& from, const Database& to, bool replace);
+
+// Copies into a file that does not exist yet. The copy is written beside it under a name of its
+// own and takes the file's name only when complete: a copy that fails or is killed never leaves
+// a half-made base under that name. Raises DatabaseError.
+CopyReport copyDatabaseToNewFile(const Database& from, const QString& path);
 
 } // namespace ov

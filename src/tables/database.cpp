@@ -14,35 +14,60 @@
 #include <QStandardPaths>
 #include <QUrl>
 #include <cstdio>
+#include <dlfcn.h>
 #include <sqlite3.h>
 
 namespace ov {
 
 QString engineMessage(const QSqlError& error) {
-    const QString text = error.text().trimmed();
+    // On one line, whatever the driver wrote: the server's text spans several lines, and the
+    // server's driver adds "()" where it has no error code to show.
+    const QString text =
+        error.text().replace(QStringLiteral("\n()"), QStringLiteral("\n")).simplified();
     return text.isEmpty() ? QStringLiteral("Erreur de la base de données") : text;
 }
 
 namespace {
 
-QtMessageHandler handlerBeforeLoss = nullptr;
+QtMessageHandler handlerBefore = nullptr;
 
 // Once a server has closed a connection, Qt's driver still tries to free the statements
-// prepared there as they go, and warns in English each time; the user has already been told
-// in French that the connection is lost.
+// prepared there as they go, and warns in English each time; the user is told in French, once,
+// by the statement that fails.
 void withoutFreeingWarnings(QtMsgType type, const QMessageLogContext& context,
                             const QString& message) {
     if (type == QtWarningMsg && message.startsWith(QLatin1String("Unable to free statement")))
         return;
-    if (handlerBeforeLoss)
-        handlerBeforeLoss(type, context, message);
+    if (handlerBefore)
+        handlerBefore(type, context, message);
     else
         fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
 }
 
-void quietAfterLoss() {
+// The server's client library prints the server's notices on standard error itself, in English:
+// a connection ended by the server shows up there as "FATAL: terminating connection...". The
+// statement that fails next tells it in French; the notices go nowhere. The library is the one
+// Qt's driver loaded: nothing is linked for it.
+void silenceServerNotices(const QSqlDatabase& db) {
+    using Processor = void (*)(void*, const char*);
+    using SetProcessor = Processor (*)(void*, Processor, void*);
+    const QVariant handle = db.driver()->handle();
+    // The connection's type is named after the library's structure.
+    if (!handle.isValid() ||
+        (qstrcmp(handle.typeName(), "pg_conn*") != 0 && qstrcmp(handle.typeName(), "PGconn*") != 0))
+        return;
+    void* library = dlopen("libpq.so.5", RTLD_LAZY | RTLD_NOLOAD);
+    if (!library)
+        return;
+    if (const auto set = reinterpret_cast<SetProcessor>(dlsym(library, "PQsetNoticeProcessor")))
+        set(
+            *static_cast<void* const*>(handle.data()), [](void*, const char*) {}, nullptr);
+    dlclose(library);
+}
+
+void quietDriver() {
     static const bool installed = [] {
-        handlerBeforeLoss = qInstallMessageHandler(withoutFreeingWarnings);
+        handlerBefore = qInstallMessageHandler(withoutFreeingWarnings);
         return true;
     }();
     Q_UNUSED(installed);
@@ -109,7 +134,10 @@ void removeDatabaseFiles(const QString& path) {
     QFile::remove(path + QStringLiteral("-shm"));
 }
 
-Database::Database(const QString& path) : m_path(path), m_location(DatabaseLocation::parse(path)) {
+Database::Database(const QString& path) : Database(path, NewStore::WithStarterTables) {}
+
+Database::Database(const QString& path, NewStore newStore)
+    : m_path(path), m_location(DatabaseLocation::parse(path)), m_newStore(newStore) {
     static QAtomicInt counter;
     m_connectionName = QStringLiteral("ov-%1").arg(counter.fetchAndAddRelaxed(1));
     if (m_location.isServer()) {
@@ -169,7 +197,7 @@ void Database::openFile() {
             prepareSchema(exists);
     } catch (...) {
         closeConnection();
-        if (!exists && !m_created)
+        if (!exists && !m_created && !m_awaitsSchema)
             removeDatabaseFiles(path);
         throw;
     }
@@ -181,6 +209,7 @@ void Database::openServer() {
             QStringLiteral("Le pilote PostgreSQL de Qt est introuvable : la base %1 ne peut pas"
                            " être ouverte (paquet libqt6sql6-psql).")
                 .arg(m_path));
+    quietDriver();
     QSqlDatabase db = QSqlDatabase::addDatabase(m_dialect->driverName(), m_connectionName);
     db.setHostName(m_location.host());
     if (m_location.port() > 0)
@@ -196,6 +225,7 @@ void Database::openServer() {
         QSqlDatabase::removeDatabase(m_connectionName);
         throw DatabaseError(message);
     }
+    silenceServerNotices(db);
     m_connection = db;
     db = QSqlDatabase(); // the connection is m_connection's alone, so that it can be removed
     if (const QVariant handle = m_connection.driver()->handle();
@@ -225,7 +255,9 @@ void Database::openServer() {
 void Database::prepareSchema(bool exists) {
     for (const QString& statement : m_dialect->connectionSetup())
         run(statement);
-    if (!exists)
+    if (!exists && m_newStore == NewStore::SchemaLater)
+        m_awaitsSchema = true;
+    else if (!exists)
         m_created = createSchema();
     else
         m_backupPath = migrateSchema(*this);
@@ -308,6 +340,21 @@ bool Database::createSchema() const {
         created = true;
     });
     return created;
+}
+
+void Database::createEmptySchema() const {
+    if (!m_awaitsSchema)
+        return;
+    // Another program may have given the store its schema since it was opened.
+    if (!m_dialect->isEmpty(*this))
+        throw DatabaseError(
+            QStringLiteral("La base %1 a reçu des tables d'un autre programme entre-temps : rien"
+                           " n'y a été écrit.")
+                .arg(QDir::toNativeSeparators(m_path)));
+    for (const SchemaStep& step : schemaSteps())
+        step.apply(*this);
+    m_dialect->setSchemaVersion(*this, latestSchemaVersion());
+    m_awaitsSchema = false;
 }
 
 namespace {
@@ -416,7 +463,7 @@ QString Database::failureMessage(const QString& sql, const QSqlError& error) con
                               " cours n'a pas été enregistré")
                    .arg(file);
         // Nothing more can reach the server on this connection.
-        quietAfterLoss();
+        quietDriver();
         if (m_lostConnection.isEmpty())
             m_lostConnection =
                 what + QStringLiteral(" (") + engineMessage(error) + QLatin1Char(')');

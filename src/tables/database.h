@@ -60,6 +60,11 @@ public:
     // instead: an empty base gets the schema and the starter tables, a base of another program
     // or of a newer version is refused, an older one is brought to the latest version.
     explicit Database(const QString& path);
+    // What a new store (a missing file, an empty base on a server) gets when it is opened: the
+    // schema and the starter tables at once, or nothing until a write transaction of the caller
+    // calls createEmptySchema(), so that the schema and what follows it are one transaction.
+    enum class NewStore { WithStarterTables, SchemaLater };
+    Database(const QString& path, NewStore newStore);
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
@@ -73,6 +78,10 @@ public:
     const DatabaseLocation& location() const { return m_location; }
     const Dialect& dialect() const { return *m_dialect; }
     bool wasCreated() const { return m_created; }
+    // A new store opened with NewStore::SchemaLater that has no schema yet.
+    bool awaitsSchema() const { return m_awaitsSchema; }
+    // Inside a write transaction: gives such a store the latest schema, without starter tables.
+    void createEmptySchema() const;
     // The file cannot be written: reading and drawing work, every write is refused.
     bool isReadOnly() const { return m_readOnly; }
     // The copy made before the file was brought to the latest schema version, if it was.
@@ -176,6 +185,8 @@ private:
     QSqlDatabase m_connection;
     mutable QSqlDatabase m_gridConnection;
     bool m_created = false;
+    NewStore m_newStore = NewStore::WithStarterTables;
+    mutable bool m_awaitsSchema = false;
     bool m_readOnly = false;
     QString m_backupPath;
     mutable int m_depth = 0;

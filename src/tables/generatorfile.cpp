@@ -2,9 +2,10 @@
 
 #include "errors.h"
 #include "savefile.h"
+#include "textrules.h"
 
 #include <QFile>
-
+#include <QStringDecoder>
 #include <QStringList>
 
 namespace ov {
@@ -16,7 +17,79 @@ constexpr int maxNomLength = 60;
 
 const QString headerEnd = QStringLiteral("---");
 
+// Room for the header of a generator file beyond its template: a file larger than the template's
+// limit and this is refused without being read.
+constexpr qint64 maxHeaderBytes = 64 * 1024;
+
+QString tooManyBytes() {
+    return QStringLiteral("modèle trop long (limite : 1 000 000 octets en UTF-8)");
+}
+
+// The text of a file read as UTF-8; raises Error naming the first line that is not.
+QString decodeUtf8(const QByteArray& bytes) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder.decode(bytes);
+    if (!decoder.hasError())
+        return text;
+    // Lines are split on the bytes: no UTF-8 sequence holds a line feed.
+    const QList<QByteArray> lines = bytes.split('\n');
+    for (int n = 0; n < lines.size(); ++n) {
+        QStringDecoder line(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString decoded = line.decode(lines.at(n));
+        if (line.hasError())
+            throw Error(QStringLiteral("Ligne %1 : texte qui n'est pas en UTF-8").arg(n + 1));
+    }
+    throw Error(QStringLiteral("Texte qui n'est pas en UTF-8"));
+}
+
 } // namespace
+
+std::optional<QString> templateSizeProblem(const QString& modele) {
+    qint64 bytes = 0;
+    int lines = 0;
+    bool pending = false; // a line has begun and not ended
+    for (qsizetype i = 0; i < modele.size(); ++i) {
+        const char16_t c = modele.at(i).unicode();
+        // A pair of surrogates is four bytes in UTF-8, a lone one the three of its replacement.
+        bytes += c < 0x80 ? 1 : c < 0x800 ? 2 : QChar::isSurrogate(c) ? 2 : 3;
+        if (c == u'\r' || c == u'\n') {
+            if (c == u'\r' && i + 1 < modele.size() && modele.at(i + 1) == QLatin1Char('\n')) {
+                ++i;
+                ++bytes;
+            }
+            ++lines;
+            pending = false;
+        } else {
+            pending = true;
+        }
+        if (bytes > maxTemplateBytes)
+            return tooManyBytes();
+        if (lines + (pending ? 1 : 0) > maxTemplateLines)
+            return QStringLiteral("modèle trop long (limite : 10 000 lignes)");
+    }
+    return std::nullopt;
+}
+
+// The line and column (both from 1) of an index in a text whose lines end in CR LF, CR or LF.
+std::pair<int, int> placeInText(const QString& text, int index) {
+    int line = 1;
+    int lineStart = 0;
+    for (int i = 0; i < index; ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('\r') && i + 1 < index && text.at(i + 1) == QLatin1Char('\n'))
+            ++i;
+        if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
+            ++line;
+            lineStart = i + 1;
+        }
+    }
+    return {line, index - lineStart + 1};
+}
+
+QString controlCharacterText(QChar c) {
+    return QStringLiteral("caractère de contrôle interdit (U+%1)")
+        .arg(QString::number(c.unicode(), 16).toUpper().rightJustified(4, QLatin1Char('0')));
+}
 
 std::optional<QString> idProblem(const QString& id) {
     if (id.isEmpty() || id.size() > maxIdLength)
@@ -44,6 +117,8 @@ std::optional<QString> nomProblem(const QString& nom) {
             .arg(maxNomLength);
     if (nom.contains(QLatin1Char('\n')) || nom.contains(QLatin1Char('\r')))
         return QStringLiteral("Le nom « %1 » doit tenir sur une ligne").arg(nom);
+    if (const int at = firstControlCharacter(nom); at >= 0)
+        return QStringLiteral("Le nom contient un %1").arg(controlCharacterText(nom.at(at)));
     return std::nullopt;
 }
 
@@ -62,6 +137,13 @@ PersonalGenerator readGeneratorFile(const QString& source) {
     QString text = source;
     if (text.startsWith(QChar(0xFEFF)))
         text.remove(0, 1);
+    if (const int at = firstControlCharacter(text, LineEnds::Allowed); at >= 0) {
+        const auto [line, column] = placeInText(text, at);
+        throw Error(QStringLiteral("Ligne %1, colonne %2 : %3")
+                        .arg(line)
+                        .arg(column)
+                        .arg(controlCharacterText(text.at(at))));
+    }
     PersonalGenerator generator;
     bool hasId = false, hasNom = false;
     int pos = 0;
@@ -119,6 +201,8 @@ PersonalGenerator readGeneratorFile(const QString& source) {
     if (auto problem = nomProblem(generator.nom))
         throw Error(*problem);
     generator.modele = text.mid(pos);
+    if (auto problem = templateSizeProblem(generator.modele))
+        throw Error(*problem);
     return generator;
 }
 
@@ -130,7 +214,9 @@ QList<PersonalGenerator> readGeneratorFiles(const QStringList& paths) {
             throw Error(QStringLiteral("Impossible de lire le fichier %1 : %2")
                             .arg(path, file.errorString()));
         try {
-            generators.append(readGeneratorFile(QString::fromUtf8(file.readAll())));
+            if (file.size() > maxTemplateBytes + maxHeaderBytes)
+                throw Error(tooManyBytes());
+            generators.append(readGeneratorFile(decodeUtf8(file.readAll())));
         } catch (const Error& error) {
             throw Error(path + QStringLiteral(" : ") + error.message());
         }

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <utility>
 
 namespace ov {
 
@@ -18,6 +19,21 @@ struct PersonalGenerator {
     int raccourci = 0;     // the pinned shortcut number, 1 to 9; 0 when none is pinned
 };
 
+// The largest template: refused before it is parsed when longer.
+inline constexpr qint64 maxTemplateBytes = 1000000; // in UTF-8
+inline constexpr int maxTemplateLines = 10000;
+
+// « modèle trop long (limite : …) » when a template is beyond either limit, or nothing. Counts
+// without splitting the text, and stops as soon as a limit is passed.
+std::optional<QString> templateSizeProblem(const QString& modele);
+
+// « caractère de contrôle interdit (U+0007) »: the text of a character that no template, Nom or
+// generator file may hold.
+QString controlCharacterText(QChar c);
+
+// The line and column (both from 1) of an index in a text whose lines end in CR LF, CR or LF.
+std::pair<int, int> placeInText(const QString& text, int index);
+
 // What is wrong with an Id or a Nom, in French, or nothing.
 std::optional<QString> idProblem(const QString& id);
 std::optional<QString> nomProblem(const QString& nom);
@@ -28,10 +44,12 @@ inline constexpr int maxShortcutNumber = 9;
 // The file of one generator (.ovgen): "Id: ..." and "Nom: ..." lines ("Français: oui" and
 // "Raccourci: N" when set), a line "---", then the template as it is.
 QString generatorFileText(const PersonalGenerator& generator);
-// Reads such a text; raises Error with a French message when it is not one.
+// Reads such a text; raises Error with a French message when it is not one (a control character
+// is told with its line and column in the file, a template too long with the limit).
 PersonalGenerator readGeneratorFile(const QString& text);
 
-// Reads .ovgen files: all of them or none; raises Error naming the file that fails.
+// Reads .ovgen files: all of them or none; raises Error naming the file that fails. A file that is
+// not UTF-8 is refused with its line; a file far beyond the template's size is refused unread.
 QList<PersonalGenerator> readGeneratorFiles(const QStringList& paths);
 
 // Writes one generator's .ovgen file whole or not at all; raises Error.

@@ -8,6 +8,13 @@
 
 namespace ov {
 
+Refusal controlCharacterRefusal(const QString& field, const QString& text) {
+    const qsizetype index = firstControlCharacter(text);
+    if (index < 0)
+        return std::nullopt;
+    return field + QStringLiteral(" : ") + controlCharacterProblem(text, index);
+}
+
 QString TableMaintenance::tableKey(const QString& text) {
     return cutToWidth(text, width::TableId);
 }
@@ -27,6 +34,10 @@ bool TableMaintenance::elementExists(const QString& tableId, const QString& elem
 Refusal TableMaintenance::createTable(const QString& idText, const QString& name) const {
     if (idText.isEmpty() || name.isEmpty())
         return maintenance::enterValues();
+    if (auto refusal = controlCharacterRefusal(QStringLiteral("Id"), idText))
+        return refusal;
+    if (auto refusal = controlCharacterRefusal(QStringLiteral("Nom"), name))
+        return refusal;
     if (tableExists(idText))
         return maintenance::tableExists();
     m_database.run(QStringLiteral("INSERT INTO OVmaster (Id, Nom, NbrElement, TotProba)"
@@ -37,6 +48,8 @@ Refusal TableMaintenance::createTable(const QString& idText, const QString& name
 
 Refusal TableMaintenance::addElement(const QString& tableId, const QString& element,
                                      const QString& weightText) const {
+    if (auto refusal = controlCharacterRefusal(QStringLiteral("Element"), element))
+        return refusal;
     if (elementExists(tableId, element))
         return maintenance::elementExists();
     if (!tableExists(tableId))
@@ -54,6 +67,8 @@ Refusal TableMaintenance::checkTableIdChange(const QString& currentId,
     const QString newId = tableKey(newIdText);
     if (newId.isEmpty())
         return maintenance::emptyTableId();
+    if (auto refusal = controlCharacterRefusal(QStringLiteral("Id"), newIdText))
+        return refusal;
     if (newId != currentId && tableExists(newId))
         return maintenance::tableIdTaken(newId);
     return std::nullopt;

@@ -42,6 +42,10 @@ inline QString tableIdTaken(const QString& id) {
 // Why a change was refused (the message to show), or nothing when it was made.
 using Refusal = std::optional<QString>;
 
+// A text typed into a field (its name given) that holds a control character: "Element :
+// caractère de contrôle U+0007 interdit (caractère 3)"; nothing for any other text.
+Refusal controlCharacterRefusal(const QString& field, const QString& text);
+
 class TableMaintenance {
 public:
     explicit TableMaintenance(const Database& database) : m_database(database) {}

@@ -102,11 +102,12 @@ void insertRecords(const Database& database, OutputKind kind,
         return value.isNull() ? QVariant() : QVariant(cutToWidth(value.toString(), width));
     };
     database.transaction([&] {
-        QSqlQuery insert(database.connection());
-        if (!insert.prepare(QStringLiteral("INSERT INTO %1 (Id, %2, %3, DateCreation, DateImprime)"
+        const QString sql = QStringLiteral("INSERT INTO %1 (Id, %2, %3, DateCreation, DateImprime)"
                                            " VALUES (?, ?, ?, ?, ?)")
-                                .arg(t.table, t.textField, t.stringField)))
-            throw DatabaseError(engineMessage(insert.lastError()));
+                                .arg(t.table, t.textField, t.stringField);
+        QSqlQuery insert(database.connection());
+        if (!insert.prepare(sql))
+            throw DatabaseError(database.failureMessage(sql, insert.lastError()));
         for (const StoredRecord& record : records) {
             insert.bindValue(0, record.id.isNull() ? QVariant() : QVariant(record.id.toDouble()));
             insert.bindValue(1, record.text.isNull() ? QVariant() : record.text.toString());
@@ -116,7 +117,7 @@ void insertRecords(const Database& database, OutputKind kind,
                                     : QVariant(record.created.toDate().toString(Qt::ISODate)));
             insert.bindValue(4, cut(record.printDate, width::PrintDate));
             if (!insert.exec())
-                throw DatabaseError(engineMessage(insert.lastError()));
+                throw DatabaseError(database.failureMessage(sql, insert.lastError()));
         }
     });
 }

@@ -1,7 +1,10 @@
 #include "savefile.h"
 
+#include "errors.h"
+
 #include <QDir>
 #include <QFileInfo>
+#include <unistd.h>
 
 namespace ov {
 
@@ -47,9 +50,27 @@ QString OutputFile::errorString() const {
     return m_direct ? m_file.errorString() : m_save.errorString();
 }
 
+bool flushToDisk(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadWrite) && ::fsync(file.handle()) == 0;
+}
+
 QString cannotWriteMessage(const QString& path, const QString& reason) {
     return QStringLiteral("Impossible d'écrire le fichier %1 : %2")
         .arg(QDir::toNativeSeparators(path), reason);
+}
+
+void writeWholeFile(const QString& path, const QByteArray& bytes) {
+    OutputFile file(path);
+    if (!file.open())
+        throw Error(cannotWriteMessage(path, file.errorString()));
+    if (file.device().write(bytes) != bytes.size()) {
+        const QString reason = file.device().errorString();
+        file.cancel();
+        throw Error(cannotWriteMessage(path, reason));
+    }
+    if (const QString failure = file.commit(); !failure.isEmpty())
+        throw Error(cannotWriteMessage(path, failure));
 }
 
 } // namespace ov

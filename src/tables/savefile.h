@@ -31,6 +31,12 @@ private:
     QFile m_file;
 };
 
+// Puts a complete file on the disk (fsync), before it takes the name under which it is used.
+bool flushToDisk(const QString& path);
+
+// Writes the bytes through an OutputFile, whole or not at all; raises Error with the message below.
+void writeWholeFile(const QString& path, const QByteArray& bytes);
+
 // The French message of a file that could not be written.
 QString cannotWriteMessage(const QString& path, const QString& reason);
 

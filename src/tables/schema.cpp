@@ -5,8 +5,10 @@
 #include "generatortables.h"
 #include "historyindex.h"
 #include "outputs.h"
+#include "savefile.h"
 
 #include <QAtomicInt>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -238,18 +240,37 @@ QString backupPathFor(const QString& databasePath, const QDate& date) {
 QString migrateSchema(const Database& database) {
     if (effectiveVersion(database) >= latestSchemaVersion())
         return {};
-    // A consistent copy of the whole file, what the journal holds included.
+    // A consistent copy of the whole file, what the journal holds included. It is written under a
+    // name of its own and gets the backup's name only once complete: a program killed meanwhile
+    // never leaves that name empty or half-written, and the next run takes it.
     const QString copy = database.dialect().copyIntoFile();
-    const QString backup =
-        copy.isEmpty() ? QString() : backupPathFor(database.path(), QDate::currentDate());
-    try {
-        if (!copy.isEmpty())
-            database.run(copy, {backup});
-    } catch (const DatabaseError& error) {
-        QFile::remove(backup);
-        throw DatabaseError(QStringLiteral("La copie de la base %1 avant sa mise à jour a échoué :"
-                                           " elle n'a pas été modifiée. %2")
-                                .arg(QDir::toNativeSeparators(database.path()), error.message()));
+    QString backup;
+    if (!copy.isEmpty()) {
+        const QString partial =
+            backupPathFor(database.path(), QDate::currentDate()) +
+            QStringLiteral(".partiel-%1").arg(QCoreApplication::applicationPid());
+        try {
+            QFile::remove(partial);
+            database.run(copy, {partial});
+            if (!flushToDisk(partial))
+                throw DatabaseError(QStringLiteral("Écriture impossible de la copie %1")
+                                        .arg(QDir::toNativeSeparators(partial)));
+            // Another program may have taken the name meanwhile: the next free one, then.
+            for (int attempt = 0; attempt < 3 && backup.isEmpty(); ++attempt) {
+                const QString name = backupPathFor(database.path(), QDate::currentDate());
+                if (QFile::rename(partial, name))
+                    backup = name;
+            }
+            if (backup.isEmpty())
+                throw DatabaseError(QStringLiteral("La copie %1 n'a pas pu être renommée")
+                                        .arg(QDir::toNativeSeparators(partial)));
+        } catch (const DatabaseError& error) {
+            QFile::remove(partial);
+            throw DatabaseError(
+                QStringLiteral("La copie de la base %1 avant sa mise à jour a"
+                               " échoué : elle n'a pas été modifiée. %2")
+                    .arg(QDir::toNativeSeparators(database.path()), error.message()));
+        }
     }
     database.transaction([&] {
         // Another program may have brought the file up to date meanwhile.

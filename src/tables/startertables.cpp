@@ -62,10 +62,13 @@ void loadStarterGenerators(const Database& database) {
             try {
                 const PersonalGenerator generator =
                     readGeneratorFile(QString::fromUtf8(file.readAll()));
-                database.run(
-                    QStringLiteral("INSERT INTO OVgenerateur (Id, Nom, Modele, DateModif)"
-                                   " VALUES (?, ?, ?, ?)"),
-                    {generator.id, generator.nom, generator.modele, now.toString(Qt::ISODate)});
+                // The header's options are kept, as an import keeps them.
+                database.run(QStringLiteral("INSERT INTO OVgenerateur (Id, Nom, Modele, DateModif,"
+                                            " Francais, Raccourci) VALUES (?, ?, ?, ?, ?, ?)"),
+                             {generator.id, generator.nom, generator.modele,
+                              now.toString(Qt::ISODate), int(generator.francais),
+                              generator.raccourci > 0 ? QVariant(generator.raccourci)
+                                                      : QVariant(QMetaType(QMetaType::Int))});
             } catch (const DatabaseError&) {
                 throw;
             } catch (const Error& error) {

@@ -27,14 +27,6 @@ QString joinProblems(const QStringList& problems) {
     return problems.join(QLatin1Char('\n'));
 }
 
-bool hasControlCharacter(const QString& text) {
-    for (const QChar c : text) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
-            return true;
-    }
-    return false;
-}
-
 // Splits one line into its fields. Quoted fields may hold separators and doubled quotes; a quote
 // inside an unquoted field is taken as it is. Returns the problem when the line is malformed.
 std::optional<QString> splitFields(const QString& line, QChar separator, QStringList& fields) {
@@ -283,9 +275,10 @@ bool TableFileReader::checkRow(int lineNumber, const QStringList& fields, TableR
         rowOk = false;
     };
     for (int c = 0; c < ColumnCount; ++c) {
-        if (hasControlCharacter(fields.at(m_columns[c])))
-            refuse(QStringLiteral("caractère de contrôle dans la colonne %1")
-                       .arg(QLatin1String(columnNames[c])));
+        const QString& field = fields.at(m_columns[c]);
+        if (const qsizetype at = firstControlCharacter(field); at >= 0)
+            refuse(controlCharacterProblem(field, at) +
+                   QStringLiteral(" dans la colonne %1").arg(QLatin1String(columnNames[c])));
     }
     if (row.id.isEmpty())
         refuse(QStringLiteral("identifiant de table vide"));

@@ -27,6 +27,12 @@ bool isElementWeight(double value) {
     return value >= 0 && value <= maxElementWeight && value == std::floor(value);
 }
 
+QString controlCharacterProblem(const QString& text, qsizetype index) {
+    return QStringLiteral("caractère de contrôle U+%1 interdit (caractère %2)")
+        .arg(QString::number(text.at(index).unicode(), 16).toUpper().rightJustified(4, u'0'))
+        .arg(characterCount(text.left(index)) + 1);
+}
+
 QString elementWeightRule() {
     return QStringLiteral("un nombre entier de 0 à 1 000 000 000");
 }
@@ -47,6 +53,16 @@ int characterCount(const QString& text) {
         if (!(text.at(i).isLowSurrogate() && i > 0 && text.at(i - 1).isHighSurrogate()))
             ++count;
     return count;
+}
+
+int firstControlCharacter(const QString& text, LineEnds lineEnds) {
+    const bool endsAllowed = lineEnds == LineEnds::Allowed;
+    for (int i = 0; i < int(text.size()); ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (c < 0x20 && c != u'\t' && !(endsAllowed && (c == u'\n' || c == u'\r')))
+            return i;
+    }
+    return -1;
 }
 
 QString quoted(const QString& text) {

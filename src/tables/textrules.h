@@ -15,6 +15,12 @@ QString cutToWidth(const QString& text, int width);
 // Characters, not UTF-16 units: a pair of surrogates is one character.
 int characterCount(const QString& text);
 
+// The index of the first NUL or other C0 control character (U+0000 to U+001F) other than tab,
+// or -1 when the text has none: no text that enters the store holds one. A text of several lines
+// (a template, a generator file) passes lineEnds to allow line feed and carriage return too.
+enum class LineEnds { Refused, Allowed };
+int firstControlCharacter(const QString& text, LineEnds lineEnds = LineEnds::Refused);
+
 // A name or a value inside a French message: « text ».
 QString quoted(const QString& text);
 
@@ -24,6 +30,10 @@ std::optional<int> parseInteger(const QString& text);
 
 // The same, raising ConversionError "'text' is not a valid integer value" on failure.
 int toInteger(const QString& text);
+
+// "caractère de contrôle U+0007 interdit (caractère 3)": the character at that index, counted
+// from 1 in characters.
+QString controlCharacterProblem(const QString& text, qsizetype index);
 
 // Element weights: a whole number from 0 (an element that is never drawn) to maxElementWeight.
 // Every place where a weight is entered or imported accepts only these.

@@ -7,11 +7,6 @@ namespace ov {
 
 namespace {
 
-// 64-bit arithmetic that wraps around instead of overflowing.
-qint64 wrap(quint64 value) {
-    return qint64(value);
-}
-
 int clampToInt(qint64 value) {
     return int(std::clamp<qint64>(value, std::numeric_limits<int>::min(),
                                   std::numeric_limits<int>::max()));
@@ -30,14 +25,35 @@ bool isPlain(const QString& text) {
 
 QStringList Expander::expand(const Template& parsed) {
     QStringList lines;
+    int number = 0;
     for (const TemplateLine& line : parsed.lines()) {
-        if (line.comment)
-            continue;
-        QString text;
-        expandPieces(line.pieces, text, 0);
-        lines.append(text);
+        ++number;
+        if (!line.comment)
+            lines.append(expandLine(line, number));
     }
+    m_line = 0;
     return lines;
+}
+
+QString Expander::expandLine(const TemplateLine& line, int lineNumber, NameUse* use) {
+    m_line = lineNumber;
+    QString text;
+    m_use = use;
+    try {
+        expandPieces(line.pieces, text, 0);
+    } catch (...) {
+        m_use = nullptr;
+        throw;
+    }
+    m_use = nullptr;
+    return m_french || line.holdsArticle ? frenchPostPass(text) : text;
+}
+
+Gender Expander::tagOf(const QString& name) const {
+    if (m_use)
+        m_use->uses.insert(name);
+    const auto found = m_values.constFind(name);
+    return found == m_values.constEnd() ? Gender::None : found->tag;
 }
 
 std::optional<QString> Expander::expandDraw(const QString& table) {
@@ -98,6 +114,8 @@ void Expander::expandPiece(const Piece& piece, QString& out, int depth) {
         write(out, QString::number(evaluate(*piece.expression)));
         break;
     case Piece::Kind::Recall: {
+        if (m_use)
+            m_use->uses.insert(piece.name);
         const auto found = m_values.constFind(piece.name);
         if (found != m_values.constEnd())
             write(out, found->isNumber ? QString::number(found->number) : found->text);
@@ -108,32 +126,56 @@ void Expander::expandPiece(const Piece& piece, QString& out, int depth) {
         value.isNumber = true;
         value.number = evaluate(*piece.expression);
         m_values.insert(piece.name, value);
+        if (m_use)
+            m_use->sets.insert(piece.name);
         break;
     }
     case Piece::Kind::KeepText: {
         Value value;
         ++m_keeping;
         try {
-            drawOne(piece.table, value.text, depth);
+            drawOne(piece.table, value.text, depth, &value.tag);
         } catch (...) {
             --m_keeping;
             throw;
         }
         --m_keeping;
         m_values.insert(piece.name, value);
+        if (m_use)
+            m_use->sets.insert(piece.name);
+        break;
+    }
+    case Piece::Kind::Article:
+        write(out, agreeingArticle(piece.word, tagOf(piece.name)).value_or(piece.word));
+        break;
+    case Piece::Kind::Agree: {
+        // The whole text is drawn and expanded first; only the form kept is written.
+        QString expanded;
+        ++m_keeping;
+        try {
+            drawOne(piece.table, expanded, depth);
+        } catch (...) {
+            --m_keeping;
+            throw;
+        }
+        --m_keeping;
+        write(out, agreeingForm(expanded, tagOf(piece.name)));
         break;
     }
     }
 }
 
-bool Expander::drawOne(const QString& table, QString& out, int depth) {
+bool Expander::drawOne(const QString& table, QString& out, int depth, Gender* tag) {
     countDraw();
     if (depth == 0)
         m_rootTable = table;
     QString element;
     if (!m_draws.OV(table, element))
         return false; // the draw showed its message; an empty piece
-    expandElement(table, element, out, depth + 1);
+    const TaggedText tagged = splitGenderTag(element);
+    if (tag)
+        *tag = tagged.tag;
+    expandElement(table, tagged.text, out, depth + 1);
     return true;
 }
 
@@ -165,7 +207,7 @@ void Expander::pickWithoutRepeats(const QString& table, qint64 count, QString& o
         if (k == deck.size()) // a roll above the total: the last element with a weight
             for (k = deck.size(); k-- > 0 && deck[k].weight <= 0;) {
             }
-        const QString text = deck[k].text;
+        const QString text = splitGenderTag(deck[k].text).text;
         deck.erase(deck.begin() + std::ptrdiff_t(k));
         if (i > 0)
             write(out, QStringLiteral(", "));
@@ -200,6 +242,8 @@ void Expander::expandElement(const QString& table, const QString& text, QString&
 }
 
 qint64 Expander::numberOf(const QString& name) const {
+    if (m_use)
+        m_use->uses.insert(name);
     const auto found = m_values.constFind(name);
     if (found == m_values.constEnd())
         return 0;
@@ -211,33 +255,47 @@ qint64 Expander::numberOf(const QString& name) const {
 }
 
 qint64 Expander::evaluate(const Expression& e) {
-    switch (e.kind) {
-    case Expression::Kind::Number:
-        return e.number;
-    case Expression::Kind::Dice: {
-        quint64 total = 0;
-        for (int i = 0; i < e.count; ++i)
-            total += quint64(qint64(m_draws.D(e.faces)));
-        return wrap(total);
+    using Kind = Expression::Step::Kind;
+    const auto overflow = [this] { return ArithmeticOverflow(m_line); };
+    std::vector<qint64> values;
+    values.reserve(e.steps.size());
+    for (const Expression::Step& step : e.steps) {
+        switch (step.kind) {
+        case Kind::Number:
+            values.push_back(step.number);
+            break;
+        case Kind::Dice: {
+            qint64 total = 0;
+            for (int i = 0; i < step.count; ++i)
+                if (__builtin_add_overflow(total, qint64(m_draws.D(step.faces)), &total))
+                    throw overflow();
+            values.push_back(total);
+            break;
+        }
+        case Kind::Name:
+            values.push_back(numberOf(step.name));
+            break;
+        case Kind::Negate:
+            if (__builtin_sub_overflow(qint64(0), values.back(), &values.back()))
+                throw overflow();
+            break;
+        case Kind::Add:
+        case Kind::Subtract:
+        case Kind::Multiply: {
+            const qint64 right = values.back();
+            values.pop_back();
+            qint64& left = values.back();
+            const bool overflowed =
+                step.kind == Kind::Add        ? __builtin_add_overflow(left, right, &left)
+                : step.kind == Kind::Subtract ? __builtin_sub_overflow(left, right, &left)
+                                              : __builtin_mul_overflow(left, right, &left);
+            if (overflowed)
+                throw overflow();
+            break;
+        }
+        }
     }
-    case Expression::Kind::Name:
-        return numberOf(e.name);
-    case Expression::Kind::Negate:
-        return wrap(0u - quint64(evaluate(*e.right)));
-    case Expression::Kind::Add: {
-        const qint64 left = evaluate(*e.left);
-        return wrap(quint64(left) + quint64(evaluate(*e.right)));
-    }
-    case Expression::Kind::Subtract: {
-        const qint64 left = evaluate(*e.left);
-        return wrap(quint64(left) - quint64(evaluate(*e.right)));
-    }
-    case Expression::Kind::Multiply: {
-        const qint64 left = evaluate(*e.left);
-        return wrap(quint64(left) * quint64(evaluate(*e.right)));
-    }
-    }
-    return 0;
+    return values.empty() ? 0 : values.back();
 }
 
 } // namespace ov

@@ -25,6 +25,7 @@ void saveEditedGenerator(const Database& database, const QString& previousId,
             throw Error(QStringLiteral("Le générateur « %1 » existe déjà").arg(other->id));
         if (!store.find(previousId))
             throw Error(QStringLiteral("Pas de générateur « %1 »").arg(previousId));
+        requireDistinctShortcuts(store.list(), {generator}, previousId);
         database.run(QStringLiteral("UPDATE OVgenerateur SET Id = ?, Nom = ?, Modele = ?,"
                                     " DateModif = ?, Francais = ?, Raccourci = ? WHERE Id = ?"),
                      {generator.id, generator.nom, generator.modele,

@@ -5,6 +5,8 @@
 #include "tables/errors.h"
 #include "tables/outputs.h"
 
+#include <QJsonArray>
+
 namespace ov {
 
 namespace {
@@ -40,6 +42,64 @@ GeneratorCheck checkGenerator(const Database& database, const PersonalGenerator&
     return check;
 }
 
+QList<int> shortcutNumbers(const QList<PersonalGenerator>& menuOrder) {
+    constexpr int keys = 9;
+    QList<int> numbers(menuOrder.size(), 0);
+    bool taken[keys + 1] = {};
+    for (int i = 0; i < menuOrder.size(); ++i) {
+        const int pinned = menuOrder.at(i).raccourci;
+        if (pinned >= 1 && pinned <= keys && !taken[pinned]) {
+            numbers[i] = pinned;
+            taken[pinned] = true;
+        }
+    }
+    int next = 1;
+    for (int i = 0; i < menuOrder.size(); ++i) {
+        if (numbers.at(i) != 0)
+            continue;
+        while (next <= keys && taken[next])
+            ++next;
+        if (next > keys)
+            break;
+        numbers[i] = next;
+        taken[next] = true;
+    }
+    return numbers;
+}
+
+void requireDistinctShortcuts(const QList<PersonalGenerator>& stored,
+                              const QList<PersonalGenerator>& incoming,
+                              const QString& renamedFrom) {
+    const auto same = [](const QString& a, const QString& b) {
+        return a.compare(b, Qt::CaseInsensitive) == 0;
+    };
+    QList<PersonalGenerator> after;
+    for (const PersonalGenerator& generator : stored) {
+        bool replaced = !renamedFrom.isEmpty() && same(generator.id, renamedFrom);
+        for (const PersonalGenerator& other : incoming)
+            replaced = replaced || same(generator.id, other.id);
+        if (!replaced)
+            after.append(generator);
+    }
+    for (const PersonalGenerator& generator : incoming) {
+        if (generator.raccourci < 0 || generator.raccourci > 9)
+            throw Error(QStringLiteral("Générateur « %1 » : le raccourci doit être un numéro de 1"
+                                       " à 9 (0 : aucun), pas %2")
+                            .arg(generator.id)
+                            .arg(generator.raccourci));
+        if (generator.raccourci != 0)
+            for (const PersonalGenerator& holder : after)
+                if (holder.raccourci == generator.raccourci)
+                    throw Error(QStringLiteral("Le raccourci Ctrl+%1 est déjà celui du générateur"
+                                               " « %2 » : le générateur « %3 » n'est pas"
+                                               " enregistré. Choisissez un autre numéro, ou"
+                                               " aucun.")
+                                    .arg(generator.raccourci)
+                                    .arg(holder.id, generator.id));
+        after.append(generator);
+    }
+}
+
 GeneratorStore::GeneratorStore(const Database& database) : m_database(database) {
     m_database.requireTable(QStringLiteral("OVgenerateur"));
     m_database.requireTable(QStringLiteral("OVresultat"));
@@ -73,9 +133,7 @@ void GeneratorStore::save(const QList<PersonalGenerator>& generators, bool repla
             throw Error(*problem);
         Template parsed;
         if (auto error = Template::parse(generator.modele, parsed))
-            throw Error(
-                QStringLiteral("Générateur « %1 », %2")
-                    .arg(generator.id, error->message().replace(0, 1, QStringLiteral("l"))));
+            throw Error(error->inGenerator(generator.id));
         for (const QString& other : seen)
             if (other.compare(generator.id, Qt::CaseInsensitive) == 0)
                 throw Error(QStringLiteral("L'Id « %1 » est donné deux fois").arg(generator.id));
@@ -83,6 +141,7 @@ void GeneratorStore::save(const QList<PersonalGenerator>& generators, bool repla
     }
     const QString now = QDateTime::currentDateTime().toString(Qt::ISODate);
     m_database.transaction([&] {
+        requireDistinctShortcuts(list(), generators);
         for (const PersonalGenerator& generator : generators) {
             // An empty template is stored as an empty text, never as a null.
             const QString modele =
@@ -144,6 +203,13 @@ int GeneratorStore::storeResult(const PersonalGenerator& generator, const QStrin
     // never shared.
     int n = 0;
     m_database.transaction([&] {
+        // The generator is looked for under the same write lock as its deletion takes: a result
+        // is stored while its generator exists, or not at all.
+        if (!m_database
+                 .scalar(QStringLiteral("SELECT count(*) FROM OVgenerateur WHERE Id = ?"),
+                         {generator.id})
+                 .toInt())
+            throw Error(goneGeneratorMessage(generator.id));
         n = recordNumber(m_database, {QStringLiteral("OVresultat"), generator.id});
         m_database.execute(QStringLiteral("INSERT INTO OVresultat (Generateur, Id, Texte,"
                                           " DateCreation, DateImprime) VALUES (?, ?, ?, ?, NULL)"),
@@ -151,6 +217,29 @@ int GeneratorStore::storeResult(const PersonalGenerator& generator, const QStrin
                             created.toString(Qt::ISODate)});
     });
     return n;
+}
+
+QString goneGeneratorMessage(const QString& id) {
+    return QStringLiteral("Le générateur « %1 » n'existe plus (supprimé ou renommé pendant la"
+                          " génération) : ce texte n'a pas été enregistré")
+        .arg(id);
+}
+
+QString overflowText() {
+    return QStringLiteral("dépassement de capacité dans une expression");
+}
+
+QJsonObject runJson(const PersonalRunReport& report) {
+    QJsonObject object;
+    object.insert(QStringLiteral("kind"), report.generator);
+    // A run that failed before its record was stored has no number to show.
+    if (!report.error || report.stored)
+        object.insert(QStringLiteral("id"), report.id);
+    object.insert(QStringLiteral("lines"), QJsonArray::fromStringList(report.lines));
+    object.insert(QStringLiteral("messages"), QJsonArray::fromStringList(report.messages));
+    if (report.error)
+        object.insert(QStringLiteral("error"), *report.error);
+    return object;
 }
 
 QString sizeExceededMessage(const QString& id) {
@@ -169,15 +258,20 @@ PersonalRunReport PersonalRun::run(const PersonalGenerator& generator, bool stor
     };
     Template parsed;
     if (auto error = Template::parse(generator.modele, parsed))
-        return fail(QStringLiteral("Générateur « %1 », %2")
-                        .arg(generator.id, error->message().replace(0, 1, QStringLiteral("l"))));
+        return fail(error->inGenerator(generator.id));
     QStringList body;
     try {
         TableDraws draws(m_draw, relay);
         Expander expander(draws, relay);
+        expander.setFrench(generator.francais);
         body = expander.expand(parsed);
     } catch (const SizeExceeded&) {
         return fail(sizeExceededMessage(generator.id));
+    } catch (const ArithmeticOverflow& overflow) {
+        return fail(QStringLiteral("Générateur « %1 », ligne %2 : %3")
+                        .arg(generator.id)
+                        .arg(overflow.line)
+                        .arg(overflowText()));
     }
     const QDateTime now = m_clock.now();
     const QString dateText = shortDate(now.date());
@@ -205,6 +299,10 @@ std::optional<QString> PersonalRun::expandDraw(const QString& table) {
     } catch (const SizeExceeded&) {
         m_messages.showMessage(QStringLiteral("Le tirage sur la table \"") + table +
                                QStringLiteral("\" dépasse la taille permise"));
+        return std::nullopt;
+    } catch (const ArithmeticOverflow&) {
+        m_messages.showMessage(QStringLiteral("Le tirage sur la table \"") + table +
+                               QStringLiteral("\" : ") + overflowText());
         return std::nullopt;
     }
 }

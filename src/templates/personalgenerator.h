@@ -8,6 +8,7 @@
 #include "template.h"
 
 #include <QDateTime>
+#include <QJsonObject>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -58,6 +59,17 @@ private:
     const Database& m_database;
 };
 
+// The keys of the generators (Ctrl+1 to Ctrl+9), given in the menu's order: a generator pinned
+// to a number keeps it; the others take the free numbers in that order. 0: no key.
+QList<int> shortcutNumbers(const QList<PersonalGenerator>& menuOrder);
+
+// Refuses (Error, in French) two generators pinned to one number. stored: the generators as they
+// are stored; incoming: those about to be written, each in the place of the stored one with its
+// Id, the first of them instead of renamedFrom when it is given.
+void requireDistinctShortcuts(const QList<PersonalGenerator>& stored,
+                              const QList<PersonalGenerator>& incoming,
+                              const QString& renamedFrom = QString());
+
 // The header line of a result.
 QString resultHeader(const PersonalGenerator& generator, int n, const QString& dateText);
 
@@ -69,6 +81,10 @@ struct PersonalRunReport {
     std::optional<QString> error; // set when the run ended without a result
     bool stored = false;
 };
+
+// A result's run as one JSON object (kind, id, lines, messages, and error when it ended without a
+// result): what the tool writes for --json and what the web server answers.
+QJsonObject runJson(const PersonalRunReport& report);
 
 // Runs of personal generators on one store, one clock, one source of draws and messages.
 class PersonalRun {
@@ -91,7 +107,13 @@ private:
     MessageSink& m_messages;
 };
 
+// « dépassement de capacité dans une expression »: what stops a run whose arithmetic leaves the
+// 64-bit range.
+QString overflowText();
+
 // « Le générateur "Id" dépasse la taille permise »
 QString sizeExceededMessage(const QString& id);
+// A run that was to store its result finds its generator gone.
+QString goneGeneratorMessage(const QString& id);
 
 } // namespace ov

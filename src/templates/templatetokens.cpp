@@ -1,5 +1,6 @@
 #include "templatetokens.h"
 
+#include "frenchpass.h"
 #include "template.h"
 #include "templatechars.h"
 
@@ -32,10 +33,16 @@ public:
             } else if (isOpen(c)) {
                 const int close = closing(i, to);
                 add(TemplateToken::Kind::Syntax, i, i + 1);
-                if (c == QLatin1Char('['))
-                    bracket(i + 1, close);
-                else
-                    brace(i + 1, close);
+                // Beyond the nesting that a template may have, nothing is coloured: the scan
+                // never goes deeper than a valid line.
+                if (m_depth < maxNesting) {
+                    ++m_depth;
+                    if (c == QLatin1Char('['))
+                        bracket(i + 1, close);
+                    else
+                        brace(i + 1, close);
+                    --m_depth;
+                }
                 if (close < to)
                     add(TemplateToken::Kind::Syntax, close, close + 1);
                 i = close + 1;
@@ -141,6 +148,14 @@ private:
             }
             return;
         }
+        if (const int colon = topLevel(from, to, QLatin1Char(':')); colon >= 0) {
+            const auto [a, b] = trimmed(from, colon);
+            add(TemplateToken::Kind::Table, a, b);
+            add(TemplateToken::Kind::Syntax, colon, colon + 1);
+            const auto [c, d] = trimmed(colon + 1, to);
+            add(TemplateToken::Kind::Remembered, c, d);
+            return;
+        }
         const auto [a, b] = trimmed(from, to);
         const QString name = s.mid(a, b - a);
         add(m_known.contains(name) ? TemplateToken::Kind::Remembered : TemplateToken::Kind::Table,
@@ -148,6 +163,8 @@ private:
     }
 
     void brace(int from, int to) {
+        if (article(from, to))
+            return;
         int i = from;
         bool keeping = false; // a name followed by = is the one remembered
         while (i < to) {
@@ -194,8 +211,29 @@ private:
         }
     }
 
+    // {le x}: the word, blanks, a name and nothing else.
+    bool article(int from, int to) {
+        const auto [a, b] = trimmed(from, to);
+        int word = a;
+        while (word < b && isNameChar(s.at(word)))
+            ++word;
+        int name = word;
+        while (name < b && isBlank(s.at(name)))
+            ++name;
+        if (name == word || name == b || !s.at(name).isLetter() ||
+            !agreeingArticle(s.mid(a, word - a), Gender::None))
+            return false;
+        for (int j = name; j < b; ++j)
+            if (!isNameChar(s.at(j)))
+                return false;
+        add(TemplateToken::Kind::Article, a, word);
+        add(TemplateToken::Kind::Remembered, name, b);
+        return true;
+    }
+
     const QString& s;
     QSet<QString>& m_known;
+    int m_depth = 0; // brackets open around the part being scanned
 };
 
 } // namespace
@@ -205,6 +243,11 @@ QList<TemplateToken> templateLineTokens(const QString& line, QSet<QString>& know
         return {{TemplateToken::Kind::Comment, 0, int(line.size()), line}};
     LineScanner scanner(line, known);
     scanner.text(0, int(line.size()));
+    const TaggedText tagged = splitGenderTag(line);
+    if (tagged.tag != Gender::None) {
+        const int at = int(line.lastIndexOf(QLatin1Char('@')));
+        scanner.tokens.append({TemplateToken::Kind::Tag, at, int(line.size()) - at, line.mid(at)});
+    }
     return scanner.tokens;
 }
 

@@ -1,4 +1,5 @@
 #include "generatoreditor.h"
+#include "viewsettings.h"
 
 #include "messages.h"
 #include "tables/database.h"
@@ -9,6 +10,7 @@
 #include "templates/personalgeneration.h"
 #include "templates/templatetokens.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QCollator>
 #include <QFileDialog>
@@ -68,6 +70,7 @@ GeneratorEditor::GeneratorEditor(const Database& database, QWidget* parent)
         return chooseWithDialog(this, save, suggested);
     };
     buildControls();
+    followZoom(this);
     readTables();
     resize(900, 640);
     restoreGeometry(QSettings().value(geometryKey).toByteArray());
@@ -140,6 +143,18 @@ void GeneratorEditor::buildControls() {
     edtNomGenerateur->setMaxLength(60);
     form->addRow(buddyLabel(QStringLiteral("&Id"), edtId), edtId);
     form->addRow(buddyLabel(QStringLiteral("N&om"), edtNomGenerateur), edtNomGenerateur);
+    // The generator's key in the menu: pinned to a number, or the first free one (« Aucun »).
+    edtRaccourci = new QSpinBox;
+    edtRaccourci->setObjectName(QStringLiteral("edtRaccourci"));
+    edtRaccourci->setRange(0, 9);
+    edtRaccourci->setPrefix(QStringLiteral("Ctrl+"));
+    edtRaccourci->setSpecialValueText(QStringLiteral("Aucun"));
+    form->addRow(buddyLabel(QStringLiteral("&Raccourci"), edtRaccourci), edtRaccourci);
+    chkFrancais = new QCheckBox(QStringLiteral("Français : élisions et &contractions sur chaque "
+                                               "ligne (« à le » → « au », « la épée » → "
+                                               "« l'épée »)"));
+    chkFrancais->setObjectName(QStringLiteral("chkFrancais"));
+    form->addRow(QString(), chkFrancais);
     rightLayout->addLayout(form);
 
     auto* vertical = new QSplitter(Qt::Vertical);
@@ -214,13 +229,17 @@ void GeneratorEditor::buildControls() {
     for (QLineEdit* edit : {edtId, edtNomGenerateur})
         connect(edit, &QLineEdit::textChanged, this, &GeneratorEditor::fieldsChanged);
     connect(edtModele, &QPlainTextEdit::textChanged, this, &GeneratorEditor::fieldsChanged);
+    connect(chkFrancais, &QCheckBox::toggled, this, &GeneratorEditor::fieldsChanged);
+    connect(edtRaccourci, &QSpinBox::valueChanged, this, &GeneratorEditor::fieldsChanged);
     connect(edtGraine, &QSpinBox::valueChanged, this, &GeneratorEditor::updatePreview);
     connect(lstErreurs, &QListWidget::itemClicked, this, &GeneratorEditor::errorClicked);
     connect(lstErreurs, &QListWidget::itemActivated, this, &GeneratorEditor::errorClicked);
 
     setTabOrder(lstGenerateurs, edtId);
     setTabOrder(edtId, edtNomGenerateur);
-    setTabOrder(edtNomGenerateur, edtModele);
+    setTabOrder(edtNomGenerateur, edtRaccourci);
+    setTabOrder(edtRaccourci, chkFrancais);
+    setTabOrder(chkFrancais, edtModele);
     setTabOrder(edtModele, lstErreurs);
     setTabOrder(lstErreurs, memApercu);
     setTabOrder(memApercu, edtGraine);
@@ -290,10 +309,13 @@ void GeneratorEditor::load(const PersonalGenerator& generator) {
     m_loading = true;
     edtId->setText(generator.id);
     edtNomGenerateur->setText(generator.nom);
+    edtRaccourci->setValue(generator.raccourci);
     edtModele->setPlainText(generator.modele);
+    chkFrancais->setChecked(generator.francais);
     m_loading = false;
     const bool editing = !generator.id.isEmpty();
     for (QWidget* field : {static_cast<QWidget*>(edtId), static_cast<QWidget*>(edtNomGenerateur),
+                           static_cast<QWidget*>(edtRaccourci), static_cast<QWidget*>(chkFrancais),
                            static_cast<QWidget*>(edtModele)})
         field->setEnabled(editing);
     setWindowModified(false);
@@ -307,7 +329,9 @@ PersonalGenerator GeneratorEditor::edited() const {
     generator.id = edtId->text().trimmed();
     generator.nom = edtNomGenerateur->text();
     generator.modele = edtModele->toPlainText();
+    generator.raccourci = edtRaccourci->value();
     generator.modified = {};
+    generator.francais = chkFrancais->isChecked();
     return generator;
 }
 
@@ -315,7 +339,8 @@ bool GeneratorEditor::isDirty() const {
     if (m_stored.id.isEmpty())
         return false;
     const PersonalGenerator now = edited();
-    return now.id != m_stored.id || now.nom != m_stored.nom || now.modele != m_stored.modele;
+    return now.id != m_stored.id || now.nom != m_stored.nom || now.modele != m_stored.modele ||
+           now.raccourci != m_stored.raccourci || now.francais != m_stored.francais;
 }
 
 bool GeneratorEditor::settleChanges() {
@@ -345,10 +370,12 @@ void GeneratorEditor::newGenerator() {
         return;
     guarded([&] {
         const GeneratorStore store(m_database);
-        const PersonalGenerator generator{freeGeneratorId(store, QStringLiteral("nouveau")),
-                                          QStringLiteral("Nouveau générateur"),
-                                          newTemplate,
-                                          {}};
+        // A new generator writes French that reads right unless told otherwise.
+        PersonalGenerator generator{freeGeneratorId(store, QStringLiteral("nouveau")),
+                                    QStringLiteral("Nouveau générateur"),
+                                    newTemplate,
+                                    {}};
+        generator.francais = true;
         store.save({generator}, false);
         reloadList(generator.id);
         Q_EMIT generatorsChanged();
@@ -365,6 +392,7 @@ void GeneratorEditor::duplicateGenerator() {
         PersonalGenerator copy = m_stored;
         copy.id = freeGeneratorId(store, m_stored.id.left(14) + QStringLiteral("-copie"));
         copy.nom = m_stored.nom.left(52) + QStringLiteral(" (copie)");
+        copy.raccourci = 0; // the key stays with the original
         store.save({copy}, false);
         reloadList(copy.id);
         Q_EMIT generatorsChanged();

@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <functional>
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -96,7 +97,9 @@ private:
     QListWidget* lstGenerateurs = nullptr;
     QLineEdit* edtId = nullptr;
     QLineEdit* edtNomGenerateur = nullptr;
+    QSpinBox* edtRaccourci = nullptr;
     TemplateEdit* edtModele = nullptr;
+    QCheckBox* chkFrancais = nullptr; // « Français »: the post-pass on every line
     TemplateHighlighter* m_highlighter = nullptr;
     QListWidget* lstErreurs = nullptr;
     QSpinBox* edtGraine = nullptr;

@@ -69,9 +69,13 @@ void GeneratorRuns::drawExpanded(const QString& table, const QString& name) {
     if (!text)
         return;
     memoCleared();
-    lineAdded(name.isEmpty() ? QStringLiteral("Tirage sur la table %1 :").arg(table)
-                             : QStringLiteral("Tirage sur la table %1 (%2) :").arg(table, name));
+    lineAdded(tableDrawTitle(table, name));
     lineAdded(*text);
+}
+
+QString tableDrawTitle(const QString& table, const QString& name) {
+    return name.isEmpty() ? QStringLiteral("Tirage sur la table %1 :").arg(table)
+                          : QStringLiteral("Tirage sur la table %1 (%2) :").arg(table, name);
 }
 
 void GeneratorRuns::printPersonal(const PersonalGenerator& generator, QWidget* parent) {

@@ -21,6 +21,9 @@ namespace ov::ui {
 struct MainForm;
 class ReportForms;
 
+// The line above one table's draw in the memo: « Tirage sur la table id (Nom) : ».
+QString tableDrawTitle(const QString& table, const QString& name);
+
 class GeneratorRuns : public QObject, private RunHost {
     Q_OBJECT
 public:
@@ -33,6 +36,7 @@ public:
 
     // The clock of generated dates; the system clock unless a test sets one.
     void setClock(const Clock* clock) { m_clock = clock ? clock : &m_systemClock; }
+    const Clock& clock() const { return *m_clock; }
     // The report forms of the print jobs.
     void setReportForms(ReportForms* forms);
     ReportForms* reportForms() const { return m_reports; }

@@ -1,6 +1,8 @@
 #include "generatorsmenu.h"
 
+#include "draftmode.h"
 #include "generatoreditor.h"
+#include "import/generatorbundle.h"
 #include "mainscreen.h"
 #include "messages.h"
 #include "tables/database.h"
@@ -8,6 +10,8 @@
 #include "templates/personalgenerator.h"
 
 #include <QCollator>
+#include <QDir>
+#include <QFileInfo>
 #include <QMenu>
 
 namespace ov::ui {
@@ -36,7 +40,8 @@ void GeneratorsMenu::rebuild() {
     TovMainPerso* screen = m_screen();
     if (Database* database = screen ? screen->database() : nullptr)
         guarded([&] { generators = GeneratorStore(*database).list(); });
-    QCollator collator;
+    // French order whatever the user's locale: « Étal » between « Butin » and « Météo ».
+    QCollator collator(QLocale(QLocale::French, QLocale::France));
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     std::stable_sort(generators.begin(), generators.end(),
                      [&](const PersonalGenerator& a, const PersonalGenerator& b) {
@@ -45,7 +50,7 @@ void GeneratorsMenu::rebuild() {
 
     // The actions go with the menu's items, and so leave the screen too.
     for (QAction* action : m_menu->actions()) {
-        if (action == m_manage)
+        if (action == m_manage || action == m_draftMode)
             continue;
         // Its key goes at once, so that the new item that takes it is not ambiguous.
         if (m_shortcutHost)
@@ -56,13 +61,17 @@ void GeneratorsMenu::rebuild() {
     // The submenu of print runs is the menu's child, which clearing the menu would leave.
     if (m_printMenu)
         m_printMenu->deleteLater();
+    if (m_shareMenu)
+        m_shareMenu->deleteLater();
     m_menu->clear();
-    int place = 0;
-    for (const PersonalGenerator& generator : generators) {
+    // Pinned numbers are kept; the others take the free numbers in the menu's order.
+    const QList<int> numbers = shortcutNumbers(generators);
+    for (int i = 0; i < generators.size(); ++i) {
+        const PersonalGenerator& generator = generators.at(i);
         auto* action = new QAction(menuText(generator.nom), m_menu);
         action->setObjectName(QStringLiteral("actGenerateur_") + generator.id);
-        if (++place <= 9)
-            action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_0 + place)));
+        if (numbers.at(i) > 0)
+            action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_0 + numbers.at(i))));
         const QString id = generator.id;
         connect(action, &QAction::triggered, this, [this, id] {
             if (TovMainPerso* screen = m_screen())
@@ -88,6 +97,16 @@ void GeneratorsMenu::rebuild() {
     }
     m_printMenu->setEnabled(!generators.isEmpty());
 
+    m_shareMenu = m_menu->addMenu(QStringLiteral("&Partager avec ses tables…"));
+    m_shareMenu->setObjectName(QStringLiteral("mnuPartager"));
+    for (const PersonalGenerator& generator : generators) {
+        QAction* action = m_shareMenu->addAction(menuText(generator.nom));
+        action->setObjectName(QStringLiteral("actPartager_") + generator.id);
+        const QString id = generator.id;
+        connect(action, &QAction::triggered, this, [this, id] { shareWithTables(id); });
+    }
+    m_shareMenu->setEnabled(!generators.isEmpty());
+
     if (!m_manage) {
         m_manage = new QAction(QStringLiteral("G&érer les générateurs…"), this);
         m_manage->setObjectName(QStringLiteral("actGererGenerateurs"));
@@ -97,6 +116,23 @@ void GeneratorsMenu::rebuild() {
             m_shortcutHost->addAction(m_manage);
     }
     m_menu->addAction(m_manage);
+
+    if (!m_draftMode) {
+        m_draftMode = new QAction(QStringLiteral("Mode &brouillon"), this);
+        m_draftMode->setObjectName(QStringLiteral("actModeBrouillon"));
+        m_draftMode->setCheckable(true);
+        m_draftMode->setChecked(DraftMode::remembered());
+        m_draftMode->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B));
+        connect(m_draftMode, &QAction::toggled, this, [this](bool on) {
+            DraftMode::remember(on);
+            if (TovMainPerso* screen = m_screen())
+                screen->drafts()->setOn(on);
+        });
+        if (m_shortcutHost)
+            m_shortcutHost->addAction(m_draftMode);
+    }
+    m_menu->addSeparator();
+    m_menu->addAction(m_draftMode);
 }
 
 void GeneratorsMenu::openEditor() {
@@ -113,6 +149,34 @@ void GeneratorsMenu::openEditor() {
         m_editor->show();
         m_editor->raise();
         m_editor->activateWindow();
+    });
+}
+
+void GeneratorsMenu::shareWithTables(const QString& id) {
+    TovMainPerso* screen = m_screen();
+    Database* database = screen ? screen->database() : nullptr;
+    if (!database)
+        return;
+    QString path =
+        chooseFile(FileChoice::Save, QStringLiteral("Partager « %1 » avec ses tables").arg(id),
+                   QStringLiteral("Paquets de générateur (*.ovpack)"));
+    if (path.isEmpty())
+        return;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".ovpack");
+    guarded([&] {
+        if (const QString refusal = database->ownFileRefusal(path); !refusal.isEmpty())
+            throw Error(refusal);
+        const GeneratorBundle bundle = bundleOf(*database, id);
+        writeBundleFile(bundle, path);
+        QString text = QStringLiteral("Le générateur « %1 » et ses %2 table(s) sont dans %3.")
+                           .arg(bundle.generator.id)
+                           .arg(bundle.tables.size())
+                           .arg(QDir::toNativeSeparators(path));
+        if (!bundle.missing.isEmpty())
+            text += QStringLiteral("\nTables nommées mais absentes de la base : ") +
+                    bundle.missing.join(QStringLiteral(", "));
+        showMessage(text);
     });
 }
 

@@ -38,11 +38,16 @@ public Q_SLOTS:
     bool closeEditor();
 
 private:
+    // « Partager avec ses tables… »: the generator and its tables written to a bundle file.
+    void shareWithTables(const QString& id);
+
     QMenu* m_menu;
     std::function<TovMainPerso*()> m_screen;
     QPointer<QWidget> m_shortcutHost;
     QMenu* m_printMenu = nullptr;
+    QMenu* m_shareMenu = nullptr;
     QAction* m_manage = nullptr;
+    QAction* m_draftMode = nullptr; // « Mode brouillon », remembered in the user's settings
     QPointer<GeneratorEditor> m_editor;
 };
 

@@ -1,4 +1,5 @@
 #include "historywindow.h"
+#include "viewsettings.h"
 
 #include "historymodel.h"
 #include "mainscreen.h"
@@ -27,6 +28,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSettings>
+#include <QShortcut>
 #include <QSplitter>
 #include <QTableView>
 #include <QTextBlock>
@@ -71,6 +73,13 @@ HistoryWindow::HistoryWindow(const Database& database, QWidget* parent)
     setWindowTitle(QStringLiteral("Historique"));
     m_model = new HistoryModel(database, this);
     buildControls();
+    followZoom(this);
+    connect(&ViewSettings::instance(), &ViewSettings::themeChanged, this,
+            &HistoryWindow::showCurrent);
+    // Échap and Ctrl+W close the window, wherever the focus is in it.
+    for (const QKeySequence& keys :
+         {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)})
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, &QWidget::close);
     resize(900, 600);
     restoreGeometry(QSettings().value(sizeKey).toByteArray());
     guarded([this] { m_model->setFilter({}); });
@@ -151,6 +160,8 @@ void HistoryWindow::buildControls() {
     m_print = button(QStringLiteral("Imprimer…"), "print");
     m_unprint = button(QStringLiteral("Marquer comme non imprimé"), "unprint");
     m_delete = button(QStringLiteral("Supprimer"), "delete");
+    m_status = new QLabel(this);
+    m_status->setObjectName(QStringLiteral("status"));
 
     auto* filters = new QHBoxLayout;
     filters->addWidget(m_kind);
@@ -177,6 +188,7 @@ void HistoryWindow::buildControls() {
     for (QPushButton* action : {m_copy, m_export, m_print, m_unprint, m_delete})
         actions->addWidget(action);
     actions->addStretch(1);
+    actions->addWidget(m_status);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(filters);
@@ -197,6 +209,7 @@ void HistoryWindow::buildControls() {
     connect(m_search, &QLineEdit::textChanged, m_searchDelay, qOverload<>(&QTimer::start));
     connect(m_searchDelay, &QTimer::timeout, this, &HistoryWindow::applyFilter);
     connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        m_status->clear();
         showCurrent();
         updateActions();
     });
@@ -248,6 +261,9 @@ void HistoryWindow::applyFilter() {
         filter.until = m_until->date();
     filter.words = m_search->text();
     guarded([&] { m_model->setFilter(filter); });
+    // A search that finds one text shows it at once.
+    if (!filter.words.trimmed().isEmpty() && m_model->rowCount() == 1 && !m_model->canFetchMore({}))
+        selectRows({0});
 }
 
 void HistoryWindow::reload() {
@@ -302,7 +318,7 @@ void HistoryWindow::showCurrent() {
         const bool village = entry->key.kind == QLatin1String("village");
         m_monospace->setEnabled(village);
         m_text->setFont(village && m_monospace->isChecked()
-                            ? QFontDatabase::systemFont(QFontDatabase::FixedFont)
+                            ? zoomedFont(QFontDatabase::systemFont(QFontDatabase::FixedFont))
                             : font());
         m_text->setPlainText(textLines(entry->text).join(QLatin1Char('\n')));
 
@@ -310,8 +326,8 @@ void HistoryWindow::showCurrent() {
         QList<QTextEdit::ExtraSelection> highlights;
         const QString shown = m_text->toPlainText();
         QTextCharFormat format;
-        format.setBackground(QColor(255, 230, 80));
-        format.setForeground(Qt::black);
+        format.setBackground(ViewSettings::instance().highlightBackground());
+        format.setForeground(ViewSettings::instance().highlightText());
         for (const auto& [start, length] :
              wordMatches(shown, searchWords(m_model->filter().words))) {
             QTextEdit::ExtraSelection highlight;
@@ -334,8 +350,10 @@ void HistoryWindow::updateActions() {
 void HistoryWindow::copySelected() {
     guarded([this] {
         const auto entries = m_model->history().entries(selectedKeys());
-        if (!entries.isEmpty())
-            QGuiApplication::clipboard()->setText(exportEntries(entries, ExportFormat::Text));
+        if (entries.isEmpty())
+            return;
+        QGuiApplication::clipboard()->setText(exportEntries(entries, ExportFormat::Text));
+        m_status->setText(QStringLiteral("Copié"));
     });
 }
 

@@ -41,6 +41,8 @@ public:
     HistoryModel* model() const { return m_model; }
     QTableView* list() const { return m_list; }
     QPlainTextEdit* textPane() const { return m_text; }
+    // The status line under the list (« Copié » after a copy).
+    QLabel* statusLine() const { return m_status; }
     QLineEdit* searchBox() const { return m_search; }
 
     // The records chosen in the list, in the list's order.
@@ -105,6 +107,7 @@ private:
     QPushButton* m_print = nullptr;
     QPushButton* m_unprint = nullptr;
     QPushButton* m_delete = nullptr;
+    QLabel* m_status = nullptr;
 };
 
 // « Ouvrir l'historique »: the screen's history window, made the first time, shown and raised.

@@ -3,6 +3,7 @@
 #include "designscale.h"
 #include "navigator.h"
 #include "tablecursor.h"
+#include "viewsettings.h"
 
 #include <QHeaderView>
 #include <QLabel>
@@ -18,6 +19,8 @@ namespace {
 
 const QString masterFont = QStringLiteral("MS Sans Serif");
 const QString buttonFont = QStringLiteral("Tahoma");
+constexpr int designWidth = 1000;
+constexpr int designHeight = 700;
 
 // Column widths follow the fields' display widths, in characters.
 void setDisplayWidth(QTableView* grid, const QString& field, int characters) {
@@ -54,31 +57,47 @@ void hideField(QTableView* grid, const QString& field) {
         grid->setColumnHidden(model->fieldIndex(field), true);
 }
 
+void layOutMaster(QTableView* view) {
+    hideField(view, QStringLiteral("rowid")); // an engine that shows the order as a column
+    setDisplayWidth(view, QStringLiteral("Id"), 4);
+    setDisplayWidth(view, QStringLiteral("NbrElement"), 3);
+    setDisplayWidth(view, QStringLiteral("TotProba"), 3);
+    fillWidth(view, QStringLiteral("Nom"));
+}
+
+void layOutElements(QTableView* view) {
+    hideField(view, QStringLiteral("ID"));
+    hideField(view, QStringLiteral("rowid"));
+    setDisplayWidth(view, QStringLiteral("Proba"), 3);
+    fillWidth(view, QStringLiteral("Element"));
+}
+
 } // namespace
 
-void MainForm::setupUi(QWidget* form, QObject* gridEvents) {
-    scale = designScale(form);
-    form->setFont(designFont(masterFont, 14, false, scale));
+void MainForm::setupUi(QWidget* host, QObject* gridEvents) {
+    form = host;
+    scale = designScale(form) * ViewSettings::instance().zoom();
 
-    const auto place = [this](QWidget* widget, const char* name, int x, int y, int w, int h) {
+    const auto place = [this](QWidget* widget, const char* name, int x, int y, int w, int h,
+                              int follow = Fixed) {
         widget->setObjectName(QString::fromLatin1(name));
-        widget->setGeometry(scaledRect(x, y, w, h, scale));
+        placed.append({widget, QRect(x, y, w, h), follow, QString(), 0, false});
     };
-    const auto button = [&](const char* name, const QString& caption, int x, int y, int w, int h) {
+    const auto button = [&](const char* name, const QString& caption, int x, int y, int w, int h,
+                            int follow = Fixed) {
         auto* created = new QPushButton(caption, form);
-        place(created, name, x, y, w, h);
+        place(created, name, x, y, w, h, follow);
         return created;
     };
-    const auto edit = [&](const char* name, int x, int y, int w, int h) {
+    const auto edit = [&](const char* name, int x, int y, int w, int h, int follow = Fixed) {
         auto* created = new QLineEdit(form);
-        place(created, name, x, y, w, h);
+        place(created, name, x, y, w, h, follow);
         return created;
     };
-    const auto grid = [&](const char* name, int x, int y, int w, int h) {
+    const auto grid = [&](const char* name, int x, int y, int w, int h, int follow) {
         auto* created = new QTableView(form);
-        place(created, name, x, y, w, h);
+        place(created, name, x, y, w, h, follow);
         created->verticalHeader()->hide();
-        created->verticalHeader()->setDefaultSectionSize(created->fontMetrics().height() + 6);
         created->horizontalHeader()->setSectionsMovable(true);
         created->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
         created->setSelectionBehavior(QAbstractItemView::SelectItems);
@@ -90,67 +109,78 @@ void MainForm::setupUi(QWidget* form, QObject* gridEvents) {
         created->installEventFilter(gridEvents);
         return created;
     };
-    const auto label = [&](const char* name, const QString& caption, int x, int y) {
+    const auto label = [&](const char* name, const QString& caption, int x, int y,
+                           int follow = Fixed) {
         auto* created = new QLabel(caption, form);
         created->setObjectName(QString::fromLatin1(name));
-        created->adjustSize();
-        created->move(scaled(x, scale), scaled(y, scale));
+        placed.append({created, QRect(x, y, 0, 0), follow, QString(), 0, false});
+    };
+    const auto font = [this](QWidget* widget, const QString& family, int pixels, bool bold) {
+        for (Placed& p : placed)
+            if (p.widget == widget) {
+                p.family = family;
+                p.fontPixels = pixels;
+                p.bold = bold;
+            }
     };
 
-    dbgMaster = grid("dbgMaster", 15, 120, 370, 481);
+    dbgMaster = grid("dbgMaster", 15, 120, 370, 481, GrowMaster | GrowDown);
     dbnMaster = new DbNavigator({DbNavigator::First, DbNavigator::Prior, DbNavigator::Next,
                                  DbNavigator::Last, DbNavigator::Delete, DbNavigator::Post,
                                  DbNavigator::Cancel, DbNavigator::Refresh},
                                 form);
-    place(dbnMaster, "dbnMaster", 61, 610, 280, 31);
+    place(dbnMaster, "dbnMaster", 61, 610, 280, 31, ShiftDown);
     edtID = edit("edtID", 126, 15, 60, 24);
     edtNom = edit("edtNom", 126, 44, 163, 24);
     btnNouvelleTable =
         button("btnNouvelleTable", QStringLiteral("&Nouvelle Table"), 124, 73, 104, 31);
-    btnFin = button("btnFin", QStringLiteral("FIN"), 413, 12, 53, 38);
-    btnFin->setFont(designFont(masterFont, 15, true, scale));
-    dbgSlave = grid("dbgSlave", 650, 120, 267, 481);
+    btnFin = button("btnFin", QStringLiteral("FIN"), 413, 12, 53, 38, ShiftMiddle);
+    font(btnFin, masterFont, 15, true);
+    dbgSlave = grid("dbgSlave", 650, 120, 267, 481, ShiftRight | GrowSlave | GrowDown);
     dbnEsclave = new DbNavigator({DbNavigator::First, DbNavigator::Prior, DbNavigator::Next,
                                   DbNavigator::Last, DbNavigator::Delete, DbNavigator::Edit,
                                   DbNavigator::Post, DbNavigator::Cancel, DbNavigator::Refresh},
                                  form);
-    place(dbnEsclave, "dbnEsclave", 651, 610, 270, 31);
-    edtElem = edit("edtElem", 554, 15, 392, 24);
-    edtProba = edit("edtProba", 554, 44, 53, 24);
-    btnAjouter = button("btnAjouter", QStringLiteral("&Ajouter"), 554, 72, 68, 31);
-    btnPerso = button("btnPerso", QStringLiteral("&Perso"), 408, 328, 110, 40);
-    btnPerso->setFont(designFont(buttonFont, 23, true, scale));
+    place(dbnEsclave, "dbnEsclave", 651, 610, 270, 31, ShiftRight | ShiftDown);
+    edtElem = edit("edtElem", 554, 15, 392, 24, ShiftRight);
+    edtProba = edit("edtProba", 554, 44, 53, 24, ShiftRight);
+    btnAjouter = button("btnAjouter", QStringLiteral("&Ajouter"), 554, 72, 68, 31, ShiftRight);
+    btnPerso = button("btnPerso", QStringLiteral("&Perso"), 408, 328, 110, 40, ShiftMiddle);
+    font(btnPerso, buttonFont, 23, true);
     memPerso = new QPlainTextEdit(form);
-    place(memPerso, "memPerso", 422, 376, 195, 225);
+    place(memPerso, "memPerso", 422, 376, 195, 225, ShiftMaster | GrowMemo | GrowDown);
     memPerso->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     memPerso->setWordWrapMode(QTextOption::WordWrap);
     memPerso->setTabChangesFocus(true);
     memPerso->setPlainText(QStringLiteral("memPerso"));
-    btnImprimePerso = button("btnImprimePerso", QStringLiteral("Impression"), 529, 328, 100, 40);
-    dbePersoNonImprime = edit("dbePersoNonImprime", 524, 124, 31, 24);
+    btnImprimePerso =
+        button("btnImprimePerso", QStringLiteral("Impression"), 529, 328, 100, 40, ShiftMiddle);
+    dbePersoNonImprime = edit("dbePersoNonImprime", 524, 124, 31, 24, ShiftMiddle);
     dbePersoNonImprime->setReadOnly(true);
     dbePersoNonImprime->setFocusPolicy(Qt::ClickFocus);
     btnRafraichir = button("btnRafraichir", QStringLiteral("Rafraîchir"), 232, 74, 89, 31);
-    btnTresor = button("btnTresor", QStringLiteral("&Trésor"), 408, 272, 110, 40);
-    btnTresor->setFont(designFont(buttonFont, 23, true, scale));
-    btnImprimeTresor = button("btnImprimeTresor", QStringLiteral("Impression"), 529, 272, 100, 40);
-    btnRencontre = button("btnRencontre", QStringLiteral("&Rencontre"), 408, 216, 110, 40);
-    btnRencontre->setFont(designFont(buttonFont, 20, true, scale));
+    btnTresor = button("btnTresor", QStringLiteral("&Trésor"), 408, 272, 110, 40, ShiftMiddle);
+    font(btnTresor, buttonFont, 23, true);
+    btnImprimeTresor =
+        button("btnImprimeTresor", QStringLiteral("Impression"), 529, 272, 100, 40, ShiftMiddle);
+    btnRencontre =
+        button("btnRencontre", QStringLiteral("&Rencontre"), 408, 216, 110, 40, ShiftMiddle);
+    font(btnRencontre, buttonFont, 20, true);
     btnPrintRencontre =
-        button("btnPrintRencontre", QStringLiteral("Impression"), 529, 216, 100, 40);
-    btnVillage = button("btnVillage", QStringLiteral("&Village"), 408, 168, 110, 40);
-    btnVillage->setFont(designFont(buttonFont, 20, true, scale));
+        button("btnPrintRencontre", QStringLiteral("Impression"), 529, 216, 100, 40, ShiftMiddle);
+    btnVillage = button("btnVillage", QStringLiteral("&Village"), 408, 168, 110, 40, ShiftMiddle);
+    font(btnVillage, buttonFont, 20, true);
     btnImprimeVillage =
-        button("btnImprimeVillage", QStringLiteral("Impression"), 529, 168, 100, 40);
+        button("btnImprimeVillage", QStringLiteral("Impression"), 529, 168, 100, 40, ShiftMiddle);
     for (QPushButton* print :
          {btnImprimePerso, btnImprimeTresor, btnPrintRencontre, btnImprimeVillage})
-        print->setFont(designFont(masterFont, 17, true, scale));
+        font(print, masterFont, 17, true);
 
     label("lblID", QStringLiteral("ID"), 103, 22);
     label("lblNom", QStringLiteral("Nom"), 89, 52);
-    label("lblElement", QStringLiteral("Element"), 495, 22);
-    label("lblProbabilite", QStringLiteral("Probabilité"), 480, 51);
-    label("lblAImprimer", QStringLiteral("A imprimer"), 440, 128);
+    label("lblElement", QStringLiteral("Element"), 495, 22, ShiftRight);
+    label("lblProbabilite", QStringLiteral("Probabilité"), 480, 51, ShiftRight);
+    label("lblAImprimer", QStringLiteral("A imprimer"), 440, 128, ShiftMiddle);
 
     const QList<QWidget*> tabOrder{dbgMaster,
                                    dbnMaster,
@@ -175,6 +205,88 @@ void MainForm::setupUi(QWidget* form, QObject* gridEvents) {
                                    btnImprimeVillage};
     for (int i = 1; i < tabOrder.size(); ++i)
         QWidget::setTabOrder(tabOrder[i - 1], tabOrder[i]);
+    arrange(defaultSize(), scale);
+}
+
+QSize MainForm::defaultSize() const {
+    return QSize(scaled(designWidth, scale), scaled(designHeight, scale));
+}
+
+void MainForm::arrange(QSize formSize, double newScale) {
+    const bool rescaled = !qFuzzyCompare(newScale, scale) || !fontsSet;
+    scale = newScale;
+    if (rescaled) {
+        form->setFont(designFont(masterFont, 14, false, scale));
+        for (QTableView* grid : {dbgMaster, dbgSlave})
+            grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 6);
+    }
+    // The room beyond the default size, in screen pixels.
+    const QSize base = defaultSize();
+    const int extraWidth = qMax(0, formSize.width() - base.width());
+    const int extraHeight = qMax(0, formSize.height() - base.height());
+    const int master = extraWidth / 5;
+    const int slave = extraWidth / 5;
+    const int memo = extraWidth - master - slave;
+
+    for (const Placed& p : placed) {
+        const QRect at =
+            scaledRect(p.design.x(), p.design.y(), p.design.width(), p.design.height(), scale);
+        int dx = 0;
+        switch (p.follow & ShiftMask) {
+        case ShiftMaster:
+            dx = master;
+            break;
+        case ShiftMiddle:
+            dx = master + memo / 2;
+            break;
+        case ShiftRight:
+            dx = master + memo;
+            break;
+        default:
+            break;
+        }
+        int width = at.width();
+        if (p.follow & GrowMaster)
+            width += master;
+        if (p.follow & GrowMemo)
+            width += memo;
+        if (p.follow & GrowSlave)
+            width += slave;
+        const int dy = (p.follow & ShiftDown) ? extraHeight : 0;
+        const int height = at.height() + ((p.follow & GrowDown) ? extraHeight : 0);
+
+        if (auto* label = qobject_cast<QLabel*>(p.widget)) {
+            if (rescaled)
+                label->adjustSize();
+            label->move(at.x() + dx, at.y() + dy);
+            continue;
+        }
+        p.widget->setGeometry(at.x() + dx, at.y() + dy, width, height);
+        if (auto* button = qobject_cast<QPushButton*>(p.widget); button && rescaled) {
+            const int pixels = p.fontPixels > 0 ? p.fontPixels : 14;
+            button->setFont(
+                designFont(p.family.isEmpty() ? masterFont : p.family, pixels, p.bold, scale));
+            // A caption wider than its button takes the largest size that fits.
+            const int fitting = fittingPixelSize(*button, scaled(pixels, scale));
+            if (fitting < button->font().pixelSize()) {
+                QFont smaller = button->font();
+                smaller.setPixelSize(fitting);
+                button->setFont(smaller);
+            }
+        }
+    }
+    fontsSet = true;
+    if (rescaled) {
+        fitColumns();
+    } else {
+        fillWidth(dbgMaster, QStringLiteral("Nom"));
+        fillWidth(dbgSlave, QStringLiteral("Element"));
+    }
+}
+
+void MainForm::fitColumns() {
+    layOutMaster(dbgMaster);
+    layOutElements(dbgSlave);
 }
 
 void MainForm::showTables(TableCursor& master, TableCursor& elements) {
@@ -183,24 +295,13 @@ void MainForm::showTables(TableCursor& master, TableCursor& elements) {
         [](const Database& db, QObject* parent) -> StoreTableModel* {
             return new MasterModel(db, parent);
         },
-        [](QTableView* view) {
-            hideField(view, QStringLiteral("rowid")); // an engine that shows the order as a column
-            setDisplayWidth(view, QStringLiteral("Id"), 4);
-            setDisplayWidth(view, QStringLiteral("NbrElement"), 3);
-            setDisplayWidth(view, QStringLiteral("TotProba"), 3);
-            fillWidth(view, QStringLiteral("Nom"));
-        });
+        layOutMaster);
     elements.showIn(
         dbgSlave,
         [](const Database& db, QObject* parent) -> StoreTableModel* {
             return new ElementModel(db, parent);
         },
-        [](QTableView* view) {
-            hideField(view, QStringLiteral("ID"));
-            hideField(view, QStringLiteral("rowid"));
-            setDisplayWidth(view, QStringLiteral("Proba"), 3);
-            fillWidth(view, QStringLiteral("Element"));
-        });
+        layOutElements);
 }
 
 } // namespace ov::ui

@@ -1,6 +1,7 @@
 #include "mainscreen.h"
 
 #include "designscale.h"
+#include "draftmode.h"
 #include "generatorruns.h"
 #include "navigator.h"
 #include "paradoximportaction.h"
@@ -8,6 +9,7 @@
 #include "tablecursor.h"
 #include "tables/database.h"
 #include "tables/tabledraw.h"
+#include "viewsettings.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -38,9 +40,10 @@ TovMainPerso::TovMainPerso(const QString& databasePath, QWidget* parent)
     }
 
     ui.setupUi(this, this);
-    resize(scaled(1000, ui.scale), scaled(700, ui.scale));
+    resize(ui.defaultSize());
     ui.showTables(*m_master, *m_slave);
     m_runs = new GeneratorRuns(ui, this);
+    m_drafts = new DraftMode(*this, ui, *m_runs);
     wire();
     FormCreate();
 }
@@ -104,6 +107,12 @@ void TovMainPerso::wire() {
     connect(m_master, &TableCursor::posted, this, &TovMainPerso::readElementsAgain);
     // An element posted in the grid changes its table's totals in the store.
     connect(m_slave, &TableCursor::posted, this, [this] { guarded([this] { totalsChanged(); }); });
+
+    // Enter in an edit box does what the button beside it does.
+    connect(ui.edtNom, &QLineEdit::returnPressed, this, &TovMainPerso::btnNouvelleTableClick);
+    connect(ui.edtElem, &QLineEdit::returnPressed, this, &TovMainPerso::btnAjouterClick);
+    connect(ui.edtProba, &QLineEdit::returnPressed, this, &TovMainPerso::btnAjouterClick);
+    connect(&ViewSettings::instance(), &ViewSettings::zoomChanged, this, &TovMainPerso::setZoom);
 
     ui.dbnMaster->bind(
         m_master, [this] { deleteCurrentTable(); }, nullptr);
@@ -175,7 +184,7 @@ void TovMainPerso::FormCreate() {
             output->open(*m_db);
         m_runs->showCount();
         move(0, 0);
-        resize(scaled(1000, ui.scale), scaled(700, ui.scale));
+        resize(ui.defaultSize());
         m_random.seedFromClock();
     });
 }
@@ -249,6 +258,37 @@ void TovMainPerso::btnFinClick() {
     closeTables();
     close();
     QCoreApplication::quit();
+}
+
+void TovMainPerso::setZoom(double zoom) {
+    ui.arrange(size(), designScale(this) * zoom);
+}
+
+double TovMainPerso::zoom() const {
+    return ui.scale / designScale(this);
+}
+
+QSize TovMainPerso::defaultSize() const {
+    return ui.defaultSize();
+}
+
+QRect TovMainPerso::designRect(const QRect& design) const {
+    return scaledRect(design.x(), design.y(), design.width(), design.height(), ui.scale);
+}
+
+void TovMainPerso::resizeEvent(QResizeEvent* event) {
+    ui.arrange(size(), ui.scale);
+    QWidget::resizeEvent(event);
+}
+
+void TovMainPerso::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // As soon as the screen shows, active or not, the element grid stands on the table of the
+    // master grid's row.
+    if (!m_shownOnce) {
+        m_shownOnce = true;
+        refreshPoint();
+    }
 }
 
 void TovMainPerso::closeEvent(QCloseEvent* event) {
@@ -427,6 +467,8 @@ void TovMainPerso::btnNouvelleTableClick() {
             return;
         ui.edtID->clear();
         ui.edtNom->clear();
+        // The element grid follows the new table, which the master grid stands on.
+        SlaveRefresh();
         ui.edtElem->setFocus(Qt::OtherFocusReason);
     });
 }
@@ -533,6 +575,8 @@ void TovMainPerso::runGenerator(OutputKind kind) {
         m_slave->requireOpen();
         outputCursor(kind)->requireOpen();
         postPendingEdits();
+        if (m_drafts->isOn())
+            return m_drafts->start(kind);
         const RunReport& run = m_runs->run(kind);
         // The grids stand where the run's draws left them: on the element drawn last.
         if (!run.lastTable.isEmpty())
@@ -574,7 +618,10 @@ void TovMainPerso::drawChosenTable() {
             showMessage(QStringLiteral("Choisissez d'abord une table dans la liste des tables."));
             return;
         }
-        m_runs->drawExpanded(*table, m_master->value(QStringLiteral("Nom")).toString());
+        const QString name = m_master->value(QStringLiteral("Nom")).toString();
+        if (m_drafts->isOn())
+            return m_drafts->startTableDraw(*table, tableDrawTitle(*table, name));
+        m_runs->drawExpanded(*table, name);
     });
 }
 
@@ -593,6 +640,8 @@ void TovMainPerso::runPersonalGenerator(const QString& id) {
         m_master->requireOpen();
         m_slave->requireOpen();
         postPendingEdits();
+        if (m_drafts->isOn())
+            return m_drafts->start(generator);
         m_runs->runPersonal(generator);
     });
 }

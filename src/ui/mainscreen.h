@@ -22,6 +22,7 @@ class UnprintedCount;
 
 namespace ov::ui {
 
+class DraftMode;
 class GeneratorRuns;
 class ReportForms;
 class TableCursor;
@@ -59,6 +60,8 @@ public:
     void printPersonalResults(const QString& id);
     // What the last personal generator run did.
     const PersonalRunReport& lastPersonalRun() const;
+    // Draft mode: when on, runs fill the memo without storing until the draft is kept.
+    DraftMode* drafts() const { return m_drafts; }
 
     // Draws from the table into result, leaving the grids on that table and element; a failed
     // draw shows its message, leaves result and the grids as they were and returns false.
@@ -82,7 +85,15 @@ public:
     // The memo shows these lines, as a run leaves it.
     void showText(const QStringList& lines);
 
+    // The form's default size at the current zoom, and a rectangle of design pixels at that zoom.
+    QSize defaultSize() const;
+    QRect designRect(const QRect& design) const;
+    double zoom() const;
+
 public Q_SLOTS:
+    // Fonts and positions scaled by the zoom (1 = the design size), the room beyond the default
+    // size still given to the memo and the grids.
+    void setZoom(double zoom);
     // The output tables read again and the count reopened, after records changed elsewhere.
     void refreshRecords();
     void FormCreate();
@@ -118,6 +129,8 @@ public Q_SLOTS:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void wire();
@@ -158,6 +171,7 @@ private:
     WindowMessageSink m_sink;
     MaintenanceActions m_maintenance{m_sink};
     bool m_masterEnteredOnce = false;
+    bool m_shownOnce = false;
 
     TableCursor* m_master = nullptr;
     TableCursor* m_slave = nullptr;
@@ -165,6 +179,7 @@ private:
 
     MainForm ui;
     GeneratorRuns* m_runs = nullptr;
+    DraftMode* m_drafts = nullptr;
 };
 
 } // namespace ov::ui

@@ -11,6 +11,7 @@ class QMenu;
 namespace ov::ui {
 
 class GeneratorsMenu;
+class PhoneServerDialog;
 class ReportForms;
 class TovMainPerso;
 
@@ -36,29 +37,45 @@ public:
     QStringList recentDatabases() const;
 
     GeneratorsMenu* generatorsMenu() const { return m_generators; }
+    // The web server's dialog, once « Jouer depuis un téléphone… » has opened it.
+    PhoneServerDialog* phoneServer() const { return m_phone; }
 
 public Q_SLOTS:
     void openDatabase();
     void openServerDatabase();
     void newDatabase();
+    // « Tables › Importer des tables… » and « Coller une table »: the text read in any table
+    // format, shown before it is written.
     void importTables();
+    void pasteTable();
     void exportTables();
     void checkTables();
     void about();
+    void playFromPhone();
+    // « Montrer aux joueurs »: the history's selected record when the history is the active
+    // window, else the memo's text.
+    void showToPlayers();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void buildMenus();
+    void buildViewMenu();
+    // After a change of zoom: the window takes the new default size unless it was made larger.
+    void followZoom();
     bool install(std::unique_ptr<TovMainPerso> screen);
     void remember(const QString& path);
     void fillRecentMenu();
+    void showImportPreview(const QByteArray& bytes, const QString& where, const QString& untitled);
 
     TovMainPerso* m_screen = nullptr;
     std::unique_ptr<ReportForms> m_forms;
     QMenu* m_recent = nullptr;
     GeneratorsMenu* m_generators = nullptr;
+    QSize m_defaultSize;
+    bool m_installedOnce = false;
+    PhoneServerDialog* m_phone = nullptr;
 };
 
 } // namespace ov::ui

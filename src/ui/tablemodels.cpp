@@ -128,6 +128,14 @@ bool StoreTableModel::setData(const QModelIndex& index, const QVariant& value, i
         return false;
     try {
         QVariant accepted = value;
+        // No text of any grid takes a control character.
+        if (const Refusal refusal =
+                value.typeId() == QMetaType::QString
+                    ? controlCharacterRefusal(fieldName(index.column()), value.toString())
+                    : std::nullopt) {
+            showMessage(*refusal);
+            return false;
+        }
         if (const Refusal refusal = accept(index, accepted)) {
             showMessage(*refusal);
             return false;

@@ -1,6 +1,7 @@
 #pragma once
 // The monospace editor of a template, which completes table Ids after "[", "*" or "=" (at once
-// after two letters, or on Ctrl+Espace).
+// after two letters, or on Ctrl+Espace), and remembered names after an article "{le " or after
+// ":" in brackets (at once after one letter, or on Ctrl+Espace).
 
 #include <QPlainTextEdit>
 #include <optional>
@@ -24,12 +25,20 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    // The part of a table Id just before the cursor, or nothing where no table Id is written.
-    std::optional<QString> tablePrefix() const;
+    // The part of a name just before the cursor, and whether it names a remembered value (else
+    // a table), or nothing where no name is written.
+    struct Prefix {
+        QString text;
+        bool remembered = false;
+    };
+    std::optional<Prefix> namePrefix() const;
+    // The names remembered before the cursor: on the lines above and before it on its line.
+    QStringList rememberedBeforeCursor() const;
     void insertCompletion(const QString& completion);
 
     QCompleter* m_completer = nullptr;
-    QStringListModel* m_ids = nullptr;
+    QStringListModel* m_ids = nullptr; // what the completer offers now
+    QStringList m_tableIds;
 };
 
 } // namespace ov::ui

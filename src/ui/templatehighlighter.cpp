@@ -1,6 +1,7 @@
 #include "templatehighlighter.h"
 
 #include "templates/templatetokens.h"
+#include "viewsettings.h"
 
 #include <QTextDocument>
 
@@ -8,9 +9,19 @@ namespace ov::ui {
 
 namespace {
 
+// A token's colour: the light theme's, or a lighter one of the same hue on a dark background.
+QColor readable(const QColor& light) {
+    if (!ViewSettings::instance().dark())
+        return light;
+    QColor dark = QColor::fromHsl(light.hslHue(), light.hslSaturation(), 0);
+    dark.setHsl(light.hslHue() < 0 ? 0 : light.hslHue(), light.hslSaturation(),
+                qMax(170, 255 - light.lightness()));
+    return dark;
+}
+
 QTextCharFormat tokenFormat(const QColor& colour, bool bold = false, bool italic = false) {
     QTextCharFormat f;
-    f.setForeground(colour);
+    f.setForeground(readable(colour));
     if (bold)
         f.setFontWeight(QFont::Bold);
     f.setFontItalic(italic);
@@ -22,6 +33,8 @@ QTextCharFormat tokenFormat(const QColor& colour, bool bold = false, bool italic
 TemplateHighlighter::TemplateHighlighter(QTextDocument* document) : QSyntaxHighlighter(document) {
     // The names remembered before a line depend on the lines above it.
     connect(document, &QTextDocument::contentsChanged, this, &TemplateHighlighter::namesChanged);
+    connect(&ViewSettings::instance(), &ViewSettings::themeChanged, this,
+            &QSyntaxHighlighter::rehighlight);
 }
 
 void TemplateHighlighter::setTables(const QSet<QString>& tables) {
@@ -77,12 +90,19 @@ void TemplateHighlighter::highlightBlock(const QString& text) {
         case TemplateToken::Kind::Syntax:
             f = tokenFormat(QColor(0x40, 0x40, 0x40), true);
             break;
+        case TemplateToken::Kind::Article:
+            f = tokenFormat(QColor(0x00, 0x70, 0x30), true);
+            break;
+        case TemplateToken::Kind::Tag:
+            f = tokenFormat(QColor(0x00, 0x70, 0x30), false, true);
+            break;
         }
         setFormat(token.start, token.length, f);
     }
     if (m_error && m_error->line == line + 1) {
         QTextCharFormat f;
-        f.setBackground(QColor(0xff, 0xc0, 0xc0));
+        f.setBackground(ViewSettings::instance().dark() ? QColor(0x80, 0x20, 0x20)
+                                                        : QColor(0xff, 0xc0, 0xc0));
         f.setUnderlineStyle(QTextCharFormat::WaveUnderline);
         f.setUnderlineColor(Qt::red);
         const int at = qMax(0, m_error->column - 1);

@@ -93,6 +93,9 @@ private Q_SLOTS:
         QTest::newRow("unknown option")
             << QStringList{QStringLiteral("draw"), QStringLiteral("x"), QStringLiteral("--vite")}
             << 2 << QStringLiteral("option inconnue");
+        QTest::newRow("init without --database")
+            << QStringList{QStringLiteral("init")} << 2
+            << QStringLiteral("--database FICHIER est obligatoire");
         QTest::newRow("unknown verb")
             << QStringList{QStringLiteral("danser")} << 2 << QStringLiteral("commande inconnue");
     }
@@ -115,6 +118,15 @@ private Q_SLOTS:
         const ToolResult result = tool({QStringLiteral("draw"), QStringLiteral("inconnue")});
         QCOMPARE(result.exitCode, 1);
         QVERIFY(QFile::exists(ov::defaultDatabasePath()));
+    }
+
+    // french writes a phrase as a French generator's line: words joined, each line apart.
+    void frenchWritesThePhrase() {
+        const ToolResult result = tool({QStringLiteral("french"), QStringLiteral("À le Ivre"),
+                                        QStringLiteral("Sanglier\nde le or")});
+        QCOMPARE(result.exitCode, 0);
+        QCOMPARE(result.out, QStringLiteral("À l'Ivre Sanglier\nde l'or\n"));
+        QCOMPARE(tool({QStringLiteral("french")}).exitCode, 2);
     }
 };
 

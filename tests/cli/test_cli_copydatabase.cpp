@@ -11,6 +11,8 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTest>
+#include <atomic>
+#include <thread>
 
 using namespace ov;
 using namespace Qt::StringLiterals;
@@ -90,6 +92,46 @@ private Q_SLOTS:
         const QString found = run({u"history"_s, u"search"_s, u"ancien"_s}, b);
         QVERIFY(found.contains(u"2020-05-01"_s));
         QCOMPARE(found, run({u"history"_s, u"search"_s, u"ancien"_s}, a));
+    }
+
+    // Tables added to the source by another writer while the copy runs are not in the target
+    // (the copy reads one state of the source, elements and tables alike), and the report counts
+    // the rows the target holds.
+    void copyReadsOneStateOfTheSource() {
+        QTemporaryDir dir;
+        const QString from = dir.filePath(u"a.db"_s), to = dir.filePath(u"b.db"_s);
+        {
+            const Database db(from);
+            ovtest::addLargeTable(db, u"gros"_s, u"Gros"_s, 60000,
+                                  [](int i) { return qMakePair(QString::number(i), 1.0); });
+        }
+        std::atomic<bool> copied = false;
+        std::atomic<int> added = 0;
+        std::thread writer([&] {
+            const Database db(from);
+            for (int i = 0; !copied && i < 1000; ++i, ++added)
+                ovtest::addTable(db, u"#%1"_s.arg(i), {{u"x"_s, 1}});
+        });
+        const ovtest::ToolResult result = inProcess({u"copy-database"_s, from, to});
+        copied = true;
+        writer.join();
+        QVERIFY2(result.exitCode == 0, qPrintable(result.err));
+        QVERIFY(added > 2);
+        const Database target(to);
+        QCOMPARE(target
+                     .scalar(u"SELECT count(*) FROM OVmaster m WHERE Id LIKE '#%' AND NOT EXISTS"
+                             " (SELECT 1 FROM OVslave s WHERE s.ID = m.Id)"_s)
+                     .toInt(),
+                 0);
+        QCOMPARE(target
+                     .scalar(u"SELECT count(DISTINCT ID) FROM OVslave WHERE ID NOT IN"
+                             " (SELECT Id FROM OVmaster)"_s)
+                     .toInt(),
+                 0);
+        for (const QString& table : campaignTableNames())
+            QVERIFY2(result.out.contains(u"  %1 : %2 ligne"_s.arg(table).arg(
+                         target.scalar(u"SELECT count(*) FROM "_s + table).toLongLong())),
+                     qPrintable(table));
     }
 
     void refused_data() {

@@ -9,11 +9,13 @@
 #include <QFile>
 #include <QSet>
 #include <QTest>
+#include <tuple>
 
 using namespace ov;
 using ovtest::inProcess;
 using ovtest::tool;
 using ovtest::ToolResult;
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
@@ -105,6 +107,17 @@ private Q_SLOTS:
             QStringLiteral("le raccourci « 10 » doit être un nombre de 1 à 9")));
         QCOMPARE(ids(), before);
 
+        // Two generators pinned to one number: the second is refused, nothing is imported.
+        writeFile(dir + QStringLiteral("/p.ovgen"), "Id: pin1\nNom: Pin\nRaccourci: 3\n---\nx");
+        writeFile(dir + QStringLiteral("/q.ovgen"), "Id: pin2\nNom: Pin\nRaccourci: 3\n---\ny");
+        result = import({QStringLiteral("p.ovgen"), QStringLiteral("q.ovgen")});
+        QCOMPARE(result.exitCode, 1);
+        QVERIFY2(result.err.startsWith(QStringLiteral("Le raccourci Ctrl+3 est déjà celui du"
+                                                      " générateur « pin1 » : le générateur"
+                                                      " « pin2 » n'est pas enregistré.")),
+                 qPrintable(result.err));
+        QCOMPARE(ids(), before);
+
         result = import({QStringLiteral("a.ovgen"), QStringLiteral("c.ovgen")},
                         {QStringLiteral("--replace")});
         QCOMPARE(result.exitCode, 0);
@@ -134,6 +147,113 @@ private Q_SLOTS:
         result = inProcess(withBase(t.path, {QStringLiteral("generators"), QStringLiteral("check"),
                                              QStringLiteral("essai")}));
         QCOMPARE(result.out, QStringLiteral("essai : correct\n"));
+    }
+
+    // Templates made to break the tool, through import, check and generate of the real tool: a
+    // refused file imports nothing, and the same template found stored (as an older store may
+    // hold it) is refused by check and by generate, which store nothing. FILE stands for the path.
+    void hostileTemplates_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("importError"); // empty: imported
+        QTest::addColumn<QString>("check");       // empty: a file the store never holds
+        QTest::addColumn<QString>("generate");    // the text written, or the error
+        const QByteArray head = "Id: h\nNom: Hostile\n---\n";
+        const auto sum = [](int terms) -> QByteArray {
+            return "{1" + QByteArray("+1").repeated(terms - 1) + "}";
+        };
+        const auto nested = [&head](const char* open, int n, const char* inner,
+                                    const char* close) -> QByteArray {
+            return head + "{" + QByteArray(open).repeated(n) + inner +
+                   QByteArray(close).repeated(n) + "}";
+        };
+        const QString correct = u"h : correct"_s;
+        const QString tooLong = u"modèle trop long (limite : 1 000 000 octets en UTF-8)"_s;
+        const QString tooManyLines = u"modèle trop long (limite : 10 000 lignes)"_s;
+        const QString overflow = u"Générateur « h », ligne 1 : dépassement de capacité dans une"
+                                 u" expression"_s;
+        // A syntax error as import, check and generate tell it.
+        const auto syntax = [](int line, int column, const QString& text) {
+            const QString where = u"igne %1, colonne %2 : %3"_s.arg(line).arg(column).arg(text);
+            return std::tuple<QString, QString, QString>(QString(u"Générateur « h », l"_s + where),
+                                                         QString(u"h : L"_s + where),
+                                                         QString(u"Générateur « h », l"_s + where));
+        };
+        const auto row = [](const char* name, const QByteArray& file,
+                            const std::tuple<QString, QString, QString>& texts) {
+            QTest::newRow(name) << file << std::get<0>(texts) << std::get<1>(texts)
+                                << std::get<2>(texts);
+        };
+        const auto whole = [](const QString& text) {
+            return std::tuple<QString, QString, QString>(QString(u"FILE : "_s + text),
+                                                         QString(u"h : "_s + text),
+                                                         QString(u"Générateur « h », "_s + text));
+        };
+        row("1,000 operands", head + sum(1000), {QString(), correct, u"1000"_s});
+        row("1,001 operands", head + sum(1001), syntax(1, 2002, u"expression trop longue"_s));
+        row("500,000 terms", head + sum(500000), whole(tooLong));
+        row("64 levels", nested("(", 63, "7", ")"), {QString(), correct, u"7"_s});
+        row("65 levels", nested("(", 64, "7", ")"), syntax(1, 65, u"imbrication trop profonde"_s));
+        row("100,000 parentheses", nested("(", 100000, "1", ")"),
+            syntax(1, 65, u"imbrication trop profonde"_s));
+        row("20,000 choices",
+            head + "x\n" + QByteArray("[a|").repeated(20000) + "b" +
+                QByteArray("]").repeated(20000),
+            syntax(2, 193, u"imbrication trop profonde"_s));
+        row("sum overflows", head + "{9223372036854775807+1}", {QString(), correct, overflow});
+        row("product overflows", head + "{3037000500*3037000500}", {QString(), correct, overflow});
+        row("negation overflows", head + "{0-(-9223372036854775807-1)}",
+            {QString(), correct, overflow});
+        const QString nul = u"caractère de contrôle interdit (U+0000)"_s;
+        row("NUL in the template", head + QByteArray("ab\0c", 4),
+            {u"FILE : Ligne 4, colonne 3 : "_s + nul, u"h : Ligne 1, colonne 3 : "_s + nul,
+             u"Générateur « h », ligne 1, colonne 3 : "_s + nul});
+        row("bell in Nom", "Id: h\nNom: Ho\astile\n---\nx",
+            {u"FILE : Ligne 2, colonne 8 : caractère de contrôle interdit (U+0007)"_s, QString(),
+             QString()});
+        row("not UTF-8", head + "caf\xe9 x",
+            {u"FILE : Ligne 4 : texte qui n'est pas en UTF-8"_s, QString(), QString()});
+        row("over 1,000,000 bytes", head + QByteArray("é").repeated(500001), whole(tooLong));
+        row("over 10,000 lines", head + QByteArray("a\r\n").repeated(10000) + "a",
+            whole(tooManyLines));
+    }
+
+    void hostileTemplates() {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, importError);
+        QFETCH(QString, check);
+        QFETCH(QString, generate);
+        ovtest::TempDatabase t;
+        const QString path = t.dir.path() + QStringLiteral("/h.ovgen");
+        writeFile(path, file);
+        const auto run = [&](const QStringList& args) { return tool(withBase(t.path, args)); };
+        ToolResult result = run({QStringLiteral("generators"), QStringLiteral("import"), path});
+        if (importError.isEmpty()) {
+            QCOMPARE(result.err, QString());
+            QCOMPARE(result.exitCode, 0);
+        } else {
+            QCOMPARE(result.err, QString(importError.replace(QStringLiteral("FILE"), path) +
+                                         QStringLiteral("\nRien n'a été importé.\n")));
+            QCOMPARE(result.exitCode, 1);
+            QCOMPARE(
+                t.db->scalar(QStringLiteral("SELECT count(*) FROM OVgenerateur WHERE Id = 'h'"))
+                    .toInt(),
+                0);
+            if (check.isEmpty())
+                return;
+            t.db->run(QStringLiteral("INSERT INTO OVgenerateur (Id, Nom, Modele, DateModif)"
+                                     " VALUES ('h', 'Hostile', ?, '2026-12-01T10:00:00')"),
+                      {QString::fromUtf8(file.mid(file.indexOf("---\n") + 4))});
+        }
+        result = run({QStringLiteral("generators"), QStringLiteral("check"), QStringLiteral("h")});
+        QCOMPARE(result.out, QString(check + QLatin1Char('\n')));
+        QCOMPARE(result.exitCode, check == QStringLiteral("h : correct") ? 0 : 1);
+        result = run({QStringLiteral("generate"), QStringLiteral("h"), QStringLiteral("--count"),
+                      QStringLiteral("1")});
+        const bool fails = generate.startsWith(QStringLiteral("Générateur"));
+        QCOMPARE(fails ? result.err : result.out.section(QLatin1Char('\n'), 1),
+                 QString(generate + QLatin1Char('\n')));
+        QCOMPARE(result.exitCode, fails ? 1 : 0);
+        QCOMPARE(resultCount(*t.db, QStringLiteral("h")), fails ? 0 : 1);
     }
 
     void twoProcessesGetDistinctNumbers() {

@@ -152,10 +152,24 @@ private Q_SLOTS:
         QProcess text;
         text.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
         QVERIFY(text.waitForFinished(60000));
+        // The caption, shortened to the room before the date.
         QVERIFY(QString::fromUtf8(text.readAllStandardOutput())
-                    .contains(QStringLiteral("OV Le relais du Chêne")));
+                    .contains(QStringLiteral("OV Le relais du")));
         const QString today = printDateStamp(QDate::currentDate());
         QCOMPARE(printDates(), QStringLiteral("01/12/26,%1,-").arg(today));
+        // « -o - » is standard output, in text as in PDF, and no file named « - ».
+        for (const QString& format : {QStringLiteral("txt"), QStringLiteral("pdf")}) {
+            const auto out =
+                run({QStringLiteral("history"), QStringLiteral("export"), QStringLiteral("relais"),
+                     QStringLiteral("0"), QStringLiteral("--format"), format, QStringLiteral("-o"),
+                     QStringLiteral("-"), QStringLiteral("--no-stamp")});
+            QCOMPARE(out.exitCode, 0);
+            QVERIFY2(out.out.startsWith(format == QLatin1String("pdf")
+                                            ? QStringLiteral("%PDF")
+                                            : QStringLiteral("Le relais")),
+                     qPrintable(out.out.left(80)));
+        }
+        QVERIFY(!QFileInfo::exists(QStringLiteral("-")));
 
         QCOMPARE(run({QStringLiteral("history"), QStringLiteral("unprint"),
                       QStringLiteral("relais"), QStringLiteral("0"), QStringLiteral("1")})

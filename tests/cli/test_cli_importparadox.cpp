@@ -159,28 +159,48 @@ private Q_SLOTS:
         QTest::addColumn<QString>("removed");
         QTest::addColumn<QStringList>("flags");
         QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("patch"); // "file@offset=hex bytes" written over the sound copy
         const QStringList replace{QStringLiteral("--replace")};
-        QTest::newRow("truncated") << "OVslave.DB" << QString() << replace
-                                   << "OVslave.DB ne peut pas être lu : il est tronqué";
-        QTest::newRow("header lies") << "OVmaster.db" << QString() << replace
-                                     << "OVmaster.db ne peut pas être lu : l'en-tête annonce";
-        QTest::newRow("memo pointer") << "OVperso.db" << QString() << replace
-                                      << "OVperso.MB ne peut pas être lu : un mémo pointe";
-        QTest::newRow("memo file missing") << QString() << "OVperso.MB" << replace
-                                           << "Le fichier de mémos OVperso.MB est introuvable";
-        QTest::newRow("no master") << QString() << "OVmaster.db" << replace
-                                   << "Le fichier OVmaster.db est introuvable dans le dossier";
-        QTest::newRow("no elements") << QString() << "OVslave.DB" << replace
-                                     << "Le fichier OVslave.DB est introuvable dans le dossier";
+        const QStringList dryRun{QStringLiteral("--replace"), QStringLiteral("--dry-run")};
+        QTest::newRow("truncated")
+            << "OVslave.DB" << QString() << replace
+            << "OVslave.DB ne peut pas être lu : il est tronqué" << QString();
+        QTest::newRow("header lies")
+            << "OVmaster.db" << QString() << replace
+            << "OVmaster.db ne peut pas être lu : l'en-tête annonce" << QString();
+        QTest::newRow("memo pointer")
+            << "OVperso.db" << QString() << replace
+            << "OVperso.MB ne peut pas être lu : un mémo pointe" << QString();
+        QTest::newRow("memo file missing")
+            << QString() << "OVperso.MB" << replace
+            << "Le fichier de mémos OVperso.MB est introuvable" << QString();
+        QTest::newRow("no master")
+            << QString() << "OVmaster.db" << replace
+            << "Le fichier OVmaster.db est introuvable dans le dossier" << QString();
+        QTest::newRow("no elements")
+            << QString() << "OVslave.DB" << replace
+            << "Le fichier OVslave.DB est introuvable dans le dossier" << QString();
         QTest::newRow("conflicts") << QString() << QString() << QStringList()
                                    << "la table \"age\" existe déjà dans la base\n"
                                       "la table \"cel\" existe déjà dans la base\n"
                                       "la table \"rich\" existe déjà dans la base\n"
-                                      "Rien n'a été importé ; --replace";
+                                      "Rien n'a été importé ; --replace"
+                                   << QString();
         QTest::newRow("dry run") << QString() << QString()
                                  << QStringList{QStringLiteral("--replace"),
                                                 QStringLiteral("--dry-run")}
-                                 << "";
+                                 << "" << QString();
+        QTest::newRow("chain back to block 1")
+            << QString() << QString() << replace
+            << "OVslave.DB ne peut pas être lu : la chaîne des blocs revient au bloc 1"
+            << "OVslave.DB@3072=0100";
+        QTest::newRow("bell in an element")
+            << QString() << QString() << replace
+            << "OVslave.DB, fiche 6, champ Element : caractère de contrôle U+0007 interdit"
+               " (caractère 1) ; rien n'a été importé."
+            << "OVslave.DB@2446=07";
+        QTest::newRow("code page 437 read as 850") << QString() << QString() << dryRun << ""
+                                                   << "OVslave.DB@106=b501";
     }
 
     void refusalsWriteNothing() {
@@ -188,10 +208,19 @@ private Q_SLOTS:
         QFETCH(QString, removed);
         QFETCH(QStringList, flags);
         QFETCH(QString, message);
+        QFETCH(QString, patch);
         QTemporaryDir dir;
         ovtest::TempDatabase t;
         const QString before = contents(*t.db);
-        const ToolResult result = importFolder(folderWith(dir, damaged, removed), t.path, flags);
+        const QString folder = folderWith(dir, damaged, removed);
+        if (!patch.isEmpty()) {
+            QFile file(folder + QLatin1Char('/') + patch.section(QLatin1Char('@'), 0, 0));
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.seek(
+                patch.section(QLatin1Char('@'), 1).section(QLatin1Char('='), 0, 0).toLongLong()));
+            file.write(QByteArray::fromHex(patch.section(QLatin1Char('='), 1).toLatin1()));
+        }
+        const ToolResult result = importFolder(folder, t.path, flags);
         QCOMPARE(contents(*t.db), before);
         if (message.isEmpty()) {
             QCOMPARE(result.exitCode, 0);

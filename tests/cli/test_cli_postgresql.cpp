@@ -11,8 +11,11 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSqlQuery>
 #include <QTest>
 #include <memory>
 #include <utility>
@@ -25,6 +28,28 @@ namespace {
 int count(const QString& address, const QString& sql) {
     const Database db(address);
     return db.scalar(sql).toInt();
+}
+
+// The tables of a base on the server, read without opening it as a store (which would give an
+// empty base its schema).
+int publicTables(const QString& address) {
+    const DatabaseLocation location = DatabaseLocation::parse(address);
+    int tables = -1;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QPSQL"_s, u"ovtest-raw"_s);
+        db.setHostName(location.host());
+        db.setPort(location.port());
+        db.setUserName(location.user());
+        db.setDatabaseName(location.base());
+        if (db.open()) {
+            QSqlQuery query(db);
+            if (query.exec(u"SELECT count(*) FROM pg_tables WHERE schemaname = 'public'"_s) &&
+                query.next())
+                tables = query.value(0).toInt();
+        }
+    }
+    QSqlDatabase::removeDatabase(u"ovtest-raw"_s);
+    return tables;
 }
 
 } // namespace
@@ -187,7 +212,11 @@ private Q_SLOTS:
         const QString out = QString::fromUtf8(run.readAllStandardOutput());
         const QString err = QString::fromUtf8(run.readAllStandardError());
         QCOMPARE(run.exitCode(), 1);
-        QVERIFY2(err.contains(u"La connexion au serveur de la base"_s), qPrintable(err));
+        // One French line, the driver's text in parentheses at its end, nothing else.
+        static const QRegularExpression told(
+            u"^La connexion au serveur de la base [^\n]* est perdue : ce qui était en cours n'a"
+            " pas été enregistré \\(server closed [^\n]*\\)\n$"_s);
+        QVERIFY2(told.match(err).hasMatch(), qPrintable(err));
         const int shown = int(out.count(u"OV -"_s));
         const int notStored = int(out.count(u"(texte non enregistré)"_s));
         QVERIFY(notStored <= 1); // the run cut while it stored, or while it took its number
@@ -195,6 +224,82 @@ private Q_SLOTS:
         QCOMPARE(count(base, u"SELECT count(*) FROM OVvillage WHERE Village NOT LIKE"
                              " '%OV -' || CAST(CAST(Id AS BIGINT) AS TEXT) || '- %'"_s),
                  0);
+    }
+
+    // A generator deleted while it runs: the run stops at its next result with a French message,
+    // and no result is left without its generator.
+    void deleteDuringARun_data() {
+        QTest::addColumn<QString>("where");
+        QTest::newRow("fichier") << u"fichier"_s;
+        QTest::newRow("serveur") << u"serveur"_s;
+    }
+    void deleteDuringARun() {
+        QFETCH(QString, where);
+        const QString base =
+            where == u"fichier"_s ? m_folder + u"/course.db"_s : m_admin->newBase(u"ov_course"_s);
+        QVERIFY(ovtest::tool({u"init"_s, u"--database"_s, base}).exitCode == 0);
+        QProcess run;
+        run.start(qEnvironmentVariable("OV_CLI"),
+                  {u"generate"_s, u"taverne"_s, u"--count"_s, u"100000"_s, u"--json"_s,
+                   u"--database"_s, base});
+        QVERIFY(run.waitForStarted());
+        QElapsedTimer waited;
+        waited.start();
+        while (count(base, u"SELECT count(*) FROM OVresultat"_s) < 20 && waited.elapsed() < 60000)
+            QTest::qWait(20);
+        const auto deleted =
+            ovtest::tool({u"generators"_s, u"delete"_s, u"taverne"_s, u"--database"_s, base});
+        QVERIFY2(deleted.exitCode == 0, qPrintable(deleted.err));
+        QVERIFY(run.waitForFinished(60000));
+        const QString err = QString::fromUtf8(run.readAllStandardError());
+        QCOMPARE(run.exitCode(), 1);
+        QCOMPARE(err, u"Le générateur « taverne » n'existe plus (supprimé ou renommé pendant la"
+                      " génération) : ce texte n'a pas été enregistré\n"_s);
+        QCOMPARE(count(base, u"SELECT count(*) FROM OVresultat"_s), 0);
+        // The failed run's object has its error and no number: nothing was stored.
+        const QJsonObject last =
+            QJsonDocument::fromJson(run.readAllStandardOutput().trimmed().split('\n').last())
+                .object();
+        QVERIFY(last.contains(u"error"_s) && !last.contains(u"id"_s));
+    }
+
+    // A copy killed at any moment leaves its target as it was: no file under the target's name,
+    // an empty base on the server; the same copy made again then works.
+    void killedCopyLeavesNothingHalfMade_data() {
+        QTest::addColumn<QString>("where");
+        QTest::addColumn<int>("delay"); // milliseconds before the kill
+        for (const int delay : {100, 600, 2000}) {
+            QTest::addRow("fichier, %d ms", delay) << u"fichier"_s << delay;
+            QTest::addRow("serveur, %d ms", delay) << u"serveur"_s << delay;
+        }
+    }
+    void killedCopyLeavesNothingHalfMade() {
+        QFETCH(QString, where);
+        QFETCH(int, delay);
+        static const QString source = [&] {
+            const QString path = m_folder + u"/gros.db"_s;
+            const Database db(path);
+            ovtest::addLargeTable(db, u"gros"_s, u"Gros"_s, 80000,
+                                  [](int i) { return qMakePair(QString::number(i), 1.0); });
+            return path;
+        }();
+        const QString target = where == u"fichier"_s
+                                   ? m_folder + u"/copie-%1.db"_s.arg(delay)
+                                   : m_admin->newBase(u"ov_copie_%1"_s.arg(delay));
+        QProcess copy;
+        copy.start(qEnvironmentVariable("OV_CLI"), {u"copy-database"_s, source, target});
+        QVERIFY(copy.waitForStarted());
+        QTest::qWait(delay);
+        const bool killed = copy.state() == QProcess::Running;
+        copy.kill();
+        QVERIFY(copy.waitForFinished(10000));
+        if (killed && where == u"fichier"_s)
+            QVERIFY(!QFile::exists(target));
+        if (killed && where == u"serveur"_s)
+            QCOMPARE(publicTables(target), 0);
+        const auto again = ovtest::tool({u"copy-database"_s, source, target});
+        QVERIFY2(again.exitCode == 0, qPrintable(again.err));
+        QVERIFY(again.out.contains(u"OVslave : 80"_s));
     }
 };
 

@@ -8,6 +8,7 @@
 
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
 
 using namespace ov;
@@ -50,6 +51,47 @@ private Q_SLOTS:
         m_pdf = m_temp->dir.filePath(u"rapport.pdf"_s);
     }
     void cleanup() { m_temp.reset(); }
+
+    // A generator's report whose name is longer than the room before the date: shortened with
+    // « … » in the header, whole in the PDF's title, and no word printed over another.
+    void aLongCaptionIsShortenedAndNothingOverlaps() {
+        for (int i = 0; i < 2; ++i)
+            QCOMPARE(
+                inProcess({u"generate"_s, u"marchand"_s, u"--database"_s, m_temp->path}).exitCode,
+                0);
+        QCOMPARE(
+            inProcess({u"print"_s, u"marchand"_s, u"--pdf"_s, m_pdf, u"--database"_s, m_temp->path})
+                .exitCode,
+            0);
+        QProcess info;
+        info.start(u"pdfinfo"_s, {m_pdf});
+        QVERIFY(info.waitForFinished(60000));
+        const QString nom =
+            db().scalar(u"SELECT Nom FROM OVgenerateur WHERE Id = 'marchand'"_s).toString();
+        const QString title = QString::fromUtf8(info.readAllStandardOutput())
+                                  .section(u"Title:"_s, 1)
+                                  .section(u'\n', 0, 0);
+        QVERIFY2(!nom.isEmpty() && title.contains(nom), qPrintable(title));
+        QProcess boxes;
+        boxes.start(u"pdftotext"_s, {u"-bbox"_s, m_pdf, u"-"_s});
+        QVERIFY(boxes.waitForFinished(60000));
+        const QString html = QString::fromUtf8(boxes.readAllStandardOutput());
+        static const QRegularExpression word(
+            uR"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*))re"_s);
+        QList<QPair<QRectF, QString>> words;
+        for (const auto& m : word.globalMatch(html))
+            words.append({QRectF(QPointF(m.captured(1).toDouble(), m.captured(2).toDouble()),
+                                 QPointF(m.captured(3).toDouble(), m.captured(4).toDouble())),
+                          m.captured(5)});
+        QVERIFY(words.size() > 10);
+        QVERIFY2(html.contains(u"…"_s), "the header's caption is shortened");
+        for (int i = 0; i < words.size(); ++i)
+            for (int j = i + 1; j < words.size(); ++j)
+                QVERIFY2(!words[i]
+                              .first.adjusted(0.2, 0.2, -0.2, -0.2)
+                              .intersects(words[j].first.adjusted(0.2, 0.2, -0.2, -0.2)),
+                         qPrintable(words[i].second + u" / "_s + words[j].second));
+    }
 
     void printsAndStamps() {
         fill(OutputKind::Rencontre, 3);

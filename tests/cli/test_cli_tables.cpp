@@ -5,9 +5,12 @@
 #include "testsupport.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QTest>
+#include <sys/stat.h>
 
 using namespace ov;
+using namespace Qt::StringLiterals;
 using ovtest::ToolResult;
 
 namespace {
@@ -256,6 +259,46 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(QStringLiteral("-")));
     }
 
+    // The export checks every write: a full device fails, a pipe or standard output is written
+    // straight.
+    void checkedWrites_data() {
+        QTest::addColumn<QString>("target"); // @DIR@: the test's folder
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("full device") << u"/dev/full"_s << 1;
+        QTest::newRow("standard output") << u"/dev/stdout"_s << 0;
+        QTest::newRow("pipe") << u"@DIR@/tuyau"_s << 0;
+    }
+    void checkedWrites() {
+        QFETCH(QString, target);
+        QFETCH(int, exitCode);
+        ovtest::TempDatabase t;
+        target.replace(u"@DIR@"_s, t.dir.path());
+        if (target.endsWith(u"tuyau"_s))
+            QCOMPARE(::mkfifo(QFile::encodeName(target).constData(), 0600), 0);
+        QProcess process;
+        process.start(u"bash"_s, {u"-c"_s, u"exec \"$0\" \"$@\""_s, qEnvironmentVariable("OV_CLI"),
+                                  u"tables"_s, u"export"_s, target, u"--database"_s, t.path});
+        QByteArray piped;
+        if (target.endsWith(u"tuyau"_s)) {
+            QFile pipe(target);
+            QVERIFY(pipe.open(QIODevice::ReadOnly));
+            piped = pipe.readAll();
+        }
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitCode(), exitCode);
+        const QByteArray out = process.readAllStandardOutput();
+        const QByteArray err = process.readAllStandardError();
+        const QByteArray exported = tableFileBytes(loadRandomTables(*t.db));
+        if (exitCode != 0)
+            QVERIFY2(
+                QString::fromUtf8(err).startsWith(u"Impossible d'écrire le fichier "_s + target),
+                err);
+        if (target == u"/dev/stdout"_s)
+            QVERIFY(out.startsWith(exported));
+        if (target.endsWith(u"tuyau"_s))
+            QCOMPARE(piped, exported);
+    }
+
     void refusals_data() {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("exitCode");
@@ -313,7 +356,8 @@ private Q_SLOTS:
         QVERIFY2(result.err.contains(message), qPrintable(result.err));
         if (exitCode == 2)
             QVERIFY(result.err.contains(QStringLiteral(
-                "Usage : orvanthe-cli tables export FICHIER [--database FICHIER]\n")));
+                "Usage : orvanthe-cli tables export FICHIER [--database FICHIER] [--format FORMAT] "
+                "[--table ID]\n")));
         QVERIFY(result.out.isEmpty());
         QVERIFY(!QFile::exists(t.dir.filePath(QStringLiteral("absente.db"))));
         t.db->requireAllTables();

@@ -9,6 +9,7 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -174,6 +175,58 @@ private Q_SLOTS:
         // ... and a second open of the migrated file copies nothing.
         Database again(path);
         QVERIFY(again.backupPath().isEmpty());
+    }
+
+    // A migration killed while it copies the file leaves no backup under the backup's name, or a
+    // complete one; the next run writes its backup under that name.
+    void killedBackupLeavesNoPartialCopy_data() {
+        QTest::addColumn<int>("delay"); // milliseconds before the kill
+        for (const int delay : {40, 150, 500})
+            QTest::addRow("%d ms", delay) << delay;
+    }
+    void killedBackupLeavesNoPartialCopy() {
+        QFETCH(int, delay);
+        static const QString older = [&] {
+            const QString path = m_dir.filePath(u"ancien.db"_s);
+            const Database db(path);
+            ovtest::addLargeTable(db, u"gros"_s, u"Gros"_s, 400000, [](int i) {
+                return qMakePair(u"élément numéro %1 d'une très grande table"_s.arg(i), 1.0);
+            });
+            db.run(u"PRAGMA user_version = %1"_s.arg(latestSchemaVersion() - 1));
+            return path;
+        }();
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"orvanthe.db"_s);
+        QVERIFY(QFile::copy(older, path));
+        const QString backup = path + u".bak-"_s + QDate::currentDate().toString(Qt::ISODate);
+        QProcess tool;
+        tool.start(qEnvironmentVariable("OV_CLI"),
+                   {u"tables"_s, u"check"_s, u"--database"_s, path});
+        QVERIFY(tool.waitForStarted());
+        QTest::qWait(delay);
+        tool.kill();
+        QVERIFY(tool.waitForFinished(10000));
+        const bool keptBackup = QFile::exists(backup);
+        if (keptBackup) { // complete: the large table whole
+            int rows = -1;
+            {
+                QSqlDatabase raw = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"raw"_s);
+                raw.setDatabaseName(backup);
+                raw.setConnectOptions(u"QSQLITE_OPEN_READONLY"_s);
+                if (raw.open()) {
+                    QSqlQuery query(raw);
+                    if (query.exec(u"SELECT count(*) FROM OVslave"_s) && query.next())
+                        rows = query.value(0).toInt();
+                }
+            }
+            QSqlDatabase::removeDatabase(u"raw"_s);
+            QVERIFY(rows >= 400000);
+        }
+        const Database db(path);
+        QCOMPARE(db.scalar(u"PRAGMA user_version"_s).toInt(), latestSchemaVersion());
+        QVERIFY(QFile::exists(backup));
+        if (!keptBackup) // the name was free: the next run took it
+            QCOMPARE(db.backupPath(), backup);
     }
 
     void newFileGetsTheLatestVersion() {

@@ -16,6 +16,7 @@
 #include <QTest>
 
 using namespace ov;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -197,6 +198,38 @@ private Q_SLOTS:
         QCOMPARE(kindsOf(m_history->page(epee, 50)),
                  action == QLatin1String("delete") ? QString() : QStringLiteral("tresor,village"));
         QCOMPARE(kindsOf(m_history->page(printed, 50)), QString());
+    }
+
+    // Actions on more records than one statement takes reach every one of them.
+    void actionsReachEveryRecord_data() {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("untouched"); // the records the action must leave none of
+        QTest::newRow("delete") << u"delete"_s << u"1 = 1"_s;
+        QTest::newRow("unprint") << u"unprint"_s << u"DateImprime IS NOT NULL"_s;
+        QTest::newRow("reprint") << u"reprint"_s << u"DateImprime IS NULL"_s;
+    }
+    void actionsReachEveryRecord() {
+        QFETCH(QString, action);
+        QFETCH(QString, untouched);
+        const Database& db = *m_temp->db;
+        db.transaction([&] {
+            for (int i = 1; i <= 1001; ++i)
+                appendRecord(db, OutputKind::Village, i, villageText, u"A"_s,
+                             QDateTime(QDate(2026, 12, 5), QTime(9, 0)));
+            if (action == u"unprint"_s)
+                db.run(u"UPDATE OVvillage SET DateImprime = '05/12/26'"_s);
+        });
+        QVector<HistoryKey> keys;
+        for (const HistoryEntry& entry : m_history->page({}, 5000))
+            if (entry.key.kind == u"village"_s)
+                keys << entry.key;
+        QCOMPARE(keys.size(), 1002);
+        const int changed = action == u"delete"_s ? m_history->remove(keys)
+                            : action == u"unprint"_s
+                                ? m_history->unprint(keys)
+                                : m_history->stampUnprinted(keys, {2026, 12, 8});
+        QCOMPARE(changed, 1002);
+        QCOMPARE(db.scalar(u"SELECT count(*) FROM OVvillage WHERE "_s + untouched).toInt(), 0);
     }
 
     // A file of the version before the history gets it by its migration, its records oldest

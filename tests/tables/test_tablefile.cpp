@@ -154,8 +154,13 @@ private Q_SLOTS:
             << file(QStringLiteral("age,Âge,,\nage,Âge,30,1\n"))
             << QStringLiteral("ligne 2 : ligne sans élément ni poids pour la table « age »");
         QTest::newRow("control character")
-            << file(QStringLiteral("age,Âge,2\t0,1\n"))
-            << QStringLiteral("ligne 2 : caractère de contrôle dans la colonne Element");
+            << file(QStringLiteral("age,Âge,2\a0,1\n"))
+            << QStringLiteral("ligne 2 : caractère de contrôle U+0007 interdit (caractère 2) dans"
+                              " la colonne Element");
+        QTest::newRow("NUL in a name")
+            << file(QStringLiteral("age,\u00c2g") + QChar(0) + QStringLiteral("e,20,1\n"))
+            << QStringLiteral("ligne 2 : caractère de contrôle U+0000 interdit (caractère 3) dans"
+                              " la colonne Nom");
     }
     void refusesMalformedFiles() {
         QFETCH(QByteArray, bytes);

@@ -5,12 +5,16 @@
 #include "tables/random.h"
 #include "tables/schema.h"
 #include "tables/tabledraw.h"
+#include "tables/tablefile.h"
+#include "templates/personalgeneration.h"
 #include "templates/personalgenerator.h"
 #include "testsupport.h"
 
+#include <QRegularExpression>
 #include <QTest>
 
 using namespace ov;
+using namespace Qt::StringLiterals;
 
 class TestPersonalGenerators : public QObject {
     Q_OBJECT
@@ -29,7 +33,21 @@ private Q_SLOTS:
         const FixedClock clock(QDateTime(QDate(2026, 12, 9), QTime(20, 0)));
         RecordingMessageSink messages;
         PersonalRun run(*t.db, clock, draw, messages);
+        // French that reads right: no raw tag, bracket or brace; no « de le », « à le(s) », and
+        // no « le » or « la » before a vowel; no « Au » before a feminine noun.
+        static const QRegularExpression wrong(
+            u"[@\\[\\]{}]|(?<![\\p{L}\\d'-])(?:(?:[dD]e|[àÀ])[ \\t]+les?[ \\t]+\\p{L}|[lL][ea][ "
+            "\\t]+[aeiouéèêëàâîïôöûùüœæAEIOUÉÈÊËÀÂÎÏÔÛŒÆ])"_s);
+        static const QRegularExpression au(u"(?<!\\p{L})[aA]ux? (?:\\p{L}+ )?(\\p{L}+)"_s);
+        QSet<QString> feminine;
+        for (const RandomTable& table : loadRandomTables(*t.db))
+            for (const TableElement& element : table.elements)
+                if (element.text.endsWith(u" @f"_s) || element.text.endsWith(u" @fp"_s))
+                    feminine.insert(element.text.section(u' ', 0, 0));
+        QVERIFY(feminine.contains(u"Chouette"_s));
+        QSet<QString> signs;
         for (const PersonalGenerator& generator : generators) {
+            QVERIFY2(generator.francais, qPrintable(generator.id));
             const GeneratorCheck check = checkGenerator(*t.db, generator);
             QVERIFY2(check.clean(), qPrintable(generator.id + QLatin1Char(' ') +
                                                (check.error ? check.error->message()
@@ -40,11 +58,58 @@ private Q_SLOTS:
                          qPrintable(generator.id + QLatin1Char(' ') + report.messages.join(u' ')));
                 QCOMPARE(report.lines.size(), generator.modele.count(QLatin1Char('\n')));
                 // nothing left unexpanded
-                for (const QString& line : report.lines.mid(1))
-                    QVERIFY2(!line.contains(QLatin1Char('{')), qPrintable(line));
+                for (const QString& line : report.lines.mid(1)) {
+                    QVERIFY2(!line.contains(wrong), qPrintable(line));
+                    for (auto m = au.globalMatch(line); m.hasNext();)
+                        QVERIFY2(!feminine.contains(m.next().captured(1)), qPrintable(line));
+                    if (line.startsWith(u"Enseigne : "_s))
+                        signs.insert(line.mid(11));
+                }
             }
         }
         QVERIFY(messages.messages.isEmpty());
+        for (const QString& sign :
+             {u"« À l'Ivre Sanglier »"_s, u"« Au Gros Loup »"_s, u"« À la Grosse Chouette »"_s})
+            QVERIFY2(signs.contains(sign), qPrintable(sign));
+    }
+
+    // A French generator's header is never changed; its body lines are.
+    void frenchHeaderUnchanged() {
+        ovtest::TempDatabase t;
+        PersonalGenerator generator{
+            u"ami"_s, u"Le ami de le roi"_s, u"de le ami, à les elfes"_s, {}};
+        generator.francais = true;
+        RandomSource source(1);
+        Dice dice(source);
+        TableDraw draw(*t.db, dice);
+        const FixedClock clock(QDateTime(QDate(2026, 12, 9), QTime(20, 0)));
+        RecordingMessageSink messages;
+        const PersonalRunReport report = PersonalRun(*t.db, clock, draw, messages).run(generator);
+        QCOMPARE(report.lines,
+                 (QStringList{u"Le ami de le roi - 0 - "_s + shortDate(clock.now().date()),
+                              u"de l'ami, aux elfes"_s}));
+    }
+
+    // No starter generator prints a bracket or a brace as it is, whatever the seed.
+    void starterGeneratorsPrintNoRawBracket_data() {
+        QTest::addColumn<QString>("id");
+        ovtest::TempDatabase t;
+        for (const PersonalGenerator& generator : GeneratorStore(*t.db).list())
+            QTest::newRow(qPrintable(generator.id)) << generator.id;
+    }
+    void starterGeneratorsPrintNoRawBracket() {
+        QFETCH(QString, id);
+        ovtest::TempDatabase t;
+        const PersonalGenerator generator = *GeneratorStore(*t.db).find(id);
+        const FixedClock clock(QDateTime(QDate(2026, 12, 10), QTime(21, 0)));
+        static const QRegularExpression raw(QStringLiteral("[\\[\\]{}]"));
+        for (quint32 seed = 1; seed <= 200; ++seed) {
+            const PersonalRunReport report = previewGenerator(*t.db, generator, seed, clock);
+            QVERIFY(!report.error);
+            const QString text = report.lines.join(QLatin1Char('\n'));
+            QVERIFY2(!text.contains(raw),
+                     qPrintable(QStringLiteral("graine %1 : ").arg(seed) + text));
+        }
     }
 
     void resultsStoredWithTheirNumber() {

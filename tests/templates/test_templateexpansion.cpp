@@ -134,6 +134,9 @@ private Q_SLOTS:
         QTest::newRow("no-break space before # is text")
             << QStringLiteral("\u00a0# x") << none << QStringLiteral("\u00a0# x") << ""_s
             << ""_s;
+        QTest::newRow("1,000 dice")
+            << "{1000d6}"_s << none << "1000"_s
+            << QStringList(1000, QStringLiteral("D 6")).join(QStringLiteral(", ")) << ""_s;
         QTest::newRow("nesting stops at depth 13")
             << "[self]"_s << none << QString(12, QLatin1Char('x'))
             << QStringList(13, QStringLiteral("OV self")).join(QStringLiteral(", "))
@@ -238,6 +241,14 @@ private Q_SLOTS:
         QTest::newRow("a table naming itself three times") << "[tree]"_s << true;
         QTest::newRow("100,000 characters on two lines") << "[long*7000]\n[long*600]"_s << false;
         QTest::newRow("100,001 characters") << "[long*7000]\n[long*700]"_s << true;
+        // 98,796 characters drawn, then text up to the limit; the text kept by [k = long] is
+        // never written.
+        const QString drawn = "[long*7000]\n[long*600]"_s;
+        QTest::newRow("exactly 100,000 characters")
+            << QString(drawn + QString(1204, u'x')) << false;
+        QTest::newRow("one more") << QString(drawn + QString(1205, u'x')) << true;
+        QTest::newRow("text kept not counted")
+            << QString("[k = long]"_s + drawn + QString(1204, u'x')) << false;
     }
 
     void sizeLimits() {

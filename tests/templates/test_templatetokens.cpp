@@ -9,9 +9,10 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// "T:word" for a table, "R:" remembered, "D:" dice, "N:" number, "E:" escape, "C:" comment.
+// "T:word" for a table, "R:" remembered, "D:" dice, "N:" number, "E:" escape, "C:" comment,
+// "A:" article, "G:" gender tag.
 QString describe(const QList<TemplateToken>& tokens) {
-    static const char* const letters = "CTRDNE";
+    static const char* const letters = "CTRDNESAG";
     QStringList parts;
     for (const TemplateToken& token : tokens)
         if (token.kind != TemplateToken::Kind::Syntax)
@@ -36,6 +37,8 @@ private Q_SLOTS:
         QTest::newRow("escapes") << u"\\[x\\] [t]"_s << u"E:\\[ E:\\] T:t"_s;
         QTest::newRow("comment") << u"  # [pas une table]"_s << u"C:  # [pas une table]"_s;
         QTest::newRow("unclosed") << u"Au [tani"_s << u"T:tani"_s;
+        QTest::newRow("French") << u"[b = tani]{À b} [tadj : b] {le} Loup @m"_s
+                                << u"R:b T:tani A:À R:b T:tadj R:b R:le G:@m"_s;
     }
     void lineTokens() {
         QFETCH(QString, line);

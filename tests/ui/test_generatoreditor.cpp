@@ -231,6 +231,36 @@ private Q_SLOTS:
         QVERIFY(modele->toPlainText().endsWith(u" ! [tani"_s));
     }
 
+    // « Français » (Alt+C) puts the post-pass into the preview; remembered names are completed
+    // after an article and after ':'.
+    void frenchPreviewAndNames() {
+        storeGenerator(u"fr"_s, u"à le arbre"_s);
+        m_generators->openEditor();
+        m_editor = m_generators->editor();
+        m_editor->setClock(&m_clock);
+        QVERIFY(m_editor->select(u"fr"_s));
+        activate(m_editor);
+        QCOMPARE(preview().section(u'\n', 1), u"à le arbre"_s);
+        QTest::keyClick(m_editor, Qt::Key_C, Qt::AltModifier);
+        QTRY_VERIFY(in<QAbstractButton>(m_editor, "chkFrancais")->isChecked());
+        QTRY_COMPARE(preview().section(u'\n', 1), u"à l'arbre"_s);
+        QVERIFY(m_editor->isDirty());
+
+        auto* modele = in<QPlainTextEdit>(m_editor, "edtModele");
+        auto* popup = modele->findChild<QCompleter*>()->popup();
+        modele->setFocus();
+        modele->moveCursor(QTextCursor::End);
+        QTest::keyClick(modele, Qt::Key_Return);
+        for (const QString& typed : {u"[bete = tani]{le b"_s, u"} [tani : b"_s}) {
+            QTest::keyClicks(modele, typed);
+            QTRY_VERIFY(popup->isVisible());
+            QTest::keyClick(popup, Qt::Key_Return);
+        }
+        QTest::keyClick(modele, Qt::Key_BracketRight);
+        QVERIFY(modele->toPlainText().endsWith(u"{le bete} [tani : bete]"_s));
+        QTRY_VERIFY(preview().section(u'\n', 2).startsWith(u"le "_s));
+    }
+
     void unsavedChangesQuestion_data() {
         QTest::addColumn<int>("answer");
         QTest::addColumn<QString>("typed");

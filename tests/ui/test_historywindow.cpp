@@ -13,6 +13,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -97,6 +98,24 @@ private Q_SLOTS:
             highlighted << selection.cursor.selectedText();
         QCOMPARE(highlighted, QStringList({QStringLiteral("Épée"), QStringLiteral("épée"),
                                            QStringLiteral("ÉPÉE")}));
+    }
+
+    // A search with one hit shows it; « Copier » says so; Échap and Ctrl+W close the window.
+    void oneHitCopiedAndClosedByKeys() {
+        window->show();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QTest::keyClicks(window->searchBox(), QStringLiteral("courte"));
+        QTRY_COMPARE(window->selectedEntries().size(), 1);
+        QVERIFY(window->textPane()->toPlainText().contains(QStringLiteral("épée courte")));
+        window->findChild<QPushButton*>(QStringLiteral("copy"))->click();
+        QCOMPARE(window->statusLine()->text(), QStringLiteral("Copié"));
+        for (const QKeyCombination keys :
+             {QKeyCombination(Qt::Key_Escape), QKeyCombination(Qt::ControlModifier, Qt::Key_W)}) {
+            window->show();
+            QVERIFY(QTest::qWaitForWindowActive(window));
+            QTest::keyClick(window->searchBox(), keys.key(), keys.keyboardModifiers());
+            QVERIFY(!window->isVisible());
+        }
     }
 
     void copyReprintUnprintAndDelete() {

@@ -212,6 +212,52 @@ private Q_SLOTS:
         }
     }
 
+    // One rule for the characters of a text wherever it is entered: "Ajouter", "Nouvelle table",
+    // the grids and the import. A refused text writes nothing anywhere.
+    void textRule_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("problem"); // empty when the text is accepted
+        QTest::newRow("NUL") << u"x\u0000y"_s << u"U+0000 interdit (caractère 2)"_s;
+        QTest::newRow("bell") << u"\u00e9\u0007"_s << u"U+0007 interdit (caractère 2)"_s;
+        QTest::newRow("line feed") << u"x\ny"_s << u"U+000A interdit (caractère 2)"_s;
+        QTest::newRow("escape") << u"\u001b"_s << u"U+001B interdit (caractère 1)"_s;
+        QTest::newRow("tab") << u"x\ty"_s << QString();
+    }
+    void textRule() {
+        QFETCH(QString, text);
+        QFETCH(QString, problem);
+        const auto check = [&](const QString& field) {
+            if (problem.isEmpty())
+                QCOMPARE(messages, QStringList());
+            else
+                QCOMPARE(messages, QStringList{field + u" : caractère de contrôle "_s + problem});
+            messages.clear();
+        };
+        selectTable(u"t"_s);
+        edit("edtElem")->setText(text);
+        edit("edtProba")->setText(u"1"_s);
+        press("btnAjouter");
+        check(u"Element"_s);
+        edit("edtID")->setText(u"n"_s);
+        edit("edtNom")->setText(text);
+        press("btnNouvelleTable");
+        check(u"Nom"_s);
+        selectTable(u"aaa"_s);
+        QCOMPARE(editCell("dbgSlave", u"Element"_s, text), problem.isEmpty());
+        navigate("dbnEsclave", DbNavigator::Post);
+        check(u"Element"_s);
+        const bool accepted = problem.isEmpty();
+        QCOMPARE(elementsOf(u"t"_s), accepted ? u"a,b,"_s + text : u"a,b"_s);
+        QCOMPARE(elementsOf(u"aaa"_s), accepted ? text : u"a1"_s);
+        QCOMPARE(temp->db->scalar(u"SELECT count(*) FROM OVmaster WHERE Id = 'n'"_s).toInt(),
+                 accepted ? 1 : 0);
+        const QByteArray file = "Id,Nom,Element,Proba\nimp,\"" + text.toUtf8() + "\",y,1\n";
+        if (accepted)
+            ov::parseTableFile(file);
+        else
+            QVERIFY_THROWS_EXCEPTION(ov::TableFileError, ov::parseTableFile(file));
+    }
+
     // What is being typed in a cell is kept however the window goes.
     void openEditorIsKeptOnClosing_data() {
         QTest::addColumn<QByteArray>("grid");

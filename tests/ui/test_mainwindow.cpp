@@ -138,6 +138,10 @@ private Q_SLOTS:
         MainWindow window(t.path);
         ov::ui::setNextFileChoice([&](const QString&) { return file; });
         window.findChild<QAction*>(QStringLiteral("actImporterTables"))->trigger();
+        // The tables read are shown first; nothing is written before « Importer ».
+        auto* import = window.findChild<QPushButton*>(QStringLiteral("btnImporter"));
+        QVERIFY(import && messages.isEmpty());
+        import->click();
         QCOMPARE(messages, QStringList{QStringLiteral("Importé : 1 table, 2 éléments")});
         QCOMPARE(tablesShown(window), QStringList{QStringLiteral("nv")});
         QCOMPARE(elementsShown(window),
