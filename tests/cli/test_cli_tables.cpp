@@ -117,7 +117,9 @@ private Q_SLOTS:
         const ToolResult exported =
             tables({QStringLiteral("export"), file, QStringLiteral("--database"), source.path});
         QCOMPARE(exported.exitCode, 0);
-        QVERIFY2(exported.out.startsWith(QStringLiteral("Exporté : 142 tables, ")),
+        const int tableCount =
+            source.db->scalar(QStringLiteral("SELECT count(*) FROM OVmaster")).toInt();
+        QVERIFY2(exported.out.startsWith(QStringLiteral("Exporté : %1 tables, ").arg(tableCount)),
                  qPrintable(exported.out));
 
         ovtest::TempDatabase target;
@@ -129,15 +131,18 @@ private Q_SLOTS:
         QVERIFY2(refused.err.startsWith(QStringLiteral("ligne 2 : la table « age » existe déjà "
                                                        "dans la base\n")),
                  qPrintable(refused.err));
-        QVERIFY(refused.err.contains(QStringLiteral("… et 121 autre(s) problème(s)\n")));
+        // One problem a starter table already there, the first twenty of them shown.
+        QVERIFY(refused.err.contains(
+            QStringLiteral("… et %1 autre(s) problème(s)\n").arg(tableCount - 1 - 20)));
         QVERIFY(refused.err.endsWith(QStringLiteral("Rien n'a été importé ; --replace remplace "
                                                     "les tables qui existent déjà.\n")));
         QCOMPARE(contents(*target.db), before);
 
         const ToolResult replaced = tables(importArgs + QStringList{QStringLiteral("--replace")});
         QCOMPARE(replaced.exitCode, 0);
-        QVERIFY2(replaced.out.startsWith(QStringLiteral("Importé : 142 tables, ")) &&
-                     replaced.out.endsWith(QStringLiteral(" éléments (141 tables remplacées)\n")),
+        QVERIFY2(replaced.out.startsWith(QStringLiteral("Importé : %1 tables, ").arg(tableCount)) &&
+                     replaced.out.endsWith(
+                         QStringLiteral(" éléments (%1 tables remplacées)\n").arg(tableCount - 1)),
                  qPrintable(replaced.out));
         QCOMPARE(contents(*target.db), contents(*source.db));
     }

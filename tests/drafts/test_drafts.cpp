@@ -90,8 +90,9 @@ private Q_SLOTS:
                     *GeneratorStore(*store->db).find(QStringLiteral("marchand")), 7u);
         const auto agree = [&] {
             const QString said = draft.lines()[5].section(QStringLiteral("c'est "), 1);
-            return draft.lines()[1].startsWith(QStringLiteral("Marchand : ") +
-                                               said.section(QStringLiteral(" qui vous"), 0, 0));
+            return draft.lines()[1]
+                .section(QStringLiteral(" : "), 1)
+                .startsWith(said.section(QStringLiteral(" qui vous"), 0, 0));
         };
         QSet<QString> sayings;
         for (int i = 0; i < 6; ++i) {

@@ -79,6 +79,7 @@ private Q_SLOTS:
         PersonalGenerator generator{
             u"ami"_s, u"Le ami de le roi"_s, u"de le ami, à les elfes"_s, {}};
         generator.francais = true;
+        GeneratorStore(*t.db).save({generator}, false);
         RandomSource source(1);
         Dice dice(source);
         TableDraw draw(*t.db, dice);
