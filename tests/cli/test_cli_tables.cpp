@@ -265,24 +265,35 @@ private Q_SLOTS:
     }
 
     // The export checks every write: a full device fails, a pipe or standard output is written
-    // straight.
+    // straight, and a write that fails over an existing file leaves its bytes as they were.
     void checkedWrites_data() {
         QTest::addColumn<QString>("target"); // @DIR@: the test's folder
         QTest::addColumn<int>("exitCode");
-        QTest::newRow("full device") << u"/dev/full"_s << 1;
-        QTest::newRow("standard output") << u"/dev/stdout"_s << 0;
-        QTest::newRow("pipe") << u"@DIR@/tuyau"_s << 0;
+        QTest::addColumn<QString>("limit"); // before the tool: bash's limit on file sizes
+        QTest::newRow("full device") << u"/dev/full"_s << 1 << QString();
+        QTest::newRow("standard output") << u"/dev/stdout"_s << 0 << QString();
+        QTest::newRow("pipe") << u"@DIR@/tuyau"_s << 0 << QString();
+        QTest::newRow("existing file, write failing midway")
+            << u"@DIR@/ancien.csv"_s << 1 << u"trap '' XFSZ; ulimit -f 48; "_s;
     }
     void checkedWrites() {
         QFETCH(QString, target);
         QFETCH(int, exitCode);
+        QFETCH(QString, limit);
         ovtest::TempDatabase t;
         target.replace(u"@DIR@"_s, t.dir.path());
         if (target.endsWith(u"tuyau"_s))
             QCOMPARE(::mkfifo(QFile::encodeName(target).constData(), 0600), 0);
+        const QByteArray old = "ancien contenu\n";
+        if (target.endsWith(u"ancien.csv"_s)) {
+            QFile file(target);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(old) == old.size());
+        }
+        const QStringList filesBefore = QDir(t.dir.path()).entryList(QDir::Files);
         QProcess process;
-        process.start(u"bash"_s, {u"-c"_s, u"exec \"$0\" \"$@\""_s, qEnvironmentVariable("OV_CLI"),
-                                  u"tables"_s, u"export"_s, target, u"--database"_s, t.path});
+        process.start(u"bash"_s,
+                      {u"-c"_s, limit + u"exec \"$0\" \"$@\""_s, qEnvironmentVariable("OV_CLI"),
+                       u"tables"_s, u"export"_s, target, u"--database"_s, t.path});
         QByteArray piped;
         if (target.endsWith(u"tuyau"_s)) {
             QFile pipe(target);
@@ -302,6 +313,12 @@ private Q_SLOTS:
             QVERIFY(out.startsWith(exported));
         if (target.endsWith(u"tuyau"_s))
             QCOMPARE(piped, exported);
+        if (target.endsWith(u"ancien.csv"_s)) {
+            QFile file(target);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), old);
+            QCOMPARE(QDir(t.dir.path()).entryList(QDir::Files), filesBefore);
+        }
     }
 
     void refusals_data() {
