@@ -6,11 +6,13 @@
 #include "server/webserver.h"
 #include "testsupport.h"
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QStandardPaths>
 #include <QScopeGuard>
+#include <QStandardPaths>
+#include <QTcpSocket>
 #include <QTest>
 #include <future>
 #include <httplib.h>
@@ -207,8 +209,8 @@ private Q_SLOTS:
             << QByteArray("POST") << QByteArray("/api/generate/rencontre") << "cookie+origin"
             << none << none << 200 << QByteArray("erreur");
         QTest::newRow("script in an element stays JSON text")
-            << QByteArray("POST") << QByteArray("/api/draw/pi%C3%A9g") << "gm" << none << none << 200
-            << QByteArray("text/html");
+            << QByteArray("POST") << QByteArray("/api/draw/pi%C3%A9g") << "gm" << none << none
+            << 200 << QByteArray("text/html");
         QTest::newRow("players' code opens the players' page")
             << QByteArray("GET") << QByteArray("/joueurs") << "players" << none << none << 200
             << QByteArray("app.js");
@@ -248,6 +250,32 @@ private Q_SLOTS:
         QVERIFY(!answer.header("Content-Security-Policy").contains("unsafe-inline"));
         if (status >= 400 && path.startsWith("/api/"))
             QVERIFY(!answer.json().toObject().value(QStringLiteral("erreur")).toString().isEmpty());
+    }
+
+    // A client that starts a request and never finishes it keeps nobody waiting, and is let go
+    // once it has been idle for the server's limit.
+    void unfinishedRequestIsDropped() {
+        QTcpSocket slow;
+        slow.connectToHost(QStringLiteral("127.0.0.1"), port());
+        QVERIFY(slow.waitForConnected(5000));
+        slow.write("POST /api/generate/perso HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 100"
+                   "\r\nAuthorization: Bearer " +
+                   m_codes.gameMaster.toLatin1() + "\r\n\r\n{\"a\":");
+        QVERIFY(slow.waitForBytesWritten(5000));
+        QCOMPARE(ask(port(), "GET", "/api/generators", bearer(m_codes.gameMaster)).status, 200);
+        QElapsedTimer idle;
+        idle.start();
+        // Given up: answered with a refusal, or closed, and never run.
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                return slow.bytesAvailable() > 0 ||
+                       slow.state() == QAbstractSocket::UnconnectedState;
+            },
+            (idleSeconds + 10) * 1000));
+        QVERIFY(idle.elapsed() >= (idleSeconds - 1) * 1000);
+        const QByteArray answer = slow.readAll();
+        QVERIFY2(answer.isEmpty() || answer.startsWith("HTTP/1.1 4"), answer.constData());
+        QVERIFY(!answer.contains("\"lines\""));
     }
 
     void codeInTheAddressBecomesACookie() {
