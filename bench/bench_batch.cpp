@@ -15,23 +15,10 @@ namespace {
 
 constexpr int runs = 10000;
 
-struct Record {
-    int id;
-    QString text;
-    QString type;
-};
-
 // The records of the last stored batch of each kind, for the inserts that follow it.
-QList<Record>& recordsOf(ov::OutputKind kind) {
-    static QList<Record> records[4];
+QList<ovbench::StoredRecord>& recordsOf(ov::OutputKind kind) {
+    static QList<ovbench::StoredRecord> records[4];
     return records[int(kind)];
-}
-
-QString textOf(const ov::RunReport& report) {
-    QString text;
-    for (const QString& line : report.lines)
-        text += line + QStringLiteral("\r\n");
-    return text;
 }
 
 // Runs of one kind on a new database, as the command-line tool makes them. One iteration: the
@@ -46,7 +33,7 @@ void generate(benchmark::State& state, ov::OutputKind kind, bool store) {
     ov::RecordingMessageSink sink;
     ov::NoWatcher host; // as the command-line tool
     ov::Generation generation(*t.db, count, clock, draw, sink);
-    QList<Record> records;
+    QList<ovbench::StoredRecord> records;
     records.reserve(runs);
     for (auto _ : state) {
         for (int i = 0; i < runs; ++i) {
@@ -56,7 +43,7 @@ void generate(benchmark::State& state, ov::OutputKind kind, bool store) {
                 return;
             }
             if (store)
-                records.append({report.id, textOf(report), report.type});
+                records.append(ovbench::storedRecord(report));
         }
     }
     if (store)
@@ -65,30 +52,13 @@ void generate(benchmark::State& state, ov::OutputKind kind, bool store) {
 
 // The same records inserted by one prepared statement, each insert its own transaction.
 void insertOnly(benchmark::State& state, ov::OutputKind kind) {
-    const QList<Record>& records = recordsOf(kind);
+    const QList<ovbench::StoredRecord>& records = recordsOf(kind);
     if (records.size() != runs) {
         state.SkipWithError("run the generation of this kind first");
         return;
     }
-    const ov::OutputTable& table = ov::outputTable(kind);
-    const QString date = ov::Clock().now().date().toString(Qt::ISODate);
     ovtest::TempDatabase t;
-    QSqlQuery insert(t.db->connection());
-    insert.prepare(QStringLiteral("INSERT INTO %1 (Id, %2, %3, DateCreation, DateImprime)"
-                                  " VALUES (?, ?, ?, ?, NULL)")
-                       .arg(table.table, table.textField, table.stringField));
-    for (auto _ : state) {
-        for (const Record& record : records) {
-            insert.bindValue(0, double(record.id));
-            insert.bindValue(1, record.text);
-            insert.bindValue(2, record.type);
-            insert.bindValue(3, date);
-            if (!insert.exec()) {
-                state.SkipWithError("an insert failed");
-                return;
-            }
-        }
-    }
+    ovbench::insertRecords(state, *t.db, kind, records);
 }
 
 void BM_PersoGeneratedAndStored(benchmark::State& state) {

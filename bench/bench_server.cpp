@@ -18,13 +18,7 @@ namespace {
 
 constexpr int runs = 2000;
 
-struct Record {
-    int id;
-    QString text;
-    QString type;
-};
-
-QList<Record> stored;
+QList<ovbench::StoredRecord> stored;
 
 // The server of this run and its administration connection.
 struct Server {
@@ -59,13 +53,6 @@ struct Server {
 // Started by the first benchmark, stopped by the last.
 std::unique_ptr<Server> server;
 
-QString textOf(const ov::RunReport& report) {
-    QString text;
-    for (const QString& line : report.lines)
-        text += line + QStringLiteral("\r\n");
-    return text;
-}
-
 void BM_PersoGeneratedAndStoredOnServer(benchmark::State& state) {
     server = std::make_unique<Server>();
     if (!server->start()) {
@@ -88,7 +75,7 @@ void BM_PersoGeneratedAndStoredOnServer(benchmark::State& state) {
                 state.SkipWithError("a run failed");
                 return;
             }
-            stored.append({report.id, textOf(report), report.type});
+            stored.append(ovbench::storedRecord(report));
         }
     }
 }
@@ -102,22 +89,7 @@ void BM_PersoInsertsOnlyOnServer(benchmark::State& state) {
         ~Stop() { server.reset(); }
     } stop;
     const ov::Database db(server->admin->newBase(QStringLiteral("ov_bench_inserts")));
-    const QString date = ov::Clock().now().date().toString(Qt::ISODate);
-    QSqlQuery insert(db.connection());
-    insert.prepare(QStringLiteral("INSERT INTO OVperso (Id, Perso, Sexe_Cel_Mel_Stat,"
-                                  " DateCreation, DateImprime) VALUES (?, ?, ?, ?, NULL)"));
-    for (auto _ : state) {
-        for (const Record& record : stored) {
-            insert.bindValue(0, double(record.id));
-            insert.bindValue(1, record.text);
-            insert.bindValue(2, record.type);
-            insert.bindValue(3, date);
-            if (!insert.exec()) {
-                state.SkipWithError("an insert failed");
-                return;
-            }
-        }
-    }
+    ovbench::insertRecords(state, db, ov::OutputKind::Perso, stored);
 }
 
 BENCHMARK(BM_PersoGeneratedAndStoredOnServer)->Unit(benchmark::kMillisecond)->Iterations(1);

@@ -1,5 +1,19 @@
 #pragma once
-// What every benchmark program shares: its main function and the peak memory reading.
+// What every benchmark program shares: its main function, the peak memory reading, and the plain
+// inserts that storing runs are measured against.
+
+#include "generators/generators.h"
+
+#include <QList>
+#include <QString>
+
+namespace benchmark {
+class State;
+}
+
+namespace ov {
+class Database;
+}
 
 namespace ovbench {
 
@@ -12,5 +26,18 @@ int runBenchmarks(int argc, char** argv, Gui gui);
 
 // The largest resident memory of the process so far, in megabytes.
 double peakRssMegabytes();
+
+// A stored record as a run made it, for the inserts that follow its run.
+struct StoredRecord {
+    int id;
+    QString text;
+    QString type;
+};
+StoredRecord storedRecord(const ov::RunReport& report);
+
+// Inserts the records into the output table of a kind by one prepared statement, each insert its
+// own transaction, once per iteration of the state.
+void insertRecords(benchmark::State& state, const ov::Database& database, ov::OutputKind kind,
+                   const QList<StoredRecord>& records);
 
 } // namespace ovbench
