@@ -2,6 +2,7 @@
 // QR codes, a run from the phone counted at once, and Ctrl+M showing the memo's chosen lines on
 // the players' stream.
 
+#include "menuclicks.h"
 #include "screenfixture.h"
 #include "server/webserver.h"
 #include "ui/mainwindow.h"
@@ -45,7 +46,8 @@ private Q_SLOTS:
         ui::MainWindow window(base.path);
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
-        window.findChild<QAction*>(QStringLiteral("actTelephone"))->trigger();
+        QVERIFY(ovtest::chooseFromMenus(window, QStringLiteral("&Fichier"),
+                                        {QStringLiteral("actTelephone")}));
         ui::PhoneServerDialog* phone = window.phoneServer();
         QVERIFY(phone && phone->isServing());
         const QString address =

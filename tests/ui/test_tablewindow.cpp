@@ -2,6 +2,7 @@
 // the dark theme, and Enter in the edit boxes. With OV_SCREENSHOTS set to a folder, the window is
 // saved there as it is seen (default, enlarged, zoomed, dark).
 
+#include "menuclicks.h"
 #include "screenfixture.h"
 #include "tables/database.h"
 #include "templates/personalgenerator.h"
@@ -202,7 +203,9 @@ private Q_SLOTS:
         MainWindow window(t.path);
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
-        window.findChild<QAction*>(QStringLiteral("actTheme_Sombre"))->trigger();
+        QVERIFY(ovtest::chooseFromMenus(
+            window, QStringLiteral("A&ffichage"),
+            {QStringLiteral("mnuTheme"), QStringLiteral("actTheme_Sombre")}));
         QVERIFY(ViewSettings::instance().dark());
         for (const char* name : {"memPerso", "dbgMaster", "edtElem"}) {
             const QPalette palette = window.findChild<QWidget*>(QLatin1String(name))->palette();
