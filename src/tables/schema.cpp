@@ -16,10 +16,42 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUrl>
+#include <cerrno>
+#include <cstring>
+#include <sqlite3.h>
+#include <vector>
 
 namespace ov {
 
 namespace {
+
+// The first bytes of a file, read through the engine's own file layer. Closing a file that this
+// program opened by other means would drop every lock the program holds on it: its other
+// connections to the store would lose their share of it, and the next tool to close the store
+// would take the journal from under them. The path is the file's own, links resolved.
+QByteArray leadingBytes(const QString& path, int count, QString& error) {
+    sqlite3_vfs* const vfs = sqlite3_vfs_find(nullptr);
+    if (!vfs)
+        return {};
+    std::vector<char> storage(static_cast<size_t>(vfs->szOsFile));
+    auto* const file = reinterpret_cast<sqlite3_file*>(storage.data());
+    const QByteArray name = QFile::encodeName(path);
+    int flags = 0;
+    errno = 0;
+    if (vfs->xOpen(vfs, name.constData(), file, SQLITE_OPEN_READONLY | SQLITE_OPEN_MAIN_DB,
+                   &flags) != SQLITE_OK) {
+        if (errno != 0)
+            error = QString::fromLocal8Bit(strerror(errno));
+        if (file->pMethods)
+            file->pMethods->xClose(file);
+        return {};
+    }
+    QByteArray bytes(count, '\0');
+    // A file shorter than asked reads as zeros past its end.
+    const int read = file->pMethods->xRead(file, bytes.data(), count, 0);
+    file->pMethods->xClose(file);
+    return read == SQLITE_OK || read == SQLITE_IOERR_SHORT_READ ? bytes : QByteArray();
+}
 
 // The random tables, the four output tables and the triggers that keep them right.
 void createBaseTables(const Database& database) {
@@ -147,18 +179,13 @@ DatabaseFileKind inspectDatabaseFile(const QString& path) {
         result.kind = DatabaseFileKind::Kind::Empty;
         return result;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        result.kind = DatabaseFileKind::Kind::NotSqlite;
-        result.engineText = file.errorString();
-        return result;
-    }
     static const QByteArray magic("SQLite format 3\0", 16);
-    if (file.read(16) != magic) {
+    QString readError;
+    if (leadingBytes(info.canonicalFilePath(), magic.size(), readError) != magic) {
         result.kind = DatabaseFileKind::Kind::NotSqlite;
+        result.engineText = readError;
         return result;
     }
-    file.close();
 
     // Read through the engine without writing anything: with no journal beside it the file is
     // read as it stands, so that not even a journal or a lock file appears.
