@@ -235,6 +235,7 @@ QVector<HistoryEntry> History::page(const HistoryFilter& filter, int limit, qint
     QString from = QStringLiteral(" FROM ovHistory h");
     QString order = QStringLiteral(" ORDER BY h.hid DESC");
     if (!words.isEmpty()) {
+        catchUpHistoryWords(m_database);
         // The word index leads, newest first, so that a page stops as soon as it is full.
         from = QStringLiteral(" FROM ovHistoryText CROSS JOIN ovHistory h");
         conditions << m_database.dialect().historyMatchCondition()

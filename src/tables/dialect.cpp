@@ -147,28 +147,43 @@ public:
     }
     QStringList historySourceTriggers() const override {
         return {
-            QStringLiteral(
-                "CREATE TRIGGER ovHistory_{t}_ins AFTER INSERT ON {t} BEGIN"
-                " INSERT INTO ovHistory (kind, rec, n, created, createdTime, printed)"
-                " VALUES ({kn}, NEW.rowid, NEW.Id, {dn}, {tn}, NEW.DateImprime);"
-                " INSERT INTO ovHistoryText (rowid, body) SELECT hid, coalesce(NEW.{x}, '')"
-                " FROM ovHistory WHERE kind = {kn} AND rec = NEW.rowid; END"),
+            // A new row waits for its words in ovHistoryPending: writing the word index costs
+            // more than the rest of storing, and it is written for many rows at a time. Only
+            // the words of indexed rows are taken out of the index.
+            QStringLiteral("CREATE TRIGGER ovHistory_{t}_ins AFTER INSERT ON {t} BEGIN"
+                           " INSERT INTO ovHistory (kind, rec, n, created, createdTime, printed)"
+                           " VALUES ({kn}, NEW.rowid, NEW.Id, {dn}, {tn}, NEW.DateImprime);"
+                           " INSERT INTO ovHistoryPending (hid) VALUES (last_insert_rowid()); END"),
             QStringLiteral("CREATE TRIGGER ovHistory_{t}_del AFTER DELETE ON {t} BEGIN"
                            " INSERT INTO ovHistoryText (ovHistoryText, rowid, body)"
                            " SELECT 'delete', hid, coalesce(OLD.{x}, '') FROM ovHistory"
-                           " WHERE kind = {ko} AND rec = OLD.rowid;"
+                           " WHERE kind = {ko} AND rec = OLD.rowid"
+                           " AND hid NOT IN (SELECT hid FROM ovHistoryPending);"
+                           " DELETE FROM ovHistoryPending WHERE hid IN (SELECT hid FROM ovHistory"
+                           " WHERE kind = {ko} AND rec = OLD.rowid);"
                            " DELETE FROM ovHistory WHERE kind = {ko} AND rec = OLD.rowid; END"),
             QStringLiteral(
                 "CREATE TRIGGER ovHistory_{t}_upd AFTER UPDATE ON {t} BEGIN"
                 " INSERT INTO ovHistoryText (ovHistoryText, rowid, body)"
                 " SELECT 'delete', hid, coalesce(OLD.{x}, '') FROM ovHistory"
-                " WHERE kind = {ko} AND rec = OLD.rowid AND NEW.{x} IS NOT OLD.{x};"
+                " WHERE kind = {ko} AND rec = OLD.rowid AND NEW.{x} IS NOT OLD.{x}"
+                " AND hid NOT IN (SELECT hid FROM ovHistoryPending);"
                 " INSERT INTO ovHistoryText (rowid, body) SELECT hid, coalesce(NEW.{x}, '')"
-                " FROM ovHistory WHERE kind = {ko} AND rec = OLD.rowid AND NEW.{x} IS NOT OLD.{x};"
+                " FROM ovHistory WHERE kind = {ko} AND rec = OLD.rowid AND NEW.{x} IS NOT OLD.{x}"
+                " AND hid NOT IN (SELECT hid FROM ovHistoryPending);"
                 " UPDATE ovHistory SET kind = {kn}, rec = NEW.rowid, n = NEW.Id, created = {dn},"
                 " createdTime = {tu}, printed = NEW.DateImprime"
                 " WHERE kind = {ko} AND rec = OLD.rowid; END"),
         };
+    }
+    QString historyPendingTable() const override {
+        return QStringLiteral("CREATE TABLE IF NOT EXISTS ovHistoryPending"
+                              " (hid INTEGER PRIMARY KEY)");
+    }
+    QStringList droppedHistorySourceTriggers() const override {
+        return {QStringLiteral("DROP TRIGGER IF EXISTS ovHistory_{t}_ins"),
+                QStringLiteral("DROP TRIGGER IF EXISTS ovHistory_{t}_del"),
+                QStringLiteral("DROP TRIGGER IF EXISTS ovHistory_{t}_upd")};
     }
     QString timeIfToday(const QString& day) const override {
         return QStringLiteral("CASE WHEN %1 = date('now', 'localtime')"
@@ -388,6 +403,12 @@ public:
                            " FOR EACH ROW EXECUTE FUNCTION ovhistory_{t}()"),
         };
     }
+    QString historyPendingTable() const override {
+        return QStringLiteral("CREATE TABLE IF NOT EXISTS ovHistoryPending"
+                              " (hid BIGINT PRIMARY KEY)");
+    }
+    // The server's index takes each text's words at once, in its own pending list.
+    QStringList droppedHistorySourceTriggers() const override { return {}; }
     QString timeIfToday(const QString& day) const override {
         return QStringLiteral("CASE WHEN %1 = to_char(localtimestamp, 'YYYY-MM-DD')"
                               " THEN to_char(localtimestamp, 'HH24:MI:SS') END")

@@ -68,6 +68,11 @@ public:
     // column and expression that index one text.
     virtual QStringList historyIndexTables() const = 0;
     virtual QStringList historySourceTriggers() const = 0;
+    // The rows whose words are not indexed yet (ovHistoryPending), and the statements that take
+    // out the triggers of one source before they are written anew; none where the triggers
+    // index the words at once.
+    virtual QString historyPendingTable() const = 0;
+    virtual QStringList droppedHistorySourceTriggers() const = 0;
     virtual QString timeIfToday(const QString& dayExpression) const = 0;
     virtual QString historyWordsColumn() const = 0;
     virtual QString historyWords(const QString& textExpression) const = 0;

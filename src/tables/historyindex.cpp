@@ -63,6 +63,33 @@ void indexExistingRows(const Database& database, const QVector<HistorySource>& s
                               source.table, source.kindOf(row)));
 }
 
+// The sources whose tables the store has: a file that lacks an output table is refused when
+// that table is opened, and the others are indexed meanwhile.
+QVector<HistorySource> presentSources(const Database& database) {
+    QVector<HistorySource> present;
+    for (const HistorySource& source : historySources())
+        if (database.hasTable(source.table))
+            present.append(source);
+    return present;
+}
+
+// A store that cannot be written and still has texts waiting for their words: this connection
+// searches a word index of its own, made of every text, which hides the stored one.
+void indexWordsForThisConnection(const Database& database) {
+    if (database
+            .scalar(QStringLiteral("SELECT count(*) FROM sqlite_temp_master"
+                                   " WHERE name = 'ovHistoryText'"))
+            .toInt() > 0)
+        return;
+    database.run(QStringLiteral("CREATE VIRTUAL TABLE temp.ovHistoryText USING fts5 (body,"
+                                " content = '', tokenize = 'unicode61 remove_diacritics 2')"));
+    for (const HistorySource& source : presentSources(database))
+        database.run(QStringLiteral("INSERT INTO temp.ovHistoryText (rowid, body)"
+                                    " SELECT h.hid, coalesce(s.%1, '') FROM ovHistory h"
+                                    " JOIN %2 s ON h.kind = %3 AND h.rec = s.rowid")
+                         .arg(source.textField, source.table, source.kindOf(QStringLiteral("s"))));
+}
+
 void createTriggers(const Database& database, const HistorySource& source) {
     for (const QString& statement : database.dialect().historySourceTriggers())
         database.run(forSource(database.dialect(), statement, source));
@@ -118,6 +145,7 @@ void createHistoryIndex(const Database& database) {
     database.transaction([&] {
         for (const QString& statement : database.dialect().historyIndexTables())
             database.run(statement);
+        database.run(database.dialect().historyPendingTable());
         database.run(
             QStringLiteral("CREATE UNIQUE INDEX ixHistoryRecord ON ovHistory (kind, rec)"));
         database.run(QStringLiteral("CREATE INDEX ixHistoryUnprinted ON ovHistory (hid)"
@@ -145,6 +173,54 @@ void addResultsToHistory(const Database& database) {
         for (const QString& statement : database.dialect().resultsFollowTheirGenerator())
             database.run(statement);
     });
+}
+
+void deferHistoryWords(const Database& database) {
+    database.transaction([&] {
+        if (!database.hasTable(QStringLiteral("ovHistory")))
+            return;
+        const Dialect& dialect = database.dialect();
+        database.run(dialect.historyPendingTable());
+        const QStringList dropped = dialect.droppedHistorySourceTriggers();
+        if (dropped.isEmpty())
+            return;
+        for (const HistorySource& source : presentSources(database)) {
+            for (const QString& statement : dropped)
+                database.run(forSource(dialect, statement, source));
+            createTriggers(database, source);
+        }
+    });
+}
+
+void catchUpHistoryWords(const Database& database) {
+    // A store that could not be brought up to date indexes every text at once.
+    if (!database.hasTable(QStringLiteral("ovHistoryPending")) ||
+        database.scalar(QStringLiteral("SELECT count(*) FROM ovHistoryPending")).toLongLong() == 0)
+        return;
+    if (database.isReadOnly()) {
+        indexWordsForThisConnection(database);
+        return;
+    }
+    database.transaction([&] {
+        const Dialect& dialect = database.dialect();
+        for (const HistorySource& source : presentSources(database))
+            database.run(QStringLiteral("INSERT INTO ovHistoryText (rowid, %1)"
+                                        " SELECT h.hid, %2 FROM ovHistoryPending p"
+                                        " JOIN ovHistory h ON h.hid = p.hid"
+                                        " JOIN %3 s ON h.kind = %4 AND h.rec = s.rowid")
+                             .arg(dialect.historyWordsColumn(),
+                                  dialect.historyWords(QStringLiteral("s.") + source.textField),
+                                  source.table, source.kindOf(QStringLiteral("s"))));
+        database.run(QStringLiteral("DELETE FROM ovHistoryPending"));
+    });
+}
+
+void keepHistoryWordsUp(const Database& database) {
+    // A search never has more than this many texts to index before it starts.
+    constexpr int mostPending = 256;
+    if (database.scalar(QStringLiteral("SELECT count(*) FROM ovHistoryPending")).toInt() >=
+        mostPending)
+        catchUpHistoryWords(database);
 }
 
 void addHistorySource(const Database& database, const HistorySource& source) {

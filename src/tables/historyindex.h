@@ -51,6 +51,17 @@ void createHistoryIndex(const Database& database);
 // their existing rows; their kind follows a change of their generator's Id.
 void addResultsToHistory(const Database& database);
 
+// The schema step after which a new text waits for its words in ovHistoryPending, where the
+// engine's word index costs more to write one text at a time than all the rest of storing it.
+void deferHistoryWords(const Database& database);
+
+// Puts the words of the texts that wait into the word index, in one transaction; a store that
+// cannot be written gets a word index of this connection's own. Before any search by words.
+void catchUpHistoryWords(const Database& database);
+
+// The same, once many texts wait: after storing, so that no search waits long.
+void keepHistoryWordsUp(const Database& database);
+
 // Adds one source to an existing index: its triggers, and its existing rows.
 void addHistorySource(const Database& database, const HistorySource& source);
 

@@ -2,6 +2,7 @@
 
 #include "database.h"
 #include "errors.h"
+#include "historyindex.h"
 #include "textrules.h"
 
 #include <QSqlError>
@@ -87,6 +88,7 @@ int appendRecord(const Database& database, OutputKind kind,
                          {double(number), text(number), cutToWidth(stringValue, width::RecordType),
                           created.date().toString(Qt::ISODate)});
     });
+    keepHistoryWordsUp(database);
     return number;
 }
 
@@ -120,6 +122,7 @@ void insertRecords(const Database& database, OutputKind kind,
                 throw DatabaseError(database.failureMessage(sql, insert.lastError()));
         }
     });
+    keepHistoryWordsUp(database);
 }
 
 void deleteRecords(const Database& database, OutputKind kind) {

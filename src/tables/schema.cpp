@@ -141,6 +141,7 @@ const std::vector<SchemaStep>& schemaSteps() {
         {6, QStringLiteral("langue française et raccourcis des générateurs personnels"),
          &addGeneratorOptions},
         {7, QStringLiteral("numéros pris à l'enregistrement"), &dropRecordReservations},
+        {8, QStringLiteral("mots de l'historique indexés par lots"), &deferHistoryWords},
     };
     return steps;
 }

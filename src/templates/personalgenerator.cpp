@@ -3,6 +3,7 @@
 #include "expander.h"
 #include "tables/database.h"
 #include "tables/errors.h"
+#include "tables/historyindex.h"
 #include "tables/outputs.h"
 
 #include <QJsonArray>
@@ -216,6 +217,7 @@ int GeneratorStore::storeResult(const PersonalGenerator& generator, const QStrin
                            {generator.id, n, QString(resultHeader(generator, n, dateText) + rest),
                             created.toString(Qt::ISODate)});
     });
+    keepHistoryWordsUp(m_database);
     return n;
 }
 

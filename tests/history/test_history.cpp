@@ -8,11 +8,13 @@
 #include "tables/outputs.h"
 #include "testsupport.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace ov;
@@ -146,6 +148,58 @@ private Q_SLOTS:
         filter.words = QStringLiteral("epee");
         QCOMPARE(kindsOf(m_history->page(filter, 1, m_history->page(filter, 1).last().position)),
                  QStringLiteral("village"));
+    }
+
+    // Many texts stored one by one: their words reach the index by batches, and a search finds
+    // every one of them, the changed and deleted ones as they now stand, also in a store that
+    // cannot be written any more.
+    void wordsOfManyTextsAreFound() {
+        const Database& db = *m_temp->db;
+        constexpr int count = 300;
+        for (int i = 0; i < count; ++i)
+            appendRecord(
+                db, OutputKind::Tresor, 0,
+                QStringLiteral("OV -0- 06/12/2026\r\nCoffre de cuivre numero%1z\r\n").arg(i),
+                QStringLiteral(" "), QDateTime(QDate(2026, 12, 6), QTime(9, 0)));
+        const auto found = [&](const Database& store, const QString& words) {
+            HistoryFilter filter;
+            filter.words = words;
+            QStringList titles;
+            for (const HistoryEntry& entry : History(store).page(filter, 1000))
+                titles << entry.title;
+            return titles;
+        };
+        // First and last, one indexed and one still waiting, each changed and deleted.
+        const auto rowOf = [&](int i) {
+            return db.scalar(u"SELECT rowid FROM OVtresor WHERE Tresor LIKE ?"_s,
+                             {u"%numero%1z\r\n%"_s.arg(i)});
+        };
+        for (int i : {0, count - 1})
+            db.run(u"UPDATE OVtresor SET Tresor = 'OV -0- 06/12/2026\r\nCoffre d''argent "
+                   "change%1\r\n' WHERE rowid = ?"_s.arg(i),
+                   {rowOf(i)});
+        for (int i : {1, count - 2})
+            QCOMPARE(m_history->remove({{u"tresor"_s, rowOf(i).toLongLong()}}), 1);
+
+        QTemporaryDir copy;
+        const QString readOnly = copy.filePath(u"lecture.db"_s);
+        db.run(u"PRAGMA wal_checkpoint(TRUNCATE)"_s);
+        QVERIFY(QFile::copy(m_temp->path, readOnly));
+        QVERIFY(QFile::setPermissions(readOnly, QFile::ReadOwner));
+        for (const Database* store : {&db, static_cast<const Database*>(nullptr)}) {
+            const std::unique_ptr<Database> opened =
+                store ? nullptr : std::make_unique<Database>(readOnly);
+            const Database& searched = store ? *store : *opened;
+            QCOMPARE(found(searched, u"cuivre"_s).size(), count - 4);
+            QCOMPARE(found(searched, u"argent"_s),
+                     QStringList({u"Coffre d'argent change%1"_s.arg(count - 1),
+                                  u"Coffre d'argent change0"_s}));
+            for (int i : {0, 1, count - 2, count - 1})
+                QVERIFY(found(searched, u"numero%1z"_s.arg(i)).isEmpty());
+            QCOMPARE(found(searched, u"numero%1z"_s.arg(count - 3)),
+                     QStringList{u"Coffre de cuivre numero%1z"_s.arg(count - 3)});
+        }
+        db.run(u"INSERT INTO ovHistoryText (ovHistoryText) VALUES ('integrity-check')"_s);
     }
 
     void reprintKeepsExistingDates() {

@@ -37,6 +37,7 @@ void dropHistoryIndex(const ov::Database& db) {
                        .arg(source.table, QLatin1String(suffix)));
     db.run(QStringLiteral("DROP TRIGGER IF EXISTS OVgenerateur_carry_results"));
     db.run(QStringLiteral("DROP TABLE ovHistoryText"));
+    db.run(QStringLiteral("DROP TABLE IF EXISTS ovHistoryPending"));
     db.run(QStringLiteral("DROP TABLE ovHistory"));
 }
 
