@@ -2,6 +2,7 @@
 
 #include "tables/clock.h"
 #include "tables/database.h"
+#include "tables/historyindex.h"
 #include "tables/outputs.h"
 #include "testsupport.h"
 
@@ -66,6 +67,8 @@ void insertRecords(benchmark::State& state, const ov::Database& database, ov::Ou
                 return;
             }
         }
+        // The words of the history, which storing puts in the index by batches.
+        ov::catchUpHistoryWords(database);
     }
 }
 

@@ -217,7 +217,7 @@ void catchUpHistoryWords(const Database& database) {
 
 void keepHistoryWordsUp(const Database& database) {
     // A search never has more than this many texts to index before it starts.
-    constexpr int mostPending = 256;
+    constexpr int mostPending = 4096;
     if (database.scalar(QStringLiteral("SELECT count(*) FROM ovHistoryPending")).toInt() >=
         mostPending)
         catchUpHistoryWords(database);

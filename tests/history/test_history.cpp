@@ -150,17 +150,11 @@ private Q_SLOTS:
                  QStringLiteral("village"));
     }
 
-    // Many texts stored one by one: their words reach the index by batches, and a search finds
-    // every one of them, the changed and deleted ones as they now stand, also in a store that
-    // cannot be written any more.
-    void wordsOfManyTextsAreFound() {
+    // Texts stored one by one: their words reach the index when a search asks, and a search
+    // finds every one of them, the changed and deleted ones as they now stand, also in a store
+    // that cannot be written any more.
+    void wordsOfStoredTextsAreFound() {
         const Database& db = *m_temp->db;
-        constexpr int count = 300;
-        for (int i = 0; i < count; ++i)
-            appendRecord(
-                db, OutputKind::Tresor, 0,
-                QStringLiteral("OV -0- 06/12/2026\r\nCoffre de cuivre numero%1z\r\n").arg(i),
-                QStringLiteral(" "), QDateTime(QDate(2026, 12, 6), QTime(9, 0)));
         const auto found = [&](const Database& store, const QString& words) {
             HistoryFilter filter;
             filter.words = words;
@@ -169,6 +163,15 @@ private Q_SLOTS:
                 titles << entry.title;
             return titles;
         };
+        constexpr int count = 300;
+        for (int i = 0; i < count; ++i) {
+            appendRecord(
+                db, OutputKind::Tresor, 0,
+                QStringLiteral("OV -0- 06/12/2026\r\nCoffre de cuivre numero%1z\r\n").arg(i),
+                QStringLiteral(" "), QDateTime(QDate(2026, 12, 6), QTime(9, 0)));
+            if (i == count / 2) // the first half searched once, and so indexed
+                QCOMPARE(found(db, u"cuivre"_s).size(), i + 1);
+        }
         // First and last, one indexed and one still waiting, each changed and deleted.
         const auto rowOf = [&](int i) {
             return db.scalar(u"SELECT rowid FROM OVtresor WHERE Tresor LIKE ?"_s,
