@@ -778,6 +778,12 @@ void Database::endSnapshot() const {
     }
 }
 
+bool Database::keepsRecordCounts() const {
+    if (!m_recordCounts)
+        m_recordCounts = hasTable(QStringLiteral("ovCounts"));
+    return *m_recordCounts;
+}
+
 qint64 Database::randomTablesVersion() const {
     return scalar(QStringLiteral("SELECT version FROM ovTablesVersion")).toLongLong();
 }

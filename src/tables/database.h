@@ -14,6 +14,7 @@
 #include <QVariant>
 #include <functional>
 #include <memory>
+#include <optional>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -104,6 +105,8 @@ public:
     QString insertionOrder() const;
 
     bool hasTable(const QString& name) const;
+    // Whether the store keeps the counts of the output tables' records (ovCounts); asked once.
+    bool keepsRecordCounts() const;
     // Raises the engine-style message for a table missing from the file.
     void requireTable(const QString& name) const;
     // Raises for the first of the six tables that is missing.
@@ -197,6 +200,7 @@ private:
     mutable quint64 m_snapshotsBegun = 0;
     mutable bool m_snapshotBegan = false; // the snapshot ran BEGIN of its own
     mutable QString m_lostConnection;     // the message once the server's connection is lost
+    mutable std::optional<bool> m_recordCounts;
 };
 
 } // namespace ov

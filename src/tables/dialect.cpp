@@ -176,6 +176,30 @@ public:
                 " WHERE kind = {ko} AND rec = OLD.rowid; END"),
         };
     }
+    QString recordCountsTable() const override {
+        return QStringLiteral("CREATE TABLE IF NOT EXISTS ovCounts (tbl TEXT NOT NULL PRIMARY KEY,"
+                              " total INTEGER NOT NULL, unprinted INTEGER NOT NULL)");
+    }
+    QStringList recordCountTriggers() const override {
+        return {QStringLiteral("CREATE TRIGGER ovCounts_{t}_ins AFTER INSERT ON {t} BEGIN"
+                               " UPDATE ovCounts SET total = total + 1,"
+                               " unprinted = unprinted + (NEW.DateImprime IS NULL)"
+                               " WHERE tbl = '{t}'; END"),
+                QStringLiteral("CREATE TRIGGER ovCounts_{t}_del AFTER DELETE ON {t} BEGIN"
+                               " UPDATE ovCounts SET total = total - 1,"
+                               " unprinted = unprinted - (OLD.DateImprime IS NULL)"
+                               " WHERE tbl = '{t}'; END"),
+                QStringLiteral("CREATE TRIGGER ovCounts_{t}_upd AFTER UPDATE OF DateImprime ON {t}"
+                               " WHEN (OLD.DateImprime IS NULL) <> (NEW.DateImprime IS NULL) BEGIN"
+                               " UPDATE ovCounts SET unprinted = unprinted"
+                               " + (NEW.DateImprime IS NULL) - (OLD.DateImprime IS NULL)"
+                               " WHERE tbl = '{t}'; END")};
+    }
+    QStringList droppedRecordCountTriggers() const override {
+        return {QStringLiteral("DROP TRIGGER IF EXISTS ovCounts_{t}_ins"),
+                QStringLiteral("DROP TRIGGER IF EXISTS ovCounts_{t}_del"),
+                QStringLiteral("DROP TRIGGER IF EXISTS ovCounts_{t}_upd")};
+    }
     QString historyPendingTable() const override {
         return QStringLiteral("CREATE TABLE IF NOT EXISTS ovHistoryPending"
                               " (hid INTEGER PRIMARY KEY)");
@@ -402,6 +426,31 @@ public:
             QStringLiteral("CREATE TRIGGER ovHistory_{t} AFTER INSERT OR UPDATE OR DELETE ON {t}"
                            " FOR EACH ROW EXECUTE FUNCTION ovhistory_{t}()"),
         };
+    }
+    QString recordCountsTable() const override {
+        return QStringLiteral("CREATE TABLE IF NOT EXISTS ovCounts (tbl TEXT COLLATE \"C\" NOT NULL"
+                              " PRIMARY KEY, total BIGINT NOT NULL, unprinted BIGINT NOT NULL)");
+    }
+    QStringList recordCountTriggers() const override {
+        return {
+            QStringLiteral(
+                "CREATE OR REPLACE FUNCTION ovcounts_{t}() RETURNS trigger LANGUAGE plpgsql"
+                " AS $$ BEGIN"
+                " IF TG_OP = 'INSERT' THEN UPDATE ovCounts SET total = total + 1, unprinted ="
+                " unprinted + (CASE WHEN NEW.DateImprime IS NULL THEN 1 ELSE 0 END)"
+                " WHERE tbl = '{t}';"
+                " ELSIF TG_OP = 'DELETE' THEN UPDATE ovCounts SET total = total - 1, unprinted ="
+                " unprinted - (CASE WHEN OLD.DateImprime IS NULL THEN 1 ELSE 0 END)"
+                " WHERE tbl = '{t}';"
+                " ELSIF (OLD.DateImprime IS NULL) <> (NEW.DateImprime IS NULL) THEN"
+                " UPDATE ovCounts SET unprinted = unprinted"
+                " + (CASE WHEN NEW.DateImprime IS NULL THEN 1 ELSE -1 END) WHERE tbl = '{t}';"
+                " END IF; RETURN NULL; END $$"),
+            QStringLiteral("CREATE TRIGGER ovcounts_{t} AFTER INSERT OR UPDATE OR DELETE ON {t}"
+                           " FOR EACH ROW EXECUTE FUNCTION ovcounts_{t}()")};
+    }
+    QStringList droppedRecordCountTriggers() const override {
+        return {QStringLiteral("DROP TRIGGER IF EXISTS ovcounts_{t} ON {t}")};
     }
     QString historyPendingTable() const override {
         return QStringLiteral("CREATE TABLE IF NOT EXISTS ovHistoryPending"

@@ -72,6 +72,11 @@ public:
     // out the triggers of one source before they are written anew; none where the triggers
     // index the words at once.
     virtual QString historyPendingTable() const = 0;
+    // The count of records and of unprinted records of each output table (ovCounts), kept by
+    // the triggers of each table ({t}), and the statements that take those triggers out.
+    virtual QString recordCountsTable() const = 0;
+    virtual QStringList recordCountTriggers() const = 0;
+    virtual QStringList droppedRecordCountTriggers() const = 0;
     virtual QStringList droppedHistorySourceTriggers() const = 0;
     virtual QString timeIfToday(const QString& dayExpression) const = 0;
     virtual QString historyWordsColumn() const = 0;

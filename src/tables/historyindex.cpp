@@ -217,9 +217,13 @@ void catchUpHistoryWords(const Database& database) {
 
 void keepHistoryWordsUp(const Database& database) {
     // A search never has more than this many texts to index before it starts.
+    // The span of the waiting rows is never less than their number, and is read without
+    // counting them.
     constexpr int mostPending = 4096;
-    if (database.scalar(QStringLiteral("SELECT count(*) FROM ovHistoryPending")).toInt() >=
-        mostPending)
+    if (database
+            .scalar(QStringLiteral("SELECT (SELECT max(hid) FROM ovHistoryPending) -"
+                                   " (SELECT min(hid) FROM ovHistoryPending) + 1"))
+            .toLongLong() >= mostPending)
         catchUpHistoryWords(database);
 }
 

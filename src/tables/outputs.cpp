@@ -1,6 +1,7 @@
 #include "outputs.h"
 
 #include "database.h"
+#include "dialect.h"
 #include "errors.h"
 #include "historyindex.h"
 #include "textrules.h"
@@ -55,16 +56,32 @@ NumberedRecords numberedRecords(OutputKind kind) {
 
 int recordNumber(const Database& database, const NumberedRecords& records) {
     // The count, unless a record holds it; then the first number after a held one that no record
-    // holds. Only numbers from the count up are looked at, through the index on Id.
+    // holds. Only numbers from the count up are looked at, through the index on Id. The count of
+    // an output table is the one its triggers keep, where the store keeps it.
     const bool results = !records.generator.isEmpty();
+    if (!results && database.keepsRecordCounts()) {
+        // Most often the count is free: two look-ups, no search.
+        const QVariant count = database.scalar(
+            QStringLiteral("SELECT total FROM ovCounts WHERE tbl = ?"), {records.table});
+        if (!database
+                 .scalar(QStringLiteral("SELECT 1 FROM %1 WHERE Id = ?").arg(records.table),
+                         {count})
+                 .isValid())
+            return count.toInt();
+    }
     const QString scope = results ? QStringLiteral("Generateur = ? AND ") : QString();
+    const QString count =
+        results
+            ? QStringLiteral("SELECT count(*) AS n FROM %1 WHERE Generateur = ?").arg(records.table)
+        : database.keepsRecordCounts()
+            ? QStringLiteral("SELECT total AS n FROM ovCounts WHERE tbl = '%1'").arg(records.table)
+            : QStringLiteral("SELECT count(*) AS n FROM %1").arg(records.table);
     const QString sql =
-        QStringLiteral("WITH counted AS MATERIALIZED (SELECT count(*) AS n FROM %1%2)"
+        QStringLiteral("WITH counted AS MATERIALIZED (%1)"
                        " SELECT min(x) FROM (SELECT n AS x FROM counted UNION ALL SELECT Id + 1"
-                       " FROM %1, counted WHERE %3Id >= counted.n) AS candidates WHERE NOT EXISTS"
-                       " (SELECT 1 FROM %1 WHERE %3Id = candidates.x)")
-            .arg(records.table, results ? QStringLiteral(" WHERE Generateur = ?") : QString(),
-                 scope);
+                       " FROM %2, counted WHERE %3Id >= counted.n) AS candidates WHERE NOT EXISTS"
+                       " (SELECT 1 FROM %2 WHERE %3Id = candidates.x)")
+            .arg(count, records.table, scope);
     QVariantList values;
     if (results)
         values = {records.generator, records.generator, records.generator};
@@ -138,8 +155,45 @@ QString UnprintedCount::initialStatement() {
 
 void UnprintedCount::open() {
     m_open = false;
-    m_value = m_database.scalar(m_statement).toLongLong();
+    // The count of an output table's unprinted records is the one its triggers keep: a scan of
+    // the table would cost more after each run as the campaign grows.
+    std::optional<OutputKind> counted;
+    if (m_statement == initialStatement())
+        counted = OutputKind::Perso;
+    for (OutputKind kind : allOutputKinds)
+        if (m_statement == unprintedCountStatement(kind))
+            counted = kind;
+    m_value = counted && m_database.keepsRecordCounts()
+                  ? m_database
+                        .scalar(QStringLiteral("SELECT unprinted FROM ovCounts WHERE tbl = ?"),
+                                {outputTable(*counted).table})
+                        .toLongLong()
+                  : m_database.scalar(m_statement).toLongLong();
     m_open = true;
+}
+
+void keepRecordCounts(const Database& database) {
+    const Dialect& dialect = database.dialect();
+    database.transaction([&] {
+        database.run(dialect.recordCountsTable());
+        for (OutputKind kind : allOutputKinds) {
+            const QString table = outputTable(kind).table;
+            if (!database.hasTable(table))
+                continue;
+            const auto forTable = [&](QString statement) {
+                return statement.replace(QStringLiteral("{t}"), table);
+            };
+            for (const QString& statement : dialect.droppedRecordCountTriggers())
+                database.run(forTable(statement));
+            database.run(QStringLiteral("DELETE FROM ovCounts WHERE tbl = ?"), {table});
+            database.run(QStringLiteral("INSERT INTO ovCounts (tbl, total, unprinted) SELECT ?,"
+                                        " count(*), count(*) - count(DateImprime) FROM %1")
+                             .arg(table),
+                         {table});
+            for (const QString& statement : dialect.recordCountTriggers())
+                database.run(forTable(statement));
+        }
+    });
 }
 
 } // namespace ov

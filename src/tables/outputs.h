@@ -84,6 +84,10 @@ void insertRecords(const Database& database, OutputKind kind, const QVector<Stor
 void deleteRecords(const Database& database, OutputKind kind);
 
 // The unprinted-count query: a statement that can be replaced, closed and reopened.
+// The schema step that keeps the count of each output table's records and of its unprinted
+// ones in ovCounts, by triggers, from the counts of the rows already there.
+void keepRecordCounts(const Database& database);
+
 class UnprintedCount {
 public:
     explicit UnprintedCount(const Database& database);

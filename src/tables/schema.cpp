@@ -142,6 +142,7 @@ const std::vector<SchemaStep>& schemaSteps() {
          &addGeneratorOptions},
         {7, QStringLiteral("numéros pris à l'enregistrement"), &dropRecordReservations},
         {8, QStringLiteral("mots de l'historique indexés par lots"), &deferHistoryWords},
+        {9, QStringLiteral("nombres de textes générés et non imprimés"), &keepRecordCounts},
     };
     return steps;
 }

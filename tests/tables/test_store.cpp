@@ -124,6 +124,46 @@ private Q_SLOTS:
         QCOMPARE(count.value(), 1);
     }
 
+    // The counts shown after a run and the numbers given follow every change of the records,
+    // made by any path, also in a store written before the counts were kept.
+    void countsFollowEveryChange() {
+        ovtest::TempDatabase t;
+        const auto check = [&](const Database& db) {
+            UnprintedCount count(db);
+            for (OutputKind kind : allOutputKinds) {
+                const QString statement = unprintedCountStatement(kind);
+                count.setStatement(statement);
+                count.open();
+                QCOMPARE(count.value(), db.scalar(statement).toLongLong());
+                QCOMPARE(nextRecordNumber(db, kind), recordCount(db, kind));
+            }
+        };
+        const auto stored = [&](const QVariant& printed) {
+            return StoredRecord{QVariant(), u"x\r\n"_s, u" "_s, QDate(2026, 12, 1), printed};
+        };
+        check(*t.db);
+        for (int i = 0; i < 3; ++i)
+            appendRecord(*t.db, OutputKind::Tresor, i, u"x\r\n"_s, u" "_s,
+                         QDateTime::currentDateTime());
+        insertRecords(*t.db, OutputKind::Village, {stored({}), stored(u"01/12/26"_s)});
+        check(*t.db);
+        t.db->run(u"UPDATE OVtresor SET DateImprime = '02/12/26'"_s);
+        t.db->run(u"UPDATE OVtresor SET DateImprime = NULL WHERE Id = 1"_s);
+        t.db->run(u"UPDATE OVtresor SET DateImprime = '03/12/26' WHERE Id = 0"_s);
+        t.db->run(u"DELETE FROM OVtresor WHERE Id = 2"_s);
+        check(*t.db);
+        deleteRecords(*t.db, OutputKind::Village);
+        check(*t.db);
+
+        insertRecords(*t.db, OutputKind::Perso, {stored({}), stored({}), stored(u"01/12/26"_s)});
+        for (const char* sql : {"DROP TABLE ovCounts", "PRAGMA user_version = 8"})
+            t.db->run(QString::fromLatin1(sql));
+        const Database reopened(t.path);
+        check(reopened);
+        reopened.run(u"DELETE FROM OVperso WHERE DateImprime IS NULL"_s);
+        check(reopened);
+    }
+
     // The walk: rolls are forced by choosing the random state that yields them. Rolls in a row
     // on one draw object read the table only as far as they need, then on.
     void walk_data() {
