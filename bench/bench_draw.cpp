@@ -28,6 +28,8 @@ struct DrawFixture {
 // One store per table size, made once.
 DrawFixture& fixture(int elements = 10000) {
     static std::map<int, std::unique_ptr<DrawFixture>> fixtures;
+    if (fixtures.empty())
+        ovbench::releaseBeforeExit([] { fixtures.clear(); });
     auto& f = fixtures[elements];
     if (!f)
         f = std::make_unique<DrawFixture>(elements);

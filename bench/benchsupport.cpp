@@ -12,8 +12,22 @@
 #include <benchmark/benchmark.h>
 #include <memory>
 #include <sys/resource.h>
+#include <vector>
 
 namespace ovbench {
+
+namespace {
+
+std::vector<std::function<void()>>& releases() {
+    static std::vector<std::function<void()>> list;
+    return list;
+}
+
+} // namespace
+
+void releaseBeforeExit(std::function<void()> release) {
+    releases().push_back(std::move(release));
+}
 
 int runBenchmarks(int argc, char** argv, Gui gui) {
     std::unique_ptr<QCoreApplication> app;
@@ -32,6 +46,8 @@ int runBenchmarks(int argc, char** argv, Gui gui) {
         return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    for (auto release = releases().rbegin(); release != releases().rend(); ++release)
+        (*release)();
     return 0;
 }
 

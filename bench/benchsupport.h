@@ -6,6 +6,7 @@
 
 #include <QList>
 #include <QString>
+#include <functional>
 
 namespace benchmark {
 class State;
@@ -23,6 +24,10 @@ enum class Gui { No, Offscreen };
 // settings; with Gui::Offscreen, under a QApplication on the offscreen platform when no display
 // is named. Returns the exit code of main.
 int runBenchmarks(int argc, char** argv, Gui gui);
+
+// Stores and folders that benchmarks share from one to the next are let go here, before the
+// application object: a store closed after it crashes the program on its way out.
+void releaseBeforeExit(std::function<void()> release);
 
 // The largest resident memory of the process so far, in megabytes.
 double peakRssMegabytes();
