@@ -59,23 +59,25 @@ int recordNumber(const Database& database, const NumberedRecords& records) {
     // holds. Only numbers from the count up are looked at, through the index on Id. The count of
     // an output table is the one its triggers keep, where the store keeps it.
     const bool results = !records.generator.isEmpty();
-    if (!results && database.keepsRecordCounts()) {
-        // Most often the count is free: two look-ups, no search.
-        const QVariant count = database.scalar(
-            QStringLiteral("SELECT total FROM ovCounts WHERE tbl = ?"), {records.table});
-        if (!database
-                 .scalar(QStringLiteral("SELECT 1 FROM %1 WHERE Id = ?").arg(records.table),
-                         {count})
-                 .isValid())
-            return count.toInt();
-    }
-    const QString scope = results ? QStringLiteral("Generateur = ? AND ") : QString();
-    const QString count =
+    QString count =
         results
             ? QStringLiteral("SELECT count(*) AS n FROM %1 WHERE Generateur = ?").arg(records.table)
-        : database.keepsRecordCounts()
-            ? QStringLiteral("SELECT total AS n FROM ovCounts WHERE tbl = '%1'").arg(records.table)
             : QStringLiteral("SELECT count(*) AS n FROM %1").arg(records.table);
+    if (!results && database.keepsRecordCounts()) {
+        const QVariant kept = database.scalar(
+            QStringLiteral("SELECT total FROM ovCounts WHERE tbl = ?"), {records.table});
+        if (kept.isValid()) {
+            // Most often the count is free: two look-ups, no search.
+            if (!database
+                     .scalar(QStringLiteral("SELECT 1 FROM %1 WHERE Id = ?").arg(records.table),
+                             {kept})
+                     .isValid())
+                return kept.toInt();
+            count = QStringLiteral("SELECT total AS n FROM ovCounts WHERE tbl = '%1'")
+                        .arg(records.table);
+        }
+    }
+    const QString scope = results ? QStringLiteral("Generateur = ? AND ") : QString();
     const QString sql =
         QStringLiteral("WITH counted AS MATERIALIZED (%1)"
                        " SELECT min(x) FROM (SELECT n AS x FROM counted UNION ALL SELECT Id + 1"
@@ -163,12 +165,12 @@ void UnprintedCount::open() {
     for (OutputKind kind : allOutputKinds)
         if (m_statement == unprintedCountStatement(kind))
             counted = kind;
-    m_value = counted && m_database.keepsRecordCounts()
-                  ? m_database
-                        .scalar(QStringLiteral("SELECT unprinted FROM ovCounts WHERE tbl = ?"),
-                                {outputTable(*counted).table})
-                        .toLongLong()
-                  : m_database.scalar(m_statement).toLongLong();
+    QVariant value;
+    if (counted && m_database.keepsRecordCounts())
+        value = m_database.scalar(QStringLiteral("SELECT unprinted FROM ovCounts WHERE tbl = ?"),
+                                  {outputTable(*counted).table});
+    // A table without its count (a damaged file) is counted, or refused, by the statement.
+    m_value = (value.isValid() ? value : m_database.scalar(m_statement)).toLongLong();
     m_open = true;
 }
 
