@@ -1,5 +1,5 @@
 // French agreement through runs of templates: gender tags, the articles and forms that agree
-// with them, the lines that get the post-pass, and the errors of the constructs.
+// with them, and the lines that get the post-pass (their syntax errors stand with the others).
 
 #include "scripteddraws.h"
 #include "templates/expander.h"
@@ -97,30 +97,6 @@ private Q_SLOTS:
         QTEST(expander.expand(parsed).join(u'/'), "text");
         QVERIFY(sink.messages.isEmpty() || QByteArray(QTest::currentDataTag()).contains("depth"));
         QCOMPARE(draws.remainingRolls(), 0);
-    }
-
-    void errors_data() {
-        QTest::addColumn<QString>("source");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("article of an unknown name")
-            << u"{le x}"_s << u"Ligne 1, colonne 5 : valeur retenue inconnue « x »"_s;
-        QTest::newRow("form of an unknown name")
-            << u"[adj2 : x]"_s << u"Ligne 1, colonne 9 : valeur retenue inconnue « x »"_s;
-        QTest::newRow("another word")
-            << u"[x = loup]{la x}"_s << u"Ligne 1, colonne 12 : valeur retenue inconnue « la »"_s;
-        QTest::newRow("article as a count")
-            << u"[x = loup][loup*{le x}]"_s << u"Ligne 1, colonne 17 : nombre invalide"_s;
-        QTest::newRow("form and a count")
-            << u"[x = loup][adj2*2 : x]"_s << u"Ligne 1, colonne 17 : nombre invalide"_s;
-        QTest::newRow("form and a name")
-            << u"[x = loup][y = adj2 : x]"_s << u"Ligne 1, colonne 16 : nom invalide"_s;
-    }
-    void errors() {
-        QFETCH(QString, source);
-        Template parsed;
-        const auto error = Template::parse(source, parsed);
-        QVERIFY(error);
-        QTEST(error->message(), "message");
     }
 
     // The size limit counts the characters written before the post-pass shortens them.

@@ -223,6 +223,21 @@ private Q_SLOTS:
         QTest::newRow("trailing backslash")
             << "a\\"_s
             << "Ligne 1, colonne 2 : barre oblique inverse à la fin"_s;
+        // The French constructs: articles and forms of remembered names.
+        QTest::newRow("article of an unknown name")
+            << "{le x}"_s
+            << "Ligne 1, colonne 5 : valeur retenue inconnue « x »"_s;
+        QTest::newRow("form of an unknown name")
+            << "[adj2 : x]"_s
+            << "Ligne 1, colonne 9 : valeur retenue inconnue « x »"_s;
+        QTest::newRow("another word") << "[x = loup]{la x}"_s
+                                      << "Ligne 1, colonne 12 : valeur retenue inconnue « la »"_s;
+        QTest::newRow("article as a count") << "[x = loup][loup*{le x}]"_s
+                                            << "Ligne 1, colonne 17 : nombre invalide"_s;
+        QTest::newRow("form and a count") << "[x = loup][adj2*2 : x]"_s
+                                          << "Ligne 1, colonne 17 : nombre invalide"_s;
+        QTest::newRow("form and a name") << "[x = loup][y = adj2 : x]"_s
+                                         << "Ligne 1, colonne 16 : nom invalide"_s;
     }
 
     void syntaxErrors() {
