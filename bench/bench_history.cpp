@@ -1,6 +1,6 @@
 // The history over 100,000 records in each output table: the window's first page (target under
-// 100 ms), a search's first page (under 50 ms), scrolling the whole list page by page, and the
-// memory of it all (under 150 MB).
+// 100 ms), a search's first page (under 50 ms), scrolling the whole list page by page, the
+// memory of it all (under 150 MB), and the texts of one number.
 
 #include "benchsupport.h"
 #include "history/history.h"
@@ -158,6 +158,17 @@ void BM_ScrollToEnd(benchmark::State& state) {
     state.counters["peak_rss_MB"] = ovbench::peakRssMegabytes();
 }
 BENCHMARK(BM_ScrollToEnd)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// The texts that a number names (what the tool and the phone page look up for each number they
+// are given): a village from the middle of the table.
+void BM_KeysWithNumber(benchmark::State& state) {
+    HistoryFixture& f = fixture();
+    ov::History history(*f.t.db);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(
+            history.keysWithNumber(QStringLiteral("village"), recordsPerTable / 2));
+}
+BENCHMARK(BM_KeysWithNumber)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

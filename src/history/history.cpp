@@ -348,9 +348,20 @@ std::optional<HistoryEntry> History::entry(const HistoryKey& key) const {
 }
 
 QVector<HistoryKey> History::keysWithNumber(const QString& kind, int n) const {
-    QSqlQuery query = m_database.run(
-        QStringLiteral("SELECT rec FROM ovHistory WHERE kind = ? AND n = ? ORDER BY hid"),
-        {kind, n});
+    // The record's own table finds the number through its index (the history has none on it);
+    // the history keeps the texts' order.
+    const HistorySource* builtIn = historySource(kind);
+    QSqlQuery query =
+        builtIn ? m_database.run(QStringLiteral("SELECT h.rec FROM %1 t JOIN ovHistory h"
+                                                " ON h.kind = ? AND h.rec = t.rowid"
+                                                " WHERE t.Id = ? ORDER BY h.hid")
+                                     .arg(builtIn->table),
+                                 {kind, n})
+                : m_database.run(QStringLiteral("SELECT h.rec FROM OVresultat t JOIN ovHistory h"
+                                                " ON h.kind = ? AND h.rec = t.rowid"
+                                                " WHERE t.Generateur = ? AND t.Id = ?"
+                                                " ORDER BY h.hid"),
+                                 {kind, kind, n});
     QVector<HistoryKey> keys;
     while (query.next())
         keys.append({kind, query.value(0).toLongLong()});
