@@ -1,7 +1,9 @@
 #include "command.h"
 
 #include <QCommandLineParser>
+#include <QDir>
 #include <QRegularExpression>
+#include <QTemporaryFile>
 
 namespace ov::cli {
 
@@ -239,6 +241,29 @@ void writeStandardOutput(const QByteArray& bytes, Streams& io) {
     }
     io.out.flush();
     io.binaryOut->write(bytes);
+}
+
+QString writeStandardOutputWhole(const std::function<QString(QIODevice&)>& make, Streams& io) {
+    QTemporaryFile made(QDir(QDir::tempPath()).filePath(QStringLiteral("orvanthe-XXXXXX")));
+    if (!made.open())
+        return made.errorString();
+    if (QString failure = make(made); !failure.isEmpty())
+        return failure;
+    if (!made.flush() || !made.seek(0))
+        return made.errorString();
+    io.out.flush();
+    constexpr qint64 piece = 64 * 1024;
+    while (!made.atEnd()) {
+        const QByteArray bytes = made.read(piece);
+        if (bytes.isEmpty())
+            return made.errorString();
+        if (io.binaryOut == nullptr)
+            io.out << QString::fromLatin1(bytes);
+        else if (io.binaryOut->write(bytes) != bytes.size())
+            return io.binaryOut->errorString();
+    }
+    io.out.flush();
+    return {};
 }
 
 namespace {

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QTextStream>
 #include <QVector>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -112,5 +113,10 @@ inline bool isStandardOutput(const QString& path) {
 
 // Writes bytes to standard output (as UTF-8 text on io.out where there is no binary output).
 void writeStandardOutput(const QByteArray& bytes, Streams& io);
+
+// Makes a document with make, which returns an empty text or what failed, in a temporary file,
+// then copies it to standard output: nothing goes out unless the whole document was made, and the
+// document is never held in memory.
+QString writeStandardOutputWhole(const std::function<QString(QIODevice&)>& make, Streams& io);
 
 } // namespace ov::cli

@@ -8,7 +8,6 @@
 #include "tables/errors.h"
 #include "tables/historyindex.h"
 
-#include <QBuffer>
 #include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -350,11 +349,8 @@ private:
         const bool toStandardOutput = isStandardOutput(path);
         QString problem;
         if (toStandardOutput) {
-            QBuffer buffer;
-            buffer.open(QIODevice::WriteOnly);
-            problem = writeReportsPdf(reports, buffer);
-            if (problem.isEmpty())
-                writeStandardOutput(buffer.data(), io);
+            problem = writeStandardOutputWhole(
+                [&](QIODevice& device) { return writeReportsPdf(reports, device); }, io);
         } else {
             problem = writeReportsPdf(history.database(), reports, path);
         }

@@ -9,7 +9,6 @@
 #include "tables/errors.h"
 #include "tables/savefile.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QGuiApplication>
 #include <QPdfWriter>
@@ -124,14 +123,17 @@ private:
 
     // The whole PDF is made before its first byte goes out.
     static int writePdfToStandardOutput(const ReportDocument& document, Streams& io) {
-        QBuffer buffer;
-        buffer.open(QIODevice::WriteOnly);
-        const int pages = printTo(document, buffer);
-        if (pages == 0) {
+        int pages = 0;
+        const QString failure = writeStandardOutputWhole(
+            [&](QIODevice& device) {
+                pages = printTo(document, device);
+                return pages == 0 ? QStringLiteral("aucune page") : QString();
+            },
+            io);
+        if (!failure.isEmpty()) {
             io.err << QStringLiteral("Impossible d'écrire le rapport sur la sortie standard.\n");
             return 0;
         }
-        writeStandardOutput(buffer.data(), io);
         return pages;
     }
 
