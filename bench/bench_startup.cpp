@@ -26,6 +26,7 @@ constexpr int rowsPerOutputTable = 100000;
 
 QString storePath;
 QString newStorePath;
+QSize screenSize; // the main screen's default size
 
 // A store of 500 tables of 200 elements and 100,000 generated records of each kind.
 void buildStore(const QString& path) {
@@ -120,8 +121,12 @@ void startProgram(benchmark::State& state, const char* window) {
         QProcess child;
         QElapsedTimer clock;
         clock.start();
+        const bool sized = qstrcmp(window, "label-sized") == 0;
         child.start(QCoreApplication::applicationFilePath(),
-                    {QStringLiteral("--child"), QString::fromLatin1(window), storePath});
+                    {QStringLiteral("--child"), QString::fromLatin1(window),
+                     sized
+                         ? QStringLiteral("%1x%2").arg(screenSize.width()).arg(screenSize.height())
+                         : storePath});
         if (!child.waitForReadyRead(30000)) {
             state.SkipWithError("the child program did not show its window");
             return;
@@ -145,6 +150,16 @@ void BM_ProgramWithOneLabel(benchmark::State& state) {
 }
 BENCHMARK(BM_ProgramWithOneLabel)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(3.0);
 
+// The same label in a window of the main screen's default size: what the size alone costs (the
+// window's image to fill, the painting threads it calls for).
+void BM_ProgramWithOneLabelAtScreenSize(benchmark::State& state) {
+    startProgram(state, "label-sized");
+}
+BENCHMARK(BM_ProgramWithOneLabelAtScreenSize)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->MinTime(3.0);
+
 void BM_ProgramWithMainScreen(benchmark::State& state) {
     startProgram(state, "screen");
 }
@@ -154,9 +169,13 @@ BENCHMARK(BM_ProgramWithMainScreen)->Unit(benchmark::kMillisecond)->UseManualTim
 int runChild(int argc, char** argv) {
     QApplication application(argc, argv);
     const QString window = QString::fromLocal8Bit(argv[2]);
-    if (window == QLatin1String("label")) {
+    if (window == QLatin1String("label") || window == QLatin1String("label-sized")) {
         QMainWindow withText;
         withText.setCentralWidget(new QLabel(QStringLiteral("Orvanthe"), &withText));
+        if (window == QLatin1String("label-sized"))
+            withText.resize(
+                QString::fromLocal8Bit(argv[3]).section(QLatin1Char('x'), 0, 0).toInt(),
+                QString::fromLocal8Bit(argv[3]).section(QLatin1Char('x'), 1, 1).toInt());
         waitUntilShown(withText);
         fputs("shown\n", stdout);
         fflush(stdout);
@@ -195,6 +214,7 @@ int main(int argc, char** argv) {
     buildStore(storePath);
     newStorePath = folder.filePath(QStringLiteral("new.db"));
     ov::Database{newStorePath};
+    screenSize = ov::ui::TovMainPerso(newStorePath).size();
 
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
