@@ -149,7 +149,7 @@ void GeneratorEditor::buildControls() {
     edtRaccourci->setRange(0, 9);
     edtRaccourci->setPrefix(QStringLiteral("Ctrl+"));
     edtRaccourci->setSpecialValueText(QStringLiteral("Aucun"));
-    form->addRow(buddyLabel(QStringLiteral("&Raccourci"), edtRaccourci), edtRaccourci);
+    form->addRow(buddyLabel(QStringLiteral("Racco&urci"), edtRaccourci), edtRaccourci);
     chkFrancais = new QCheckBox(QStringLiteral("Français : élisions et &contractions sur chaque "
                                                "ligne (« à le » → « au », « la épée » → "
                                                "« l'épée »)"));

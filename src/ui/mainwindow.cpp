@@ -103,7 +103,7 @@ void MainWindow::buildMenus() {
     file->addSeparator();
     add(file, "actQuitter", QStringLiteral("&Quitter"), &QWidget::close,
         QKeySequence(Qt::CTRL | Qt::Key_Q));
-    QMenu* tables = menuBar()->addMenu(QStringLiteral("&Tables"));
+    QMenu* tables = menuBar()->addMenu(QStringLiteral("Ta&bles"));
     add(tables, "actImporterTables", QStringLiteral("&Importer des tables…"),
         &MainWindow::importTables);
     add(tables, "actCollerTable", QStringLiteral("&Coller une table"), &MainWindow::pasteTable);
@@ -125,14 +125,14 @@ void MainWindow::buildMenus() {
     m_generators = new GeneratorsMenu(
         menuBar()->addMenu(QStringLiteral("&Générateurs")), [this] { return m_screen; }, this);
     buildViewMenu();
-    QMenu* help = menuBar()->addMenu(QStringLiteral("&Aide"));
+    QMenu* help = menuBar()->addMenu(QStringLiteral("A&ide"));
     addTemplateHelpAction(help, this);
     add(help, "actAPropos", QStringLiteral("À &propos d'Orvanthe"), &MainWindow::about);
 }
 
 void MainWindow::buildViewMenu() {
     ViewSettings& view = ViewSettings::instance();
-    QMenu* menu = menuBar()->addMenu(QStringLiteral("A&ffichage"));
+    QMenu* menu = menuBar()->addMenu(QStringLiteral("Affi&chage"));
     menu->setObjectName(QStringLiteral("mnuAffichage"));
     const auto add = [&](const char* name, const QString& text, auto slot,
                          const QList<QKeySequence>& keys) {

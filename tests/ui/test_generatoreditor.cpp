@@ -245,6 +245,11 @@ private Q_SLOTS:
         QTRY_VERIFY(in<QAbstractButton>(m_editor, "chkFrancais")->isChecked());
         QTRY_COMPARE(preview().section(u'\n', 1), u"à l'arbre"_s);
         QVERIFY(m_editor->isDirty());
+        // The shortcut's field and the seed's have letters of their own.
+        QTest::keyClick(m_editor, Qt::Key_U, Qt::AltModifier);
+        QTRY_COMPARE(QApplication::focusWidget(), in<QWidget>(m_editor, "edtRaccourci"));
+        QTest::keyClick(m_editor, Qt::Key_R, Qt::AltModifier);
+        QTRY_COMPARE(QApplication::focusWidget(), in<QWidget>(m_editor, "edtGraine"));
 
         auto* modele = in<QPlainTextEdit>(m_editor, "edtModele");
         auto* popup = modele->findChild<QCompleter*>()->popup();

@@ -16,6 +16,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSqlQueryModel>
 #include <QTableView>
 
@@ -201,6 +202,32 @@ private Q_SLOTS:
         window.generatorsMenu()->menu()->aboutToShow();
         QVERIFY(!window.findChild<QAction*>(QStringLiteral("actGenerateur_ciel")));
         QVERIFY2(messages.isEmpty(), qPrintable(messages.join(u'\n')));
+    }
+
+    // Each underlined letter of the screen's buttons presses its button from anywhere in the
+    // window, under the menu bar as well.
+    void altLettersPressTheScreensButtons_data() {
+        QTest::addColumn<Qt::Key>("key");
+        QTest::addColumn<QString>("button");
+        QTest::newRow("Alt+N") << Qt::Key_N << QStringLiteral("btnNouvelleTable");
+        QTest::newRow("Alt+A") << Qt::Key_A << QStringLiteral("btnAjouter");
+        QTest::newRow("Alt+V") << Qt::Key_V << QStringLiteral("btnVillage");
+        QTest::newRow("Alt+R") << Qt::Key_R << QStringLiteral("btnRencontre");
+        QTest::newRow("Alt+T") << Qt::Key_T << QStringLiteral("btnTresor");
+        QTest::newRow("Alt+P") << Qt::Key_P << QStringLiteral("btnPerso");
+    }
+    void altLettersPressTheScreensButtons() {
+        QFETCH(Qt::Key, key);
+        QFETCH(QString, button);
+        ovtest::TempDatabase t;
+        MainWindow window(t.path);
+        window.show();
+        QApplication::setActiveWindow(&window);
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QSignalSpy pressed(window.findChild<QPushButton*>(button), &QPushButton::clicked);
+        QTest::keyClick(QApplication::focusWidget(), key, Qt::AltModifier);
+        QTRY_COMPARE(pressed.count(), 1); // a pressed button shows itself down for a moment
+        clearMessages();
     }
 };
 

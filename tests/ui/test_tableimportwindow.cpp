@@ -28,7 +28,7 @@ namespace {
 QDialog* pasteFromTheMenu(QMainWindow& window) {
     QMenuBar* bar = window.menuBar();
     for (QAction* action : bar->actions())
-        if (action->text() == QStringLiteral("&Tables"))
+        if (action->text() == QStringLiteral("Ta&bles"))
             QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(action).center());
     QMenu* menu = nullptr;
     if (!QTest::qWaitFor([&] {

@@ -204,7 +204,7 @@ private Q_SLOTS:
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
         QVERIFY(ovtest::chooseFromMenus(
-            window, QStringLiteral("A&ffichage"),
+            window, QStringLiteral("Affi&chage"),
             {QStringLiteral("mnuTheme"), QStringLiteral("actTheme_Sombre")}));
         QVERIFY(ViewSettings::instance().dark());
         for (const char* name : {"memPerso", "dbgMaster", "edtElem"}) {
