@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QSettings>
+#include <QTableView>
 
 using namespace ov;
 
@@ -84,6 +85,18 @@ private Q_SLOTS:
         const QStringList second = lines();
         QTest::keyClick(memo, Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
         QVERIFY(lines() != second);
+        // Échap in a cell being typed takes back the typing and leaves the draft.
+        const QStringList third = lines();
+        auto* grid = window.findChild<QTableView*>(QStringLiteral("dbgMaster"));
+        grid->setFocus();
+        const QString cell = grid->currentIndex().data().toString();
+        QTest::keyClick(grid, Qt::Key_F2);
+        QTRY_VERIFY(grid->viewport()->isAncestorOf(QApplication::focusWidget()));
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("zz"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QCOMPARE(QApplication::focusWidget(), grid);
+        QCOMPARE(grid->currentIndex().data().toString(), cell);
+        QCOMPARE(lines(), third);
         QTest::keyClick(memo, Qt::Key_Escape);
         QCOMPARE(memo->toPlainText(), QString());
         QCOMPARE(stored(), 1);
