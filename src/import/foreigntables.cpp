@@ -52,11 +52,6 @@ QString lineAt(int line) {
     return QStringLiteral("ligne %1").arg(line);
 }
 
-QString controlProblem(const QString& text, int at) {
-    return QStringLiteral("caractère de contrôle U+%1 refusé")
-        .arg(QString::number(text.at(at).unicode(), 16).toUpper().rightJustified(4, u'0'));
-}
-
 QString tooLong(const QString& text) {
     return QStringLiteral("élément trop long (%1 caractères, %2 au plus) : %3")
         .arg(characterCount(text))
@@ -307,7 +302,7 @@ RandomTable rollTableFrom(const QJsonObject& object, int number, const QString& 
         if (const int at = firstControlCharacter(text); at >= 0) {
             const QString escape = controlEscapePlace(source, text.at(at).unicode());
             problems.add(escape.isEmpty() ? place : escape + QStringLiteral(", ") + tableName,
-                         controlProblem(text, at));
+                         controlCharacterText(text.at(at)));
             continue;
         }
         if (characterCount(text) > width::Element) {
@@ -592,7 +587,7 @@ ForeignTables readForeignTables(const QByteArray& bytes, const QString& where,
     for (const TextLine& line : lines) {
         if (const int at = firstControlCharacter(line.text); at >= 0)
             problems.add(QStringLiteral("ligne %1, colonne %2").arg(line.number).arg(at + 1),
-                         controlProblem(line.text, at));
+                         controlCharacterText(line.text.at(at)));
     }
     problems.raiseIfAny();
     if (lines.isEmpty()) {

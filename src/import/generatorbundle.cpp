@@ -107,11 +107,9 @@ GeneratorBundle readBundle(const QString& source) {
     };
     for (int n = 0; n < lines.size(); ++n)
         if (const int at = firstControlCharacter(lines.at(n)); at >= 0)
-            fail(n + 1, QStringLiteral("colonne %1 : caractère de contrôle U+%2 refusé")
+            fail(n + 1, QStringLiteral("colonne %1 : %2")
                             .arg(at + 1)
-                            .arg(QString::number(lines.at(n).at(at).unicode(), 16)
-                                     .toUpper()
-                                     .rightJustified(4, u'0')));
+                            .arg(controlCharacterText(lines.at(n).at(at))));
     static const QRegularExpression version(QStringLiteral("^Paquet Orvanthe:\\s*(\\d{1,6})\\s*$"));
     const auto head = version.match(lines.value(0));
     if (!head.hasMatch())

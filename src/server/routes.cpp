@@ -288,8 +288,7 @@ Reply Reply::resource(const QString& path, const QByteArray& contentType) {
 
 QString clientTextProblem(const QString& text) {
     if (const int at = firstControlCharacter(text, LineEnds::Allowed); at >= 0)
-        return QStringLiteral("Le texte contient un caractère de contrôle (position %1).")
-            .arg(at + 1);
+        return QStringLiteral("Le texte contient un %1.").arg(controlCharacterProblem(text, at));
     return {};
 }
 

@@ -86,11 +86,6 @@ std::pair<int, int> placeInText(const QString& text, int index) {
     return {line, index - lineStart + 1};
 }
 
-QString controlCharacterText(QChar c) {
-    return QStringLiteral("caractère de contrôle interdit (U+%1)")
-        .arg(QString::number(c.unicode(), 16).toUpper().rightJustified(4, QLatin1Char('0')));
-}
-
 std::optional<QString> idProblem(const QString& id) {
     if (id.isEmpty() || id.size() > maxIdLength)
         return QStringLiteral("L'Id « %1 » doit avoir de 1 à %2 caractères")

@@ -27,10 +27,6 @@ inline constexpr int maxTemplateLines = 10000;
 // without splitting the text, and stops as soon as a limit is passed.
 std::optional<QString> templateSizeProblem(const QString& modele);
 
-// « caractère de contrôle interdit (U+0007) »: the text of a character that no template, Nom or
-// generator file may hold.
-QString controlCharacterText(QChar c);
-
 // The line and column (both from 1) of an index in a text whose lines end in CR LF, CR or LF.
 std::pair<int, int> placeInText(const QString& text, int index);
 

@@ -27,9 +27,14 @@ bool isElementWeight(double value) {
     return value >= 0 && value <= maxElementWeight && value == std::floor(value);
 }
 
+QString controlCharacterText(QChar c) {
+    return QStringLiteral("caractère de contrôle U+%1 interdit")
+        .arg(QString::number(c.unicode(), 16).toUpper().rightJustified(4, u'0'));
+}
+
 QString controlCharacterProblem(const QString& text, qsizetype index) {
-    return QStringLiteral("caractère de contrôle U+%1 interdit (caractère %2)")
-        .arg(QString::number(text.at(index).unicode(), 16).toUpper().rightJustified(4, u'0'))
+    return QStringLiteral("%1 (caractère %2)")
+        .arg(controlCharacterText(text.at(index)))
         .arg(characterCount(text.left(index)) + 1);
 }
 

@@ -31,6 +31,10 @@ std::optional<int> parseInteger(const QString& text);
 // The same, raising ConversionError "'text' is not a valid integer value" on failure.
 int toInteger(const QString& text);
 
+// "caractère de contrôle U+0007 interdit": the one wording of a character that no stored text may
+// hold, wherever it comes from.
+QString controlCharacterText(QChar c);
+
 // "caractère de contrôle U+0007 interdit (caractère 3)": the character at that index, counted
 // from 1 in characters.
 QString controlCharacterProblem(const QString& text, qsizetype index);

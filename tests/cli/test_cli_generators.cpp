@@ -203,12 +203,12 @@ private Q_SLOTS:
         row("product overflows", head + "{3037000500*3037000500}", {QString(), correct, overflow});
         row("negation overflows", head + "{0-(-9223372036854775807-1)}",
             {QString(), correct, overflow});
-        const QString nul = u"caractère de contrôle interdit (U+0000)"_s;
+        const QString nul = u"caractère de contrôle U+0000 interdit"_s;
         row("NUL in the template", head + QByteArray("ab\0c", 4),
             {u"FILE : Ligne 4, colonne 3 : "_s + nul, u"h : Ligne 1, colonne 3 : "_s + nul,
              u"Générateur « h », ligne 1, colonne 3 : "_s + nul});
         row("bell in Nom", "Id: h\nNom: Ho\astile\n---\nx",
-            {u"FILE : Ligne 2, colonne 8 : caractère de contrôle interdit (U+0007)"_s, QString(),
+            {u"FILE : Ligne 2, colonne 8 : caractère de contrôle U+0007 interdit"_s, QString(),
              QString()});
         row("not UTF-8", head + "caf\xe9 x",
             {u"FILE : Ligne 4 : texte qui n'est pas en UTF-8"_s, QString(), QString()});

@@ -94,7 +94,7 @@ private Q_SLOTS:
             "trop-long.txt, ligne 3 : élément trop long (67 caractères, 60 au plus) : « Une épée "
             "longue forgée par les nains des montagnes du nord l… »");
         row("control character", "controle.txt", {}, "",
-            "controle.txt, ligne 3, colonne 4 : caractère de contrôle U+0001 refusé");
+            "controle.txt, ligne 3, colonne 4 : caractère de contrôle U+0001 interdit");
         row("--id for several tables", "rencontres-recent.json",
             {QStringLiteral("--id"), QStringLiteral("x")}, "",
             "--id et --nom ne valent que pour un fichier d'une seule table ; celui-ci en a 2");
