@@ -18,6 +18,7 @@
 #include <QActionGroup>
 #include <QScreen>
 
+#include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
@@ -64,6 +65,9 @@ MainWindow::MainWindow(const QString& databasePath, QWidget* parent) : QMainWind
     if (ready)
         remember(m_screen->database()->path());
     restoreWindowGeometry(this, geometryKey);
+    zoomMenus();
+    // The menus first: the window's new height counts the menu bar's.
+    connect(&ViewSettings::instance(), &ViewSettings::zoomChanged, this, &MainWindow::zoomMenus);
     connect(&ViewSettings::instance(), &ViewSettings::zoomChanged, this, &MainWindow::followZoom);
 }
 
@@ -163,6 +167,13 @@ void MainWindow::buildViewMenu() {
         connect(action, &QAction::triggered, &view,
                 [&view, theme = theme] { view.setTheme(theme); });
     }
+}
+
+void MainWindow::zoomMenus() {
+    const QFont font = zoomedFont(QApplication::font());
+    menuBar()->setFont(font);
+    for (QMenu* menu : menuBar()->findChildren<QMenu*>())
+        menu->setFont(font);
 }
 
 void MainWindow::followZoom() {

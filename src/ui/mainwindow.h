@@ -64,6 +64,8 @@ private:
     void buildViewMenu();
     // After a change of zoom: the window takes the new default size unless it was made larger.
     void followZoom();
+    // The menu bar and its menus in the zoom's size (menus are windows: fonts do not reach them).
+    void zoomMenus();
     bool install(std::unique_ptr<TovMainPerso> screen);
     void remember(const QString& path);
     void fillRecentMenu();

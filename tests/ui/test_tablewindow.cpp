@@ -16,6 +16,7 @@
 #include <QAction>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
@@ -177,6 +178,7 @@ private Q_SLOTS:
 
         const int fontBefore =
             window.findChild<QPushButton*>(QStringLiteral("btnPerso"))->fontInfo().pixelSize();
+        const int menusBefore = window.menuBar()->fontInfo().pixelSize();
         QTest::keyClick(&window, Qt::Key_Plus, Qt::ControlModifier);
         QTest::keyClick(&window, Qt::Key_Plus, Qt::ControlModifier);
         QCOMPARE(window.screen()->zoom(), 1.2);
@@ -184,6 +186,10 @@ private Q_SLOTS:
                  window.screen()->designRect(QRect(422, 376, 195, 225)));
         QVERIFY(window.findChild<QPushButton*>(QStringLiteral("btnPerso"))->fontInfo().pixelSize() >
                 fontBefore);
+        // The menus grow with the window.
+        QVERIFY(window.menuBar()->fontInfo().pixelSize() > menusBefore);
+        QVERIFY(window.findChild<QMenu*>(QStringLiteral("mnuAffichage"))->fontInfo().pixelSize() >
+                menusBefore);
         screenshot(window, "fenetre-zoom.png");
         // Each caption fits its button at this zoom.
         for (QPushButton* button :
