@@ -1,6 +1,7 @@
 #include "generatoreditor.h"
 #include "viewsettings.h"
 
+#include "import/generatorbundle.h"
 #include "messages.h"
 #include "tables/database.h"
 #include "templateedit.h"
@@ -14,6 +15,7 @@
 #include <QCloseEvent>
 #include <QCollator>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -42,14 +44,16 @@ const QString newTemplate =
                    "Un trésor de {2d6*10} pièces d'or et [une épée|un bouclier|une potion]\n");
 
 QStringList chooseWithDialog(QWidget* parent, bool save, const QString& suggested) {
-    const QString filter = QStringLiteral("Générateurs (*.ovgen)");
     if (save) {
+        const QString filter = QStringLiteral("Générateurs (*.ovgen)");
         const QString path = QFileDialog::getSaveFileName(
             parent, QStringLiteral("Exporter le générateur"), suggested, filter);
         return path.isEmpty() ? QStringList() : QStringList{path};
     }
-    return QFileDialog::getOpenFileNames(parent, QStringLiteral("Importer des générateurs"),
-                                         QString(), filter);
+    return QFileDialog::getOpenFileNames(
+        parent, QStringLiteral("Importer des générateurs"), QString(),
+        QStringLiteral("Générateurs (*.ovgen *.ovpack);;Générateurs seuls (*.ovgen);;"
+                       "Générateurs avec leurs tables (*.ovpack)"));
 }
 
 QLabel* buddyLabel(const QString& caption, QWidget* buddy) {
@@ -427,7 +431,12 @@ void GeneratorEditor::deleteGenerator() {
 void GeneratorEditor::importGenerators() {
     if (!settleChanges())
         return;
-    const QStringList paths = m_chooseFiles(false, QString());
+    QStringList paths = m_chooseFiles(false, QString());
+    for (const QString& path : paths)
+        if (QFileInfo(path).suffix().compare(QStringLiteral("ovpack"), Qt::CaseInsensitive) == 0) {
+            importBundle(path);
+            paths.removeOne(path);
+        }
     if (paths.isEmpty())
         return;
     guarded([&] {
@@ -451,6 +460,33 @@ void GeneratorEditor::importGenerators() {
         reloadList(generators.isEmpty() ? QString() : generators.first().id);
         Q_EMIT generatorsChanged();
         showMessage(QStringLiteral("%1 générateur(s) importé(s)").arg(generators.size()));
+    });
+}
+
+void GeneratorEditor::importBundle(const QString& path) {
+    guarded([&] {
+        const GeneratorBundle bundle = readBundleFile(path);
+        BundleImport done;
+        try {
+            done = ov::importBundle(m_database, bundle, BundleClash::Refuse);
+        } catch (const TableConflictError& clash) {
+            const int choice = askChoice(
+                clash.message() + QStringLiteral("\nLes renommer (les nouveaux prennent d'autres "
+                                                 "identifiants) ou remplacer ceux de la base ?"),
+                {QStringLiteral("&Renommer"), QStringLiteral("Rem&placer"),
+                 QStringLiteral("&Annuler")});
+            if (choice != 0 && choice != 1)
+                return;
+            done = ov::importBundle(m_database, bundle,
+                                    choice == 0 ? BundleClash::Rename : BundleClash::Replace);
+        } catch (const Error& error) {
+            throw Error(error.message() + QStringLiteral("\nRien n'a été importé."));
+        }
+        readTables();
+        reloadList(done.generatorId);
+        Q_EMIT tablesChanged();
+        Q_EMIT generatorsChanged();
+        showMessage(bundleImportText(done).join(u'\n'));
     });
 }
 

@@ -57,6 +57,8 @@ public Q_SLOTS:
     void renameGenerator(); // the Id field, selected: saving gives the new Id
     void deleteGenerator();
     void importGenerators();
+    // A generator with its tables (.ovpack): all or nothing; the user chooses what a clash does.
+    void importBundle(const QString& path);
     void exportGenerator();
     bool saveGenerator(); // false when refused (its message shown)
     void drawAgain();     // « Relancer »: a new seed
@@ -66,6 +68,8 @@ public Q_SLOTS:
 Q_SIGNALS:
     // A generator was added, changed, renamed or removed.
     void generatorsChanged();
+    // A generator came with its tables: the store's tables changed.
+    void tablesChanged();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -145,6 +145,7 @@ void GeneratorsMenu::openEditor() {
             // The editor belongs to the screen, whose store it edits.
             m_editor = new GeneratorEditor(*database, screen);
             connect(m_editor, &GeneratorEditor::generatorsChanged, this, &GeneratorsMenu::rebuild);
+            connect(m_editor, &GeneratorEditor::tablesChanged, screen, &TovMainPerso::reloadTables);
         }
         m_editor->show();
         m_editor->raise();

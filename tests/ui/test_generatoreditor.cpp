@@ -7,10 +7,12 @@
 #include "ui/generatorsmenu.h"
 #include "ui/preview.h"
 #include "ui/reportforms.h"
+#include "ui/tablecursor.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCompleter>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -295,6 +297,46 @@ private Q_SLOTS:
         QCOMPARE(asked, u"Le générateur « g » a été modifié. Enregistrer les modifications ?"_s);
         QCOMPARE(m_editor->isVisible(), !closed);
         QCOMPARE(GeneratorStore(db()).find(u"g"_s)->modele, stored);
+    }
+
+    // Shared from the menu with its tables, then brought back into a store whose table of that Id
+    // now differs: given up first (nothing changes), then renamed.
+    void sharedWithItsTablesAndImported() {
+        storeGenerator(u"zoo"_s, u"Un [tani]"_s);
+        const QString bundle = temp->dir.filePath(u"zoo.ovpack"_s);
+        ui::setNextFileChoice([&](const QString&) { return bundle; });
+        m_generators->rebuild();
+        m_menu->findChild<QAction*>(u"actPartager_zoo"_s)->trigger();
+        QVERIFY(QFileInfo::exists(bundle));
+        clearMessages();
+
+        GeneratorStore(db()).remove(u"zoo"_s);
+        db().run(u"UPDATE OVslave SET Element = 'Chat' WHERE ID = 'tani'"_s);
+        m_generators->openEditor();
+        m_editor = m_generators->editor();
+        m_editor->setFileChooser([&](bool, const QString&) { return QStringList{bundle}; });
+        activate(m_editor);
+        const int tables = db().scalar(u"SELECT count(*) FROM OVmaster"_s).toInt();
+        for (const int answer : {2, 0}) {
+            QString asked;
+            ui::setNextChoice([&](const QString& question, const QStringList&) {
+                asked = question;
+                return answer;
+            });
+            QTest::keyClick(m_editor, Qt::Key_O, Qt::ControlModifier);
+            QVERIFY(asked.contains(u"« tani » existe déjà"_s));
+        }
+        QCOMPARE(db().scalar(u"SELECT count(*) FROM OVmaster"_s).toInt(), tables + 1);
+        const QString renamed = GeneratorStore(db()).find(u"zoo"_s)->modele.mid(4).chopped(1);
+        QVERIFY(renamed != u"tani"_s);
+        QCOMPARE(
+            db().scalar(u"SELECT group_concat(Element, ' ') FROM OVslave WHERE ID = ?"_s, {renamed})
+                .toString(),
+            u"Cochon Dragon"_s);
+        QCOMPARE(m_editor->currentId(), u"zoo"_s);
+        QVERIFY(screen->tblMaster_()->locate(renamed)); // the screen's grid shows it
+        QVERIFY2(messages.size() == 1 && messages.first().contains(renamed),
+                 qPrintable(messages.join(u'\n')));
     }
 };
 
