@@ -49,7 +49,7 @@ QString largestVillage(int n) {
 }
 
 struct ReportFixture {
-    explicit ReportFixture(int villages = 1000) {
+    explicit ReportFixture(int villages = 1000) : villages(villages) {
         ov::ensureReportFonts();
         const QDateTime created(QDate(2026, 12, 8), QTime(10, 0));
         t.db->transaction([&] {
@@ -58,16 +58,20 @@ struct ReportFixture {
                                  QStringLiteral("Avill160"), created);
         });
     }
+    int villages;
     ovtest::TempDatabase t;
     QTemporaryDir out;
 };
 
-// One store of villages, made for the first benchmark that asks for it, with that many.
+// One store of villages, shared by the benchmarks that ask for as many; a benchmark that asks
+// for another number gets a store of its own, made in place of the last.
 ReportFixture& fixture(int villages = 1000) {
     static std::unique_ptr<ReportFixture> f;
-    if (!f) {
-        f = std::make_unique<ReportFixture>(villages);
+    if (!f)
         ovbench::releaseBeforeExit([] { f.reset(); });
+    if (!f || f->villages != villages) {
+        f.reset();
+        f = std::make_unique<ReportFixture>(villages);
     }
     return *f;
 }
