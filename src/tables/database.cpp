@@ -636,9 +636,9 @@ QVariant Database::runKept(const QString& sql, const QVariantList& values) const
                                 SQLITE_TRANSIENT);
             break;
         default: {
-            const QString text = value.toString();
-            sqlite3_bind_text16(statement, at, text.utf16(), int(text.size() * sizeof(char16_t)),
-                                SQLITE_TRANSIENT);
+            // The store keeps UTF-8: converted here, faster than by the engine.
+            const QByteArray text = value.toString().toUtf8();
+            sqlite3_bind_text(statement, at, text.constData(), int(text.size()), SQLITE_TRANSIENT);
         }
         }
     }

@@ -159,16 +159,19 @@ void UnprintedCount::open() {
     m_open = false;
     // The count of an output table's unprinted records is the one its triggers keep: a scan of
     // the table would cost more after each run as the campaign grows.
-    std::optional<OutputKind> counted;
-    if (m_statement == initialStatement())
-        counted = OutputKind::Perso;
-    for (OutputKind kind : allOutputKinds)
-        if (m_statement == unprintedCountStatement(kind))
-            counted = kind;
+    if (m_countedFor.isNull() || m_countedFor != m_statement) {
+        m_counted.reset();
+        if (m_statement == initialStatement())
+            m_counted = OutputKind::Perso;
+        for (OutputKind kind : allOutputKinds)
+            if (m_statement == unprintedCountStatement(kind))
+                m_counted = kind;
+        m_countedFor = m_statement.isNull() ? QStringLiteral("") : m_statement;
+    }
     QVariant value;
-    if (counted && m_database.keepsRecordCounts())
+    if (m_counted && m_database.keepsRecordCounts())
         value = m_database.scalar(QStringLiteral("SELECT unprinted FROM ovCounts WHERE tbl = ?"),
-                                  {outputTable(*counted).table});
+                                  {outputTable(*m_counted).table});
     // A table without its count (a damaged file) is counted, or refused, by the statement.
     m_value = (value.isValid() ? value : m_database.scalar(m_statement)).toLongLong();
     m_open = true;

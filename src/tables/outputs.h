@@ -106,6 +106,9 @@ public:
 private:
     const Database& m_database;
     QString m_statement;
+    // The output table whose unprinted records the statement counts, found once per statement.
+    QString m_countedFor;
+    std::optional<OutputKind> m_counted;
     bool m_open = false;
     qint64 m_value = 0;
 };
