@@ -215,15 +215,19 @@ void catchUpHistoryWords(const Database& database) {
     });
 }
 
-void keepHistoryWordsUp(const Database& database) {
+bool historyWordsFallBehind(const Database& database) {
     // A search never has more than this many texts to index before it starts.
     // The span of the waiting rows is never less than their number, and is read without
     // counting them.
     constexpr int mostPending = 4096;
-    if (database
-            .scalar(QStringLiteral("SELECT (SELECT max(hid) FROM ovHistoryPending) -"
-                                   " (SELECT min(hid) FROM ovHistoryPending) + 1"))
-            .toLongLong() >= mostPending)
+    return database
+               .scalar(QStringLiteral("SELECT (SELECT max(hid) FROM ovHistoryPending) -"
+                                      " (SELECT min(hid) FROM ovHistoryPending) + 1"))
+               .toLongLong() >= mostPending;
+}
+
+void keepHistoryWordsUp(const Database& database) {
+    if (historyWordsFallBehind(database))
         catchUpHistoryWords(database);
 }
 

@@ -59,6 +59,10 @@ void deferHistoryWords(const Database& database);
 // cannot be written gets a word index of this connection's own. Before any search by words.
 void catchUpHistoryWords(const Database& database);
 
+// Whether so many texts wait for their words that they are indexed now; read inside the storing
+// transaction, it costs no read of its own.
+bool historyWordsFallBehind(const Database& database);
+
 // The same, once many texts wait: after storing, so that no search waits long.
 void keepHistoryWordsUp(const Database& database);
 

@@ -99,6 +99,7 @@ int appendRecord(const Database& database, OutputKind kind,
                  const QDateTime& created) {
     const OutputTable& t = outputTable(kind);
     int number = 0;
+    bool behind = false;
     database.transaction([&] {
         number = recordNumber(database, numberedRecords(kind));
         database.execute(QStringLiteral("INSERT INTO %1 (Id, %2, %3, DateCreation, DateImprime)"
@@ -106,8 +107,11 @@ int appendRecord(const Database& database, OutputKind kind,
                              .arg(t.table, t.textField, t.stringField),
                          {double(number), text(number), cutToWidth(stringValue, width::RecordType),
                           created.date().toString(Qt::ISODate)});
+        behind = historyWordsFallBehind(database);
     });
-    keepHistoryWordsUp(database);
+    // Indexed after the record is safe: a failure there never takes the record with it.
+    if (behind)
+        catchUpHistoryWords(database);
     return number;
 }
 

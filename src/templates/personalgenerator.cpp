@@ -203,6 +203,7 @@ int GeneratorStore::storeResult(const PersonalGenerator& generator, const QStrin
     // Numbered and stored in one write transaction, under the store's write lock, so that n is
     // never shared.
     int n = 0;
+    bool behind = false;
     m_database.transaction([&] {
         // The generator is looked for under the same write lock as its deletion takes: a result
         // is stored while its generator exists, or not at all.
@@ -216,8 +217,10 @@ int GeneratorStore::storeResult(const PersonalGenerator& generator, const QStrin
                                           " DateCreation, DateImprime) VALUES (?, ?, ?, ?, NULL)"),
                            {generator.id, n, QString(resultHeader(generator, n, dateText) + rest),
                             created.toString(Qt::ISODate)});
+        behind = historyWordsFallBehind(m_database);
     });
-    keepHistoryWordsUp(m_database);
+    if (behind)
+        catchUpHistoryWords(m_database);
     return n;
 }
 
