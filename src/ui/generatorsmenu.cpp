@@ -86,6 +86,7 @@ void GeneratorsMenu::rebuild() {
 
     m_printMenu = m_menu->addMenu(QStringLiteral("&Imprimer les résultats de…"));
     m_printMenu->setObjectName(QStringLiteral("mnuImprimerResultats"));
+    m_printMenu->setFont(m_menu->font()); // a window: the zoom's size does not reach it by itself
     for (const PersonalGenerator& generator : generators) {
         QAction* action = m_printMenu->addAction(menuText(generator.nom));
         action->setObjectName(QStringLiteral("actImprimer_") + generator.id);
@@ -99,6 +100,7 @@ void GeneratorsMenu::rebuild() {
 
     m_shareMenu = m_menu->addMenu(QStringLiteral("&Partager avec ses tables…"));
     m_shareMenu->setObjectName(QStringLiteral("mnuPartager"));
+    m_shareMenu->setFont(m_menu->font());
     for (const PersonalGenerator& generator : generators) {
         QAction* action = m_shareMenu->addAction(menuText(generator.nom));
         action->setObjectName(QStringLiteral("actPartager_") + generator.id);

@@ -190,6 +190,10 @@ private Q_SLOTS:
         QVERIFY(window.menuBar()->fontInfo().pixelSize() > menusBefore);
         QVERIFY(window.findChild<QMenu*>(QStringLiteral("mnuAffichage"))->fontInfo().pixelSize() >
                 menusBefore);
+        window.generatorsMenu()->menu()->aboutToShow(); // its submenus are made again
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(window.findChild<QMenu*>(QStringLiteral("mnuPartager"))->fontInfo().pixelSize() >
+                menusBefore);
         screenshot(window, "fenetre-zoom.png");
         // Each caption fits its button at this zoom.
         for (QPushButton* button :
