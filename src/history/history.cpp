@@ -351,17 +351,12 @@ QVector<HistoryKey> History::keysWithNumber(const QString& kind, int n) const {
     // The record's own table finds the number through its index (the history has none on it);
     // the history keeps the texts' order.
     const HistorySource* builtIn = historySource(kind);
-    QSqlQuery query =
-        builtIn ? m_database.run(QStringLiteral("SELECT h.rec FROM %1 t JOIN ovHistory h"
-                                                " ON h.kind = ? AND h.rec = t.rowid"
-                                                " WHERE t.Id = ? ORDER BY h.hid")
-                                     .arg(builtIn->table),
-                                 {kind, n})
-                : m_database.run(QStringLiteral("SELECT h.rec FROM OVresultat t JOIN ovHistory h"
-                                                " ON h.kind = ? AND h.rec = t.rowid"
-                                                " WHERE t.Generateur = ? AND t.Id = ?"
-                                                " ORDER BY h.hid"),
-                                 {kind, kind, n});
+    QSqlQuery query = m_database.run(
+        QStringLiteral("SELECT h.rec FROM %1 t JOIN ovHistory h ON h.kind = ? AND h.rec = t.rowid"
+                       " WHERE %2t.Id = ? ORDER BY h.hid")
+            .arg(builtIn ? builtIn->table : QStringLiteral("OVresultat"),
+                 builtIn ? QString() : QStringLiteral("t.Generateur = ? AND ")),
+        builtIn ? QVariantList{kind, n} : QVariantList{kind, kind, n});
     QVector<HistoryKey> keys;
     while (query.next())
         keys.append({kind, query.value(0).toLongLong()});

@@ -153,7 +153,20 @@ void deleteRecords(const Database& database, OutputKind kind) {
 }
 
 UnprintedCount::UnprintedCount(const Database& database)
-    : m_database(database), m_statement(initialStatement()) {}
+    : m_database(database), m_statement(initialStatement()), m_counted(OutputKind::Perso) {}
+
+void UnprintedCount::setStatement(const QString& statement) {
+    // Each run sets its kind's statement again: the table it counts is found when it changes.
+    if (statement == m_statement)
+        return;
+    m_statement = statement;
+    m_counted.reset();
+    if (statement == initialStatement())
+        m_counted = OutputKind::Perso;
+    for (OutputKind kind : allOutputKinds)
+        if (statement == unprintedCountStatement(kind))
+            m_counted = kind;
+}
 
 QString UnprintedCount::initialStatement() {
     return QStringLiteral("SELECT COUNT(*) as NonImprime\nFROM ovPerso\nWHERE DateImprime IS NULL");
@@ -163,15 +176,6 @@ void UnprintedCount::open() {
     m_open = false;
     // The count of an output table's unprinted records is the one its triggers keep: a scan of
     // the table would cost more after each run as the campaign grows.
-    if (m_countedFor.isNull() || m_countedFor != m_statement) {
-        m_counted.reset();
-        if (m_statement == initialStatement())
-            m_counted = OutputKind::Perso;
-        for (OutputKind kind : allOutputKinds)
-            if (m_statement == unprintedCountStatement(kind))
-                m_counted = kind;
-        m_countedFor = m_statement.isNull() ? QStringLiteral("") : m_statement;
-    }
     QVariant value;
     if (m_counted && m_database.keepsRecordCounts())
         value = m_database.scalar(QStringLiteral("SELECT unprinted FROM ovCounts WHERE tbl = ?"),

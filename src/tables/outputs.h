@@ -83,11 +83,11 @@ void insertRecords(const Database& database, OutputKind kind, const QVector<Stor
 // Deletes every record of the output table.
 void deleteRecords(const Database& database, OutputKind kind);
 
-// The unprinted-count query: a statement that can be replaced, closed and reopened.
 // The schema step that keeps the count of each output table's records and of its unprinted
 // ones in ovCounts, by triggers, from the counts of the rows already there.
 void keepRecordCounts(const Database& database);
 
+// The unprinted-count query: a statement that can be replaced, closed and reopened.
 class UnprintedCount {
 public:
     explicit UnprintedCount(const Database& database);
@@ -96,7 +96,7 @@ public:
     static QString initialStatement();
 
     const QString& statement() const { return m_statement; }
-    void setStatement(const QString& statement) { m_statement = statement; }
+    void setStatement(const QString& statement);
 
     void open(); // runs the statement; raises DatabaseError
     void close() { m_open = false; }
@@ -106,8 +106,7 @@ public:
 private:
     const Database& m_database;
     QString m_statement;
-    // The output table whose unprinted records the statement counts, found once per statement.
-    QString m_countedFor;
+    // The output table whose unprinted records the statement counts, if it is one of theirs.
     std::optional<OutputKind> m_counted;
     bool m_open = false;
     qint64 m_value = 0;

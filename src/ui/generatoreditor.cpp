@@ -431,12 +431,14 @@ void GeneratorEditor::deleteGenerator() {
 void GeneratorEditor::importGenerators() {
     if (!settleChanges())
         return;
-    QStringList paths = m_chooseFiles(false, QString());
-    for (const QString& path : paths)
-        if (QFileInfo(path).suffix().compare(QStringLiteral("ovpack"), Qt::CaseInsensitive) == 0) {
+    // Bundles come one by one, each with its tables; generator files together.
+    QStringList paths;
+    for (const QString& path : m_chooseFiles(false, QString())) {
+        if (QFileInfo(path).suffix().compare(QStringLiteral("ovpack"), Qt::CaseInsensitive) == 0)
             importBundle(path);
-            paths.removeOne(path);
-        }
+        else
+            paths.append(path);
+    }
     if (paths.isEmpty())
         return;
     guarded([&] {
