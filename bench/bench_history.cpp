@@ -5,6 +5,7 @@
 #include "benchsupport.h"
 #include "history/history.h"
 #include "tables/database.h"
+#include "tables/historyindex.h"
 #include "tables/outputs.h"
 #include "testsupport.h"
 #include "ui/historymodel.h"
@@ -169,6 +170,35 @@ void BM_KeysWithNumber(benchmark::State& state) {
             history.keysWithNumber(QStringLiteral("village"), recordsPerTable / 2));
 }
 BENCHMARK(BM_KeysWithNumber)->Unit(benchmark::kMicrosecond);
+
+// The words of 4,096 new characters indexed at once, as runs do when that many wait: the time
+// must follow the waiting texts, not the 400,000 of the history. Runs last: it adds records.
+void BM_WordsCatchUp(benchmark::State& state) {
+    HistoryFixture& f = fixture();
+    ov::catchUpHistoryWords(*f.t.db);
+    int next = recordsPerTable;
+    for (auto _ : state) {
+        state.PauseTiming();
+        f.t.db->transaction([&] {
+            const ov::OutputTable& table = ov::outputTable(ov::OutputKind::Perso);
+            QSqlQuery insert(f.t.db->connection());
+            insert.prepare(QStringLiteral("INSERT INTO %1 (Id, %2, %3, DateCreation)"
+                                          " VALUES (?, ?, ' ', '2026-12-10')")
+                               .arg(table.table, table.textField, table.stringField));
+            for (int n = 0; n < 4096; ++n, ++next) {
+                insert.addBindValue(next);
+                insert.addBindValue(QStringLiteral("OV -%1- 10/12/2026\r\n%2 / %3\r\n")
+                                        .arg(next)
+                                        .arg(f.words.at(next % f.words.size()),
+                                             f.words.at(next * 7 % f.words.size())));
+                insert.exec();
+            }
+        });
+        state.ResumeTiming();
+        ov::catchUpHistoryWords(*f.t.db);
+    }
+}
+BENCHMARK(BM_WordsCatchUp)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 } // namespace
 

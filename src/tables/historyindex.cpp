@@ -203,11 +203,14 @@ void catchUpHistoryWords(const Database& database) {
     }
     database.transaction([&] {
         const Dialect& dialect = database.dialect();
+        // The waiting rows lead (the engine keeps a CROSS JOIN in its written order): walking
+        // the history of a kind instead would make each catch-up as long as the history.
         for (const HistorySource& source : presentSources(database))
             database.run(QStringLiteral("INSERT INTO ovHistoryText (rowid, %1)"
                                         " SELECT h.hid, %2 FROM ovHistoryPending p"
-                                        " JOIN ovHistory h ON h.hid = p.hid"
-                                        " JOIN %3 s ON h.kind = %4 AND h.rec = s.rowid")
+                                        " CROSS JOIN ovHistory h"
+                                        " JOIN %3 s ON h.kind = %4 AND h.rec = s.rowid"
+                                        " WHERE h.hid = p.hid")
                              .arg(dialect.historyWordsColumn(),
                                   dialect.historyWords(QStringLiteral("s.") + source.textField),
                                   source.table, source.kindOf(QStringLiteral("s"))));
