@@ -1,5 +1,5 @@
-// Personal generators: parsing a long template, and one run of a starter generator on the
-// starter tables (nothing stored).
+// Personal generators: parsing a long template, one run of a starter generator on the starter
+// tables (nothing stored), and one stored run after 100,000 results of that generator.
 
 #include "benchsupport.h"
 #include "tables/random.h"
@@ -8,6 +8,7 @@
 #include "testsupport.h"
 
 #include <benchmark/benchmark.h>
+#include <memory>
 
 namespace {
 
@@ -48,6 +49,30 @@ void BM_RunStarterGenerator(benchmark::State& state, const char* id) {
 }
 BENCHMARK_CAPTURE(BM_RunStarterGenerator, taverne, "taverne")->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_RunStarterGenerator, nom, "nom")->Unit(benchmark::kMicrosecond);
+
+// A stored run of a generator that already has 100,000 results: its number must not cost a count
+// of them (the same run on a new store is about 0.3 ms).
+void BM_StoredRunAfterManyResults(benchmark::State& state) {
+    static std::unique_ptr<ovtest::TempDatabase> t;
+    if (!t) {
+        t = std::make_unique<ovtest::TempDatabase>();
+        ovbench::releaseBeforeExit([] { t.reset(); });
+        t->db->run(QStringLiteral(
+            "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 99999)"
+            " INSERT INTO OVresultat (Generateur, Id, Texte, DateCreation)"
+            " SELECT 'nom', i, 'Noms - ' || i || ' - 10/12/26', '2026-12-10' FROM n"));
+    }
+    const auto generator = ov::GeneratorStore(*t->db).find(QStringLiteral("nom"));
+    ov::RandomSource source(1);
+    ov::Dice dice(source);
+    ov::TableDraw draw(*t->db, dice);
+    const ov::Clock clock;
+    ov::RecordingMessageSink messages;
+    ov::PersonalRun run(*t->db, clock, draw, messages);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(run.run(*generator, true));
+}
+BENCHMARK(BM_StoredRunAfterManyResults)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

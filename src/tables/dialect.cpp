@@ -200,6 +200,33 @@ public:
                 QStringLiteral("DROP TRIGGER IF EXISTS ovCounts_{t}_del"),
                 QStringLiteral("DROP TRIGGER IF EXISTS ovCounts_{t}_upd")};
     }
+    QStringList resultCountTriggers() const override {
+        const QString removed =
+            QStringLiteral(" UPDATE ovCounts SET total = total - 1,"
+                           " unprinted = unprinted - (OLD.DateImprime IS NULL)"
+                           " WHERE tbl IN ('OVresultat', 'OVresultat:' || OLD.Generateur);");
+        const QString added = QStringLiteral(
+            " UPDATE ovCounts SET total = total + 1,"
+            " unprinted = unprinted + (NEW.DateImprime IS NULL) WHERE tbl = 'OVresultat';"
+            " INSERT INTO ovCounts (tbl, total, unprinted)"
+            " VALUES ('OVresultat:' || NEW.Generateur, 1, NEW.DateImprime IS NULL)"
+            " ON CONFLICT (tbl) DO UPDATE SET total = ovCounts.total + 1,"
+            " unprinted = ovCounts.unprinted + excluded.unprinted;");
+        return {QStringLiteral("CREATE TRIGGER ovCounts_results_ins AFTER INSERT ON OVresultat"
+                               " BEGIN") +
+                    added + QStringLiteral(" END"),
+                QStringLiteral("CREATE TRIGGER ovCounts_results_del AFTER DELETE ON OVresultat"
+                               " BEGIN") +
+                    removed + QStringLiteral(" END"),
+                QStringLiteral("CREATE TRIGGER ovCounts_results_upd AFTER UPDATE OF Generateur,"
+                               " DateImprime ON OVresultat BEGIN") +
+                    removed + added + QStringLiteral(" END")};
+    }
+    QStringList droppedResultCountTriggers() const override {
+        return {QStringLiteral("DROP TRIGGER IF EXISTS ovCounts_results_ins"),
+                QStringLiteral("DROP TRIGGER IF EXISTS ovCounts_results_del"),
+                QStringLiteral("DROP TRIGGER IF EXISTS ovCounts_results_upd")};
+    }
     QString historyPendingTable() const override {
         return QStringLiteral("CREATE TABLE IF NOT EXISTS ovHistoryPending"
                               " (hid INTEGER PRIMARY KEY)");
@@ -451,6 +478,28 @@ public:
     }
     QStringList droppedRecordCountTriggers() const override {
         return {QStringLiteral("DROP TRIGGER IF EXISTS ovcounts_{t} ON {t}")};
+    }
+    QStringList resultCountTriggers() const override {
+        return {QStringLiteral(
+                    "CREATE OR REPLACE FUNCTION ovcounts_results() RETURNS trigger LANGUAGE plpgsql"
+                    " AS $$ BEGIN"
+                    " IF TG_OP <> 'INSERT' THEN UPDATE ovCounts SET total = total - 1, unprinted ="
+                    " unprinted - (CASE WHEN OLD.DateImprime IS NULL THEN 1 ELSE 0 END)"
+                    " WHERE tbl IN ('OVresultat', 'OVresultat:' || OLD.Generateur); END IF;"
+                    " IF TG_OP <> 'DELETE' THEN UPDATE ovCounts SET total = total + 1, unprinted ="
+                    " unprinted + (CASE WHEN NEW.DateImprime IS NULL THEN 1 ELSE 0 END)"
+                    " WHERE tbl = 'OVresultat';"
+                    " INSERT INTO ovCounts (tbl, total, unprinted) VALUES ('OVresultat:' ||"
+                    " NEW.Generateur, 1, CASE WHEN NEW.DateImprime IS NULL THEN 1 ELSE 0 END)"
+                    " ON CONFLICT (tbl) DO UPDATE SET total = ovCounts.total + 1,"
+                    " unprinted = ovCounts.unprinted + EXCLUDED.unprinted; END IF;"
+                    " RETURN NULL; END $$"),
+                QStringLiteral("CREATE TRIGGER ovcounts_results AFTER INSERT OR DELETE OR UPDATE OF"
+                               " Generateur, DateImprime ON OVresultat"
+                               " FOR EACH ROW EXECUTE FUNCTION ovcounts_results()")};
+    }
+    QStringList droppedResultCountTriggers() const override {
+        return {QStringLiteral("DROP TRIGGER IF EXISTS ovcounts_results ON OVresultat")};
     }
     QString historyPendingTable() const override {
         return QStringLiteral("CREATE TABLE IF NOT EXISTS ovHistoryPending"

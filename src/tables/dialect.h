@@ -77,6 +77,10 @@ public:
     virtual QString recordCountsTable() const = 0;
     virtual QStringList recordCountTriggers() const = 0;
     virtual QStringList droppedRecordCountTriggers() const = 0;
+    // The same for the personal generators' results: the row of OVresultat counts them all, and
+    // a row "OVresultat:<generator Id>" each generator's; a result that changes generator moves.
+    virtual QStringList resultCountTriggers() const = 0;
+    virtual QStringList droppedResultCountTriggers() const = 0;
     virtual QStringList droppedHistorySourceTriggers() const = 0;
     virtual QString timeIfToday(const QString& dayExpression) const = 0;
     virtual QString historyWordsColumn() const = 0;

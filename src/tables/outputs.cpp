@@ -56,38 +56,43 @@ NumberedRecords numberedRecords(OutputKind kind) {
 
 int recordNumber(const Database& database, const NumberedRecords& records) {
     // The count, unless a record holds it; then the first number after a held one that no record
-    // holds. Only numbers from the count up are looked at, through the index on Id. The count of
-    // an output table is the one its triggers keep, where the store keeps it.
+    // holds. Only numbers from the count up are looked at, through the index on Id. The count is
+    // the one the triggers keep, where the store keeps it: an output table's, or a generator's.
     const bool results = !records.generator.isEmpty();
+    const QString scope = results ? QStringLiteral("Generateur = ? AND ") : QString();
+    const QVariantList generator = results ? QVariantList{records.generator} : QVariantList{};
     QString count =
         results
             ? QStringLiteral("SELECT count(*) AS n FROM %1 WHERE Generateur = ?").arg(records.table)
             : QStringLiteral("SELECT count(*) AS n FROM %1").arg(records.table);
-    if (!results && database.keepsRecordCounts()) {
+    QVariantList values = generator;
+    if (database.keepsRecordCounts()) {
+        // The table's own row says that its counts are kept; a generator without a result yet
+        // has no row of its own.
         const QVariant kept = database.scalar(
-            QStringLiteral("SELECT total FROM ovCounts WHERE tbl = ?"), {records.table});
+            QStringLiteral("SELECT coalesce((SELECT total FROM ovCounts WHERE tbl = ?), 0)"
+                           " FROM ovCounts WHERE tbl = ?"),
+            {results ? records.table + QLatin1Char(':') + records.generator : records.table,
+             records.table});
         if (kept.isValid()) {
             // Most often the count is free: two look-ups, no search.
             if (!database
-                     .scalar(QStringLiteral("SELECT 1 FROM %1 WHERE Id = ?").arg(records.table),
-                             {kept})
+                     .scalar(QStringLiteral("SELECT 1 FROM %1 WHERE %2Id = ?")
+                                 .arg(records.table, scope),
+                             generator + QVariantList{kept})
                      .isValid())
                 return kept.toInt();
-            count = QStringLiteral("SELECT total AS n FROM ovCounts WHERE tbl = '%1'")
-                        .arg(records.table);
+            count = QStringLiteral("SELECT %1 AS n").arg(kept.toLongLong());
+            values.clear();
         }
     }
-    const QString scope = results ? QStringLiteral("Generateur = ? AND ") : QString();
     const QString sql =
         QStringLiteral("WITH counted AS MATERIALIZED (%1)"
                        " SELECT min(x) FROM (SELECT n AS x FROM counted UNION ALL SELECT Id + 1"
                        " FROM %2, counted WHERE %3Id >= counted.n) AS candidates WHERE NOT EXISTS"
                        " (SELECT 1 FROM %2 WHERE %3Id = candidates.x)")
             .arg(count, records.table, scope);
-    QVariantList values;
-    if (results)
-        values = {records.generator, records.generator, records.generator};
-    return database.scalar(sql, values).toInt();
+    return database.scalar(sql, values + generator + generator).toInt();
 }
 
 int nextRecordNumber(const Database& database, OutputKind kind) {
@@ -206,6 +211,26 @@ void keepRecordCounts(const Database& database) {
             for (const QString& statement : dialect.recordCountTriggers())
                 database.run(forTable(statement));
         }
+    });
+}
+
+void keepResultCounts(const Database& database) {
+    const Dialect& dialect = database.dialect();
+    database.transaction([&] {
+        database.run(dialect.recordCountsTable());
+        for (const QString& statement : dialect.droppedResultCountTriggers())
+            database.run(statement);
+        database.run(QStringLiteral("DELETE FROM ovCounts WHERE tbl = 'OVresultat'"
+                                    " OR tbl LIKE 'OVresultat:%'"));
+        database.run(QStringLiteral("INSERT INTO ovCounts (tbl, total, unprinted)"
+                                    " SELECT 'OVresultat', count(*), count(*) - count(DateImprime)"
+                                    " FROM OVresultat"));
+        database.run(QStringLiteral("INSERT INTO ovCounts (tbl, total, unprinted)"
+                                    " SELECT 'OVresultat:' || Generateur, count(*),"
+                                    " count(*) - count(DateImprime) FROM OVresultat"
+                                    " GROUP BY Generateur"));
+        for (const QString& statement : dialect.resultCountTriggers())
+            database.run(statement);
     });
 }
 

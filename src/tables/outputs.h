@@ -86,6 +86,9 @@ void deleteRecords(const Database& database, OutputKind kind);
 // The schema step that keeps the count of each output table's records and of its unprinted
 // ones in ovCounts, by triggers, from the counts of the rows already there.
 void keepRecordCounts(const Database& database);
+// The same for the personal generators' results, as a whole and generator by generator, so that
+// a result's number is found without counting the generator's results.
+void keepResultCounts(const Database& database);
 
 // The unprinted-count query: a statement that can be replaced, closed and reopened.
 class UnprintedCount {

@@ -143,6 +143,8 @@ const std::vector<SchemaStep>& schemaSteps() {
         {7, QStringLiteral("numéros pris à l'enregistrement"), &dropRecordReservations},
         {8, QStringLiteral("mots de l'historique indexés par lots"), &deferHistoryWords},
         {9, QStringLiteral("nombres de textes générés et non imprimés"), &keepRecordCounts},
+        {10, QStringLiteral("nombres des résultats de chaque générateur personnel"),
+         &keepResultCounts},
     };
     return steps;
 }

@@ -6,6 +6,7 @@
 #include "tables/schema.h"
 #include "tables/tabledraw.h"
 #include "tables/tablefile.h"
+#include "templates/generatoredits.h"
 #include "templates/personalgeneration.h"
 #include "templates/personalgenerator.h"
 #include "testsupport.h"
@@ -184,6 +185,56 @@ private Q_SLOTS:
         if (modele.contains(QLatin1Char('#')))
             QCOMPARE(source.state(), 1u); // not one random number used
         QCOMPARE(messages.messages, QStringList{*report.error});
+    }
+
+    // A result's number is its generator's count, or the first free one above it, whatever
+    // changed the results: deletions, a new Id, printing, a removed generator, an older file.
+    void resultNumbersFollowEveryChange() {
+        ovtest::TempDatabase t;
+        const auto expected = [&](const Database& db, const QString& id) {
+            int n = GeneratorStore(db).resultCount(id);
+            while (db.scalar(u"SELECT 1 FROM OVresultat WHERE Generateur = ? AND Id = ?"_s, {id, n})
+                       .isValid())
+                ++n;
+            return n;
+        };
+        const auto check = [&](const Database& db, const QStringList& ids) {
+            for (const QString& id : ids)
+                QCOMPARE(GeneratorStore(db).nextResultNumber(id), expected(db, id));
+        };
+        const auto generator = [](const QString& id) {
+            return PersonalGenerator{id, id.toUpper(), u"x\n"_s, {}};
+        };
+        const auto store = [&](const Database& db, const QString& id) {
+            return GeneratorStore(db).storeResult(generator(id), u"10/12/26"_s, {u"x"_s},
+                                                  QDateTime::currentDateTime());
+        };
+        GeneratorStore(*t.db).save({generator(u"a"_s), generator(u"b"_s)}, false);
+        for (const QString& id : {u"a"_s, u"a"_s, u"a"_s, u"b"_s, u"b"_s})
+            store(*t.db, id);
+        check(*t.db, {u"a"_s, u"b"_s, u"c"_s});
+        t.db->run(u"DELETE FROM OVresultat WHERE Generateur = 'a' AND Id = 0"_s);
+        check(*t.db, {u"a"_s});
+        QCOMPARE(store(*t.db, u"a"_s), 3);
+        saveEditedGenerator(*t.db, u"b"_s, generator(u"c"_s));
+        t.db->run(u"UPDATE OVresultat SET DateImprime = '10/12/26' WHERE Generateur = 'c'"_s);
+        // A hole at 0: a count too low would give the free 0 instead of the next number.
+        t.db->run(u"DELETE FROM OVresultat WHERE Generateur = 'c' AND Id = 0"_s);
+        check(*t.db, {u"a"_s, u"b"_s, u"c"_s});
+        GeneratorStore(*t.db).remove(u"a"_s);
+        check(*t.db, {u"a"_s, u"c"_s});
+
+        // A file written before the counts were kept gets them from its results.
+        store(*t.db, u"c"_s);
+        for (const char* sql :
+             {"DROP TRIGGER ovCounts_results_ins", "DROP TRIGGER ovCounts_results_del",
+              "DROP TRIGGER ovCounts_results_upd",
+              "DELETE FROM ovCounts WHERE tbl LIKE 'OVresultat%'", "PRAGMA user_version = 9"})
+            t.db->run(QString::fromLatin1(sql));
+        const Database reopened(t.path);
+        check(reopened, {u"a"_s, u"c"_s});
+        QCOMPARE(store(reopened, u"c"_s), 3);
+        check(reopened, {u"c"_s});
     }
 
     void olderFileUpgraded() {
