@@ -157,20 +157,41 @@ void deleteRecords(const Database& database, OutputKind kind) {
     database.run(QStringLiteral("DELETE FROM ") + outputTable(kind).table);
 }
 
+QString unprintedResultsStatement(const QString& generatorId) {
+    QString quoted = generatorId;
+    quoted.replace(QLatin1Char('\''), QStringLiteral("''"));
+    return QStringLiteral("SELECT COUNT(*) as NonImprime FROM OVresultat WHERE DateImprime IS NULL"
+                          " AND Generateur = '") +
+           quoted + QLatin1Char('\'');
+}
+
 UnprintedCount::UnprintedCount(const Database& database)
-    : m_database(database), m_statement(initialStatement()), m_counted(OutputKind::Perso) {}
+    : m_database(database), m_statement(initialStatement()),
+      m_countedRow(outputTable(OutputKind::Perso).table), m_countedTable(m_countedRow) {}
 
 void UnprintedCount::setStatement(const QString& statement) {
-    // Each run sets its kind's statement again: the table it counts is found when it changes.
+    // Each run sets its kind's statement again: the row that keeps its count is found when it
+    // changes.
     if (statement == m_statement)
         return;
     m_statement = statement;
-    m_counted.reset();
+    m_countedRow.clear();
+    m_countedTable.clear();
     if (statement == initialStatement())
-        m_counted = OutputKind::Perso;
+        m_countedRow = m_countedTable = outputTable(OutputKind::Perso).table;
     for (OutputKind kind : allOutputKinds)
         if (statement == unprintedCountStatement(kind))
-            m_counted = kind;
+            m_countedRow = m_countedTable = outputTable(kind).table;
+    // A generator's statement, as unprintedResultsStatement writes it.
+    const QString start = unprintedResultsStatement(QString()).chopped(1);
+    if (statement.startsWith(start) && statement.endsWith(QLatin1Char('\''))) {
+        const QString id = statement.mid(start.size(), statement.size() - start.size() - 1)
+                               .replace(QStringLiteral("''"), QStringLiteral("'"));
+        if (statement == unprintedResultsStatement(id)) {
+            m_countedTable = QStringLiteral("OVresultat");
+            m_countedRow = m_countedTable + QLatin1Char(':') + id;
+        }
+    }
 }
 
 QString UnprintedCount::initialStatement() {
@@ -179,12 +200,15 @@ QString UnprintedCount::initialStatement() {
 
 void UnprintedCount::open() {
     m_open = false;
-    // The count of an output table's unprinted records is the one its triggers keep: a scan of
-    // the table would cost more after each run as the campaign grows.
+    // The count of an output table's unprinted records, or of a generator's, is the one the
+    // triggers keep: a scan would cost more after each run as the campaign grows. The table's
+    // own row says that its counts are kept; a generator without a result has no row.
     QVariant value;
-    if (m_counted && m_database.keepsRecordCounts())
-        value = m_database.scalar(QStringLiteral("SELECT unprinted FROM ovCounts WHERE tbl = ?"),
-                                  {outputTable(*m_counted).table});
+    if (!m_countedRow.isEmpty() && m_database.keepsRecordCounts())
+        value = m_database.scalar(
+            QStringLiteral("SELECT coalesce((SELECT unprinted FROM ovCounts WHERE tbl = ?), 0)"
+                           " FROM ovCounts WHERE tbl = ?"),
+            {m_countedRow, m_countedTable});
     // A table without its count (a damaged file) is counted, or refused, by the statement.
     m_value = (value.isValid() ? value : m_database.scalar(m_statement)).toLongLong();
     m_open = true;

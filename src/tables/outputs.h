@@ -90,6 +90,9 @@ void keepRecordCounts(const Database& database);
 // a result's number is found without counting the generator's results.
 void keepResultCounts(const Database& database);
 
+// "SELECT COUNT(*) as NonImprime FROM OVresultat WHERE DateImprime IS NULL AND Generateur = '…'"
+QString unprintedResultsStatement(const QString& generatorId);
+
 // The unprinted-count query: a statement that can be replaced, closed and reopened.
 class UnprintedCount {
 public:
@@ -109,8 +112,10 @@ public:
 private:
     const Database& m_database;
     QString m_statement;
-    // The output table whose unprinted records the statement counts, if it is one of theirs.
-    std::optional<OutputKind> m_counted;
+    // Where the statement's count is kept, if it is the statement of an output table or of a
+    // generator's results: the row of ovCounts, and the row of its table.
+    QString m_countedRow;
+    QString m_countedTable;
     bool m_open = false;
     qint64 m_value = 0;
 };

@@ -7,14 +7,6 @@
 
 namespace ov {
 
-QString unprintedResultsStatement(const QString& generatorId) {
-    QString quoted = generatorId;
-    quoted.replace(QLatin1Char('\''), QStringLiteral("''"));
-    return QStringLiteral("SELECT COUNT(*) as NonImprime FROM OVresultat WHERE DateImprime IS NULL"
-                          " AND Generateur = '") +
-           quoted + QLatin1Char('\'');
-}
-
 PersonalRunReport PersonalGeneration::run(const PersonalGenerator& generator, RunHost& host,
                                           bool store) {
     m_count.setStatement(unprintedResultsStatement(generator.id));

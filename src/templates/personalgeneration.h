@@ -4,13 +4,11 @@
 
 #include "generators/generationrun.h"
 #include "personalgenerator.h"
+#include "tables/outputs.h"
 
 namespace ov {
 
 class UnprintedCount;
-
-// "SELECT COUNT(*) as NonImprime FROM OVresultat WHERE DateImprime IS NULL AND Generateur = '…'"
-QString unprintedResultsStatement(const QString& generatorId);
 
 // Everything a run needs: the store, the count query, the clock, the draw, the messages.
 class PersonalGeneration {

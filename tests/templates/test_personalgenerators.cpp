@@ -187,8 +187,9 @@ private Q_SLOTS:
         QCOMPARE(messages.messages, QStringList{*report.error});
     }
 
-    // A result's number is its generator's count, or the first free one above it, whatever
-    // changed the results: deletions, a new Id, printing, a removed generator, an older file.
+    // A result's number is its generator's count, or the first free one above it, and its count
+    // box counts its unprinted results, whatever changed the results: deletions, a new Id,
+    // printing, a removed generator, an older file.
     void resultNumbersFollowEveryChange() {
         ovtest::TempDatabase t;
         const auto expected = [&](const Database& db, const QString& id) {
@@ -199,8 +200,13 @@ private Q_SLOTS:
             return n;
         };
         const auto check = [&](const Database& db, const QStringList& ids) {
-            for (const QString& id : ids)
+            UnprintedCount count(db);
+            for (const QString& id : ids) {
                 QCOMPARE(GeneratorStore(db).nextResultNumber(id), expected(db, id));
+                count.setStatement(unprintedResultsStatement(id));
+                count.open();
+                QCOMPARE(count.value(), db.scalar(count.statement()).toLongLong());
+            }
         };
         const auto generator = [](const QString& id) {
             return PersonalGenerator{id, id.toUpper(), u"x\n"_s, {}};
@@ -218,6 +224,7 @@ private Q_SLOTS:
         QCOMPARE(store(*t.db, u"a"_s), 3);
         saveEditedGenerator(*t.db, u"b"_s, generator(u"c"_s));
         t.db->run(u"UPDATE OVresultat SET DateImprime = '10/12/26' WHERE Generateur = 'c'"_s);
+        check(*t.db, {u"c"_s});
         // A hole at 0: a count too low would give the free 0 instead of the next number.
         t.db->run(u"DELETE FROM OVresultat WHERE Generateur = 'c' AND Id = 0"_s);
         check(*t.db, {u"a"_s, u"b"_s, u"c"_s});
