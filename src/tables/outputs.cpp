@@ -54,6 +54,24 @@ NumberedRecords numberedRecords(OutputKind kind) {
     return {outputTable(kind).table, QString()};
 }
 
+namespace {
+
+// A count that the triggers keep in ovCounts (column "total" or "unprinted") under row: an output
+// table's, or a generator's ("OVresultat:<Id>"). Invalid where the store does not keep the counts
+// of table, whose own row says that they are kept; a generator without a result has no row yet
+// and counts 0.
+QVariant keptCount(const Database& database, const char* column, const QString& row,
+                   const QString& table) {
+    if (!database.keepsRecordCounts())
+        return {};
+    return database.scalar(QStringLiteral("SELECT coalesce((SELECT %1 FROM ovCounts WHERE tbl = ?),"
+                                          " 0) FROM ovCounts WHERE tbl = ?")
+                               .arg(QLatin1String(column)),
+                           {row, table});
+}
+
+} // namespace
+
 int recordNumber(const Database& database, const NumberedRecords& records) {
     // The count, unless a record holds it; then the first number after a held one that no record
     // holds. Only numbers from the count up are looked at, through the index on Id. The count is
@@ -66,25 +84,20 @@ int recordNumber(const Database& database, const NumberedRecords& records) {
             ? QStringLiteral("SELECT count(*) AS n FROM %1 WHERE Generateur = ?").arg(records.table)
             : QStringLiteral("SELECT count(*) AS n FROM %1").arg(records.table);
     QVariantList values = generator;
-    if (database.keepsRecordCounts()) {
-        // The table's own row says that its counts are kept; a generator without a result yet
-        // has no row of its own.
-        const QVariant kept = database.scalar(
-            QStringLiteral("SELECT coalesce((SELECT total FROM ovCounts WHERE tbl = ?), 0)"
-                           " FROM ovCounts WHERE tbl = ?"),
-            {results ? records.table + QLatin1Char(':') + records.generator : records.table,
-             records.table});
-        if (kept.isValid()) {
-            // Most often the count is free: two look-ups, no search.
-            if (!database
-                     .scalar(QStringLiteral("SELECT 1 FROM %1 WHERE %2Id = ?")
-                                 .arg(records.table, scope),
-                             generator + QVariantList{kept})
-                     .isValid())
-                return kept.toInt();
-            count = QStringLiteral("SELECT %1 AS n").arg(kept.toLongLong());
-            values.clear();
-        }
+    const QVariant kept =
+        keptCount(database, "total",
+                  results ? records.table + QLatin1Char(':') + records.generator : records.table,
+                  records.table);
+    if (kept.isValid()) {
+        // Most often the count is free: two look-ups, no search.
+        if (!database
+                 .scalar(
+                     QStringLiteral("SELECT 1 FROM %1 WHERE %2Id = ?").arg(records.table, scope),
+                     generator + QVariantList{kept})
+                 .isValid())
+            return kept.toInt();
+        count = QStringLiteral("SELECT %1 AS n").arg(kept.toLongLong());
+        values.clear();
     }
     const QString sql =
         QStringLiteral("WITH counted AS MATERIALIZED (%1)"
@@ -182,16 +195,12 @@ void UnprintedCount::setStatement(const QString& statement) {
     for (OutputKind kind : allOutputKinds)
         if (statement == unprintedCountStatement(kind))
             m_countedRow = m_countedTable = outputTable(kind).table;
-    // A generator's statement, as unprintedResultsStatement writes it.
-    const QString start = unprintedResultsStatement(QString()).chopped(1);
-    if (statement.startsWith(start) && statement.endsWith(QLatin1Char('\''))) {
-        const QString id = statement.mid(start.size(), statement.size() - start.size() - 1)
-                               .replace(QStringLiteral("''"), QStringLiteral("'"));
-        if (statement == unprintedResultsStatement(id)) {
-            m_countedTable = QStringLiteral("OVresultat");
-            m_countedRow = m_countedTable + QLatin1Char(':') + id;
-        }
-    }
+}
+
+void UnprintedCount::countResultsOf(const QString& generatorId) {
+    setStatement(unprintedResultsStatement(generatorId));
+    m_countedTable = QStringLiteral("OVresultat");
+    m_countedRow = m_countedTable + QLatin1Char(':') + generatorId;
 }
 
 QString UnprintedCount::initialStatement() {
@@ -201,14 +210,10 @@ QString UnprintedCount::initialStatement() {
 void UnprintedCount::open() {
     m_open = false;
     // The count of an output table's unprinted records, or of a generator's, is the one the
-    // triggers keep: a scan would cost more after each run as the campaign grows. The table's
-    // own row says that its counts are kept; a generator without a result has no row.
-    QVariant value;
-    if (!m_countedRow.isEmpty() && m_database.keepsRecordCounts())
-        value = m_database.scalar(
-            QStringLiteral("SELECT coalesce((SELECT unprinted FROM ovCounts WHERE tbl = ?), 0)"
-                           " FROM ovCounts WHERE tbl = ?"),
-            {m_countedRow, m_countedTable});
+    // triggers keep: a scan would cost more after each run as the campaign grows.
+    const QVariant value = m_countedRow.isEmpty()
+                               ? QVariant()
+                               : keptCount(m_database, "unprinted", m_countedRow, m_countedTable);
     // A table without its count (a damaged file) is counted, or refused, by the statement.
     m_value = (value.isValid() ? value : m_database.scalar(m_statement)).toLongLong();
     m_open = true;

@@ -103,6 +103,8 @@ public:
 
     const QString& statement() const { return m_statement; }
     void setStatement(const QString& statement);
+    // The statement of a personal generator's unprinted results (unprintedResultsStatement).
+    void countResultsOf(const QString& generatorId);
 
     void open(); // runs the statement; raises DatabaseError
     void close() { m_open = false; }

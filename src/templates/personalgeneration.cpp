@@ -9,7 +9,7 @@ namespace ov {
 
 PersonalRunReport PersonalGeneration::run(const PersonalGenerator& generator, RunHost& host,
                                           bool store) {
-    m_count.setStatement(unprintedResultsStatement(generator.id));
+    m_count.countResultsOf(generator.id);
     m_count.close();
     host.countClosed();
     host.gridsHidden();

@@ -150,8 +150,10 @@ void DraftMode::keep() {
     m_form.memPerso->setPlainText(kept.lines.join(QLatin1Char('\n')));
     // The count follows what was kept, as after a run that stores.
     if (UnprintedCount* count = m_screen.queCount()) {
-        count->setStatement(kept.kind ? unprintedCountStatement(*kept.kind)
-                                      : unprintedResultsStatement(kept.generator));
+        if (kept.kind)
+            count->setStatement(unprintedCountStatement(*kept.kind));
+        else
+            count->countResultsOf(kept.generator);
         m_runs.showCount();
     }
 }

@@ -203,7 +203,7 @@ private Q_SLOTS:
             UnprintedCount count(db);
             for (const QString& id : ids) {
                 QCOMPARE(GeneratorStore(db).nextResultNumber(id), expected(db, id));
-                count.setStatement(unprintedResultsStatement(id));
+                count.countResultsOf(id);
                 count.open();
                 QCOMPARE(count.value(), db.scalar(count.statement()).toLongLong());
             }
