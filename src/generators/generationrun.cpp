@@ -54,7 +54,9 @@ void GenerationRun::begin() {
 }
 
 void GenerationRun::addHeader() {
-    m_dateText = shortDate(m_clock.now().date());
+    // The clock is read once: the stored record's date is the one its header shows.
+    m_created = m_clock.now();
+    m_dateText = shortDate(m_created.date());
     m_headerIndex = int(m_lines.size());
     addLine(header());
 }
@@ -92,10 +94,12 @@ void GenerationRun::finish(const QString& stringValue) {
                     m_lines[m_headerIndex] = header();
                 return text();
             },
-            m_storedValue, m_clock.now());
+            m_storedValue, m_headerIndex >= 0 ? m_created : m_clock.now(),
+            m_host.showsCount() ? &m_count : nullptr);
         m_numberPending = false;
         m_storing = false;
         m_stored = true;
+        m_countReopened = m_host.showsCount() && m_count.isOpen(); // where the record was stored
         if (m_headerIndex >= 0 && m_n != shown && m_host.showsLines())
             m_host.lineReplaced(m_headerIndex, m_lines.at(m_headerIndex));
     }
@@ -105,7 +109,8 @@ void GenerationRun::finish(const QString& stringValue) {
 void GenerationRun::reopenCount() {
     if (!m_host.showsCount())
         return;
-    m_count.open();
+    if (!m_countReopened)
+        m_count.open();
     m_host.countReopened(m_count.value());
 }
 

@@ -91,11 +91,13 @@ private:
     mutable int m_n = 0;
     mutable bool m_numberPending = false; // counted only when the body or storing asks
     int m_headerIndex = -1;
+    QDateTime m_created; // when the header was written
     QString m_dateText;
     QStringList m_lines;
     QString m_storedValue;
     bool m_stored = false;
     bool m_storing = false;
+    bool m_countReopened = false;
     bool m_gridsShown = false;
     // The tables as the run found them, until the record is stored.
     std::optional<Database::ReadSnapshot> m_snapshot;

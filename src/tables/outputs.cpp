@@ -114,19 +114,31 @@ int nextRecordNumber(const Database& database, OutputKind kind) {
 
 int appendRecord(const Database& database, OutputKind kind,
                  const std::function<QString(int number)>& text, const QString& stringValue,
-                 const QDateTime& created) {
+                 const QDateTime& created, UnprintedCount* reopened) {
     const OutputTable& t = outputTable(kind);
     int number = 0;
     bool behind = false;
-    database.transaction([&] {
-        number = recordNumber(database, numberedRecords(kind));
-        database.execute(QStringLiteral("INSERT INTO %1 (Id, %2, %3, DateCreation, DateImprime)"
-                                        " VALUES (?, ?, ?, ?, NULL)")
-                             .arg(t.table, t.textField, t.stringField),
-                         {double(number), text(number), cutToWidth(stringValue, width::RecordType),
-                          created.date().toString(Qt::ISODate)});
-        behind = historyWordsFallBehind(database);
-    });
+    // Reading the count where the record is written spares a read of the store of its own.
+    try {
+        database.transaction([&] {
+            number = recordNumber(database, numberedRecords(kind));
+            database.execute(QStringLiteral("INSERT INTO %1 (Id, %2, %3, DateCreation, DateImprime)"
+                                            " VALUES (?, ?, ?, ?, NULL)")
+                                 .arg(t.table, t.textField, t.stringField),
+                             {double(number), text(number),
+                              cutToWidth(stringValue, width::RecordType),
+                              created.date().toString(Qt::ISODate)});
+            behind = historyWordsFallBehind(database);
+            // Only a kept count: it was just written, a statement that fails must not take the
+            // record with it.
+            if (reopened)
+                reopened->openKept();
+        });
+    } catch (...) {
+        if (reopened)
+            reopened->close(); // it may have counted a record that was not stored
+        throw;
+    }
     // Indexed after the record is safe: a failure there never takes the record with it.
     if (behind)
         catchUpHistoryWords(database);
@@ -207,15 +219,23 @@ QString UnprintedCount::initialStatement() {
     return QStringLiteral("SELECT COUNT(*) as NonImprime\nFROM ovPerso\nWHERE DateImprime IS NULL");
 }
 
-void UnprintedCount::open() {
+bool UnprintedCount::openKept() {
     m_open = false;
     // The count of an output table's unprinted records, or of a generator's, is the one the
     // triggers keep: a scan would cost more after each run as the campaign grows.
     const QVariant value = m_countedRow.isEmpty()
                                ? QVariant()
                                : keptCount(m_database, "unprinted", m_countedRow, m_countedTable);
+    m_open = value.isValid();
+    m_value = value.toLongLong();
+    return m_open;
+}
+
+void UnprintedCount::open() {
+    if (openKept())
+        return;
     // A table without its count (a damaged file) is counted, or refused, by the statement.
-    m_value = (value.isValid() ? value : m_database.scalar(m_statement)).toLongLong();
+    m_value = m_database.scalar(m_statement).toLongLong();
     m_open = true;
 }
 

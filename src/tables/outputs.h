@@ -56,12 +56,16 @@ int recordNumber(const Database& database, const NumberedRecords& records);
 // The number the next record of the kind would get, without storing anything.
 int nextRecordNumber(const Database& database, OutputKind kind);
 
+class UnprintedCount;
+
 // Appends and commits one generated record under the number it takes in the same transaction;
 // the text is asked for once the number is known. Returns the number; the string value is cut to
-// its 9 characters.
+// its 9 characters. A count given is reopened in that transaction on the count the store keeps
+// (UnprintedCount::openKept), the record counted, and is left closed if the record could not be
+// stored.
 int appendRecord(const Database& database, OutputKind kind,
                  const std::function<QString(int number)>& text, const QString& stringValue,
-                 const QDateTime& created);
+                 const QDateTime& created, UnprintedCount* reopened = nullptr);
 
 // Appends and commits one record under a number it brings along, as an import does.
 void appendRecord(const Database& database, OutputKind kind, int id, const QString& text,
@@ -107,6 +111,8 @@ public:
     void countResultsOf(const QString& generatorId);
 
     void open(); // runs the statement; raises DatabaseError
+    // Opens on the count the store keeps for the statement, if it keeps one; else stays closed.
+    bool openKept();
     void close() { m_open = false; }
     bool isOpen() const { return m_open; }
     qint64 value() const { return m_value; } // NonImprime, when open
