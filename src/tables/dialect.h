@@ -85,6 +85,9 @@ public:
     virtual QString timeIfToday(const QString& dayExpression) const = 0;
     virtual QString historyWordsColumn() const = 0;
     virtual QString historyWords(const QString& textExpression) const = 0;
+    // How the word index merges the batches of words written into it, set before each batch;
+    // nothing where the engine's own index needs no setting.
+    virtual QString historyWordsMerging() const { return {}; }
     // The search: a condition on ovHistoryText with one bound value, and that value for words
     // that must all stand in the text as the start of a word, accents and case ignored.
     virtual QString historyMatchCondition() const = 0;

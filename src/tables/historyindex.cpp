@@ -203,6 +203,8 @@ void catchUpHistoryWords(const Database& database) {
     }
     database.transaction([&] {
         const Dialect& dialect = database.dialect();
+        if (const QString merging = dialect.historyWordsMerging(); !merging.isEmpty())
+            database.run(merging);
         // The waiting rows lead (the engine keeps a CROSS JOIN in its written order): walking
         // the history of a kind instead would make each catch-up as long as the history.
         for (const HistorySource& source : presentSources(database))
