@@ -64,6 +64,11 @@ QVariant keptCount(const Database& database, const char* column, const QString& 
                    const QString& table) {
     if (!database.keepsRecordCounts())
         return {};
+    // An output table's own row: one look-up.
+    if (row == table)
+        return database.scalar(
+            QStringLiteral("SELECT %1 FROM ovCounts WHERE tbl = ?").arg(QLatin1String(column)),
+            {table});
     return database.scalar(QStringLiteral("SELECT coalesce((SELECT %1 FROM ovCounts WHERE tbl = ?),"
                                           " 0) FROM ovCounts WHERE tbl = ?")
                                .arg(QLatin1String(column)),
