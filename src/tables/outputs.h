@@ -11,6 +11,7 @@
 namespace ov {
 
 class Database;
+class UnprintedCount;
 
 enum class OutputKind { Perso, Tresor, Rencontre, Village };
 
@@ -55,8 +56,6 @@ int recordNumber(const Database& database, const NumberedRecords& records);
 
 // The number the next record of the kind would get, without storing anything.
 int nextRecordNumber(const Database& database, OutputKind kind);
-
-class UnprintedCount;
 
 // Appends and commits one generated record under the number it takes in the same transaction;
 // the text is asked for once the number is known. Returns the number; the string value is cut to

@@ -8,8 +8,6 @@
 
 namespace ov {
 
-class UnprintedCount;
-
 // Everything a run needs: the store, the count query, the clock, the draw, the messages.
 class PersonalGeneration {
 public:
